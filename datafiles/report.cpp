@@ -1,0 +1,94 @@
+// The result report: title, notice, inputs, the seven results in "% 12.8e",
+// and the Weibull-plot coordinates of every point of the sorted sample.
+//
+// Lines are composed with '\n' and written through a small sink that turns
+// each line feed into CR LF for the report file (the platform's text mode on
+// Windows, emulated elsewhere) and leaves it alone for the terminal.
+#include "datafiles/report.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "datafiles/number_format.h"
+#include "engine/analysis_state.h"
+#include "engine/sample.h"
+
+namespace {
+
+constexpr char reportTitle[] = "Tarquel  Version 1.01  -  Output file\n";
+constexpr char reportNotice[] = "Three-parameter Weibull analysis\n\n";
+
+struct TextSink {
+    std::FILE* file;
+    bool crlf;  // write each '\n' as "\r\n"
+    bool ok;    // no write has failed so far
+};
+
+void put(TextSink& sink, const char* text) {
+    if (!sink.ok) return;
+    if (!sink.crlf) {
+        sink.ok = std::fputs(text, sink.file) >= 0;
+        return;
+    }
+    for (const char* p = text; *p != '\0' && sink.ok; ++p) {
+        if (*p == '\n' && std::fputc('\r', sink.file) == EOF) sink.ok = false;
+        if (std::fputc(*p, sink.file) == EOF) sink.ok = false;
+    }
+}
+
+// "label" followed by the number in "% 12.8e" and `ending`.
+void putValue(TextSink& sink, const char* label, double value, const char* ending) {
+    char number[numberTextSize];
+    formatReportNumber(value, number);
+    put(sink, label);
+    put(sink, number);
+    put(sink, ending);
+}
+
+void putResultLines(TextSink& sink) {
+    const FitResult& r = analysisState.result;
+    put(sink, "Data file          : RFile  = ");
+    put(sink, analysisState.dataFilePath);
+    put(sink, "\nRank method        : Fi     = ");
+    put(sink, rankLabelOf(analysisState.rankMethod));
+    put(sink, "\n");
+    putValue(sink, "Shape    parameter : m      = ", r.m, "\n");
+    putValue(sink, "Scale    parameter : t0     = ", r.t0, "\n");
+    putValue(sink, "Location parameter : gamma  = ", r.gamma, "\n\n");
+    putValue(sink, "Expected value     : mu     = ", r.mu, "\n");
+    putValue(sink, "Median   value     : xi     = ", r.xi, "\n");
+    putValue(sink, "Mode     value     : tm     = ", r.tm, "\n");
+    putValue(sink, "Variance           : sigma2 = ", r.sigma2, "\n");
+}
+
+void putPlotTable(TextSink& sink) {
+    put(sink, "Input data reduced by gamma\n");
+    put(sink, "ln(t)               ln(ln(1/(1-F)))\n");
+    const Sample& sample = analysisState.sample;
+    for (std::uint32_t i = 0; i < sample.n && sink.ok; ++i) {
+        const double F = analysisState.rankFunction(i + 1);
+        putValue(sink, "", weibullPlotX(sample.t[i], analysisState.result.gamma), "    ");
+        putValue(sink, "", weibullPlotY(F), "\n");
+    }
+}
+
+}  // namespace
+
+bool writeResultLines(std::FILE* out) {
+    TextSink sink{out, false, true};
+    putResultLines(sink);
+    return sink.ok;
+}
+
+bool writeReport() {
+    std::FILE* file = std::fopen(analysisState.reportFilePath, "wb");
+    if (file == nullptr) return false;
+    TextSink sink{file, true, true};
+    put(sink, reportTitle);
+    put(sink, reportNotice);
+    putResultLines(sink);
+    put(sink, "\n\n");
+    putPlotTable(sink);
+    const bool closed = std::fclose(file) == 0;
+    return sink.ok && closed;
+}
