@@ -1,0 +1,116 @@
+// The Gamma function and the distribution statistics.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "engine/analysis_state.h"
+#include "engine/statistics.h"
+#include "tests/recording_front_end.h"
+
+namespace {
+
+const double sqrtPi = 1.7724538509055160273;
+
+double relativeError(double value, double expected) { return std::fabs(value - expected) / std::fabs(expected); }
+
+TEST(GammaFunction, KnownValues) {
+    const struct {
+        double x, expected, tolerance;
+    } rows[] = {
+        {1, 1, 1e-14},
+        {2, 1, 1e-14},
+        {3, 2, 1e-14},
+        {0.5, sqrtPi, 1e-14},
+        {5, 24, 1e-14},
+        {8, 5040, 1e-14},  // no shift needed from 8 on
+        {10, 362880, 1e-14},
+        {-0.5, -2 * sqrtPi, 1e-14},
+        {-1.5, 4 * sqrtPi / 3, 1e-14},
+        {1.5, sqrtPi / 2, 1e-14},
+        {2.5, 3 * sqrtPi / 4, 1e-14},
+    };
+    for (const auto& row : rows) {
+        EXPECT_LT(relativeError(gammaFunction(row.x), row.expected), row.tolerance) << "x " << row.x;
+    }
+}
+
+TEST(GammaFunction, Edges) {
+    EXPECT_EQ(gammaFunction(0), std::numeric_limits<double>::infinity());
+    EXPECT_TRUE(std::isnan(gammaFunction(std::nan(""))));
+    // At negative integers sin(pi x) is not exactly 0: large, finite.
+    for (double x : {-1.0, -2.0, -3.0}) {
+        const double g = gammaFunction(x);
+        EXPECT_TRUE(std::isfinite(g)) << x;
+        EXPECT_GT(std::fabs(g), 1e13) << x;
+    }
+}
+
+TEST(GammaFunction, AccuracyOverTheRangeOfUse) {
+    // Below 1e-14 relative on [1, 3] (the arguments 1 + 1/m, 1 + 2/m for
+    // m >= 1) and below 1e-13 up to 60, against the C library and against
+    // the recurrence Gamma(x + 1) = x Gamma(x).
+    double worstNarrow = 0;
+    double worstWide = 0;
+    for (double x = 0.05; x <= 60; x += 0.0137) {
+        const double error = relativeError(gammaFunction(x), std::tgamma(x));
+        if (x >= 1 && x <= 3) worstNarrow = std::max(worstNarrow, error);
+        worstWide = std::max(worstWide, error);
+        EXPECT_LT(relativeError(gammaFunction(x + 1), x * gammaFunction(x)), 2e-13) << x;
+    }
+    EXPECT_LT(worstNarrow, 1e-14);
+    EXPECT_LT(worstWide, 1e-13);
+}
+
+class Statistics : public ::testing::Test {
+protected:
+    void SetUp() override { resetAnalysisState(); }
+    const FitResult& fit(double m, double t0, double gamma) {
+        analysisState.result = FitResult{};
+        analysisState.result.m = m;
+        analysisState.result.t0 = t0;
+        analysisState.result.gamma = gamma;
+        computeStatistics();
+        return analysisState.result;
+    }
+};
+
+TEST_F(Statistics, ExponentialCase) {
+    for (double t0 : {0.5, 3.0, 1e4}) {
+        const FitResult& r = fit(1, t0, 5);
+        EXPECT_LT(relativeError(r.mu, t0 + 5), 1e-14) << t0;
+        EXPECT_LT(relativeError(r.sigma2, t0 * t0), 1e-13) << t0;
+        EXPECT_LT(relativeError(r.xi, t0 * std::log(2.0) + 5), 1e-14) << t0;
+        EXPECT_EQ(r.tm, 0) << t0;  // zero, not gamma
+    }
+}
+
+TEST_F(Statistics, RayleighCase) {
+    const double pi = 3.141592653589793;
+    for (double t0 : {0.5, 3.0, 1e4}) {
+        const FitResult& r = fit(2, t0, 1.5);
+        EXPECT_LT(relativeError(r.mu, std::sqrt(t0) * std::sqrt(pi) / 2 + 1.5), 1e-14) << t0;
+        EXPECT_LT(relativeError(r.sigma2, t0 * (1 - pi / 4)), 1e-13) << t0;
+        EXPECT_LT(relativeError(r.xi, std::sqrt(t0 * std::log(2.0)) + 1.5), 1e-14) << t0;
+        EXPECT_LT(relativeError(r.tm, std::sqrt(t0 / 2) + 1.5), 1e-14) << t0;
+    }
+}
+
+TEST_F(Statistics, ModeAtAndBelowOne) {
+    EXPECT_EQ(fit(1, 10, 7).tm, 0);
+    EXPECT_EQ(fit(0.5, 10, 7).tm, 0);
+    const double justAbove = fit(1.0001, 10, 7).tm;
+    EXPECT_GT(justAbove, 7);
+    EXPECT_LT(justAbove, 7.01);
+}
+
+TEST_F(Statistics, MedianSplitsTheDistribution) {
+    // F(xi) = 1/2 for any shape: (xi - gamma)^m / t0 = ln 2.
+    for (double m : {0.7, 1.3, 3.0, 9.0}) {
+        const FitResult& r = fit(m, 250, 12);
+        EXPECT_NEAR(std::pow(r.xi - 12, m) / 250, std::log(2.0), 1e-12) << m;
+        EXPECT_GT(r.sigma2, 0) << m;
+    }
+}
+
+}  // namespace
