@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build needs. With --windows also the
+# MinGW-w64 cross compilers, Wine and the virtual display for the Windows
+# program and its tests. Packages already present are left alone.
+set -euo pipefail
+
+packages=(g++ cmake make libgtest-dev)
+if [ "${1:-}" = "--windows" ]; then
+  packages+=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
+             binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
+             wine wine64 xvfb xauth x11-utils imagemagick)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} = 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" = 0 ] || sudo=sudo
+echo "Installing: ${missing[*]}"
+$sudo apt-get update -q
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
