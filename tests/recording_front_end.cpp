@@ -1,5 +1,8 @@
 #include "tests/recording_front_end.h"
 
+#include <algorithm>
+#include <cstdlib>
+
 #include "engine/analysis_state.h"
 #include "engine/front_end.h"
 
@@ -20,6 +23,14 @@ void resetAnalysisState() {
     s.stopAtFixedPoint = 0;
     s.solveEnding = SolveEnding::notRun;
     s.result = FitResult{};
+}
+
+void holdSample(const std::vector<double>& t) {
+    releaseSample();
+    auto* block = static_cast<double*>(std::malloc(t.size() * sizeof(double)));
+    std::copy(t.begin(), t.end(), block);
+    analysisState.sample = Sample{static_cast<std::uint32_t>(t.size()), block};
+    analysisState.sampleLoaded = 1;
 }
 
 void showMonitorText(MonitorField field, const char* text) {

@@ -24,3 +24,6 @@ void resetRecording();
 
 // Releases any held sample and zeroes the whole analysis state.
 void resetAnalysisState();
+
+// Replaces the held sample with a copy of `t`, as a read would.
+void holdSample(const std::vector<double>& t);

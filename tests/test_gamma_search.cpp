@@ -19,11 +19,7 @@ protected:
     void TearDown() override { resetAnalysisState(); }
 
     void hold(const std::vector<double>& t, RankMethod method) {
-        releaseSample();
-        auto* block = static_cast<double*>(std::malloc(t.size() * sizeof(double)));
-        std::copy(t.begin(), t.end(), block);
-        analysisState.sample = Sample{static_cast<std::uint32_t>(t.size()), block};
-        analysisState.sampleLoaded = 1;
+        holdSample(t);
         analysisState.rankMethod = method;
         analysisState.rankFunction = rankFunctionOf(method);
     }
