@@ -621,10 +621,14 @@ void testFullRunAndSave() {
         std::vector<char> line(command.begin(), command.end());
         line.push_back('\0');
         bool started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
-                                      nullptr, nullptr, &startup, &process) != FALSE;
+                                      nullptr, workDir.c_str(), &startup, &process) != FALSE;
         check(started, "command-line program started", command);
         if (started) {
-            WaitForSingleObject(process.hProcess, 30000);
+            DWORD waited = WaitForSingleObject(process.hProcess, 30000);
+            DWORD exitCode = 99;
+            GetExitCodeProcess(process.hProcess, &exitCode);
+            check(waited == WAIT_OBJECT_0 && exitCode == 0, "command-line program succeeded",
+                  command + " exit " + std::to_string(exitCode));
             CloseHandle(process.hProcess);
             CloseHandle(process.hThread);
         }
