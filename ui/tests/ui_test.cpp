@@ -163,42 +163,40 @@ void closeProgram() {
     pumpFor(20);
 }
 
+BOOL CALLBACK collectBox(HWND window, LPARAM param) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    char cls[64];
+    GetClassNameA(window, cls, sizeof cls);
+    if (process == GetCurrentProcessId() && std::strcmp(cls, "#32770") == 0 && IsWindowVisible(window)) {
+        reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
+    }
+    return TRUE;
+}
+
 // Top-level dialog boxes (#32770) of this process that are on screen.
 std::vector<HWND> openBoxes() {
     std::vector<HWND> boxes;
-    EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            DWORD process = 0;
-            GetWindowThreadProcessId(window, &process);
-            char cls[64];
-            GetClassNameA(window, cls, sizeof cls);
-            if (process == GetCurrentProcessId() && std::strcmp(cls, "#32770") == 0 &&
-                IsWindowVisible(window)) {
-                reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&boxes));
+    EnumWindows(collectBox, reinterpret_cast<LPARAM>(&boxes));
     return boxes;
+}
+
+BOOL CALLBACK collectStaticText(HWND child, LPARAM param) {
+    char cls[64];
+    GetClassNameA(child, cls, sizeof cls);
+    std::string text = textOf(child);
+    if (_stricmp(cls, "Static") == 0 && !text.empty()) {
+        std::string& all = *reinterpret_cast<std::string*>(param);
+        if (!all.empty()) all += '|';
+        all += text;
+    }
+    return TRUE;
 }
 
 // The texts of a box's static controls, joined by '|'.
 std::string staticTexts(HWND box) {
     std::string texts;
-    EnumChildWindows(
-        box,
-        [](HWND child, LPARAM param) -> BOOL {
-            char cls[64];
-            GetClassNameA(child, cls, sizeof cls);
-            std::string text = textOf(child);
-            if (_stricmp(cls, "Static") == 0 && !text.empty()) {
-                std::string& all = *reinterpret_cast<std::string*>(param);
-                if (!all.empty()) all += '|';
-                all += text;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&texts));
+    EnumChildWindows(box, collectStaticText, reinterpret_cast<LPARAM>(&texts));
     return texts;
 }
 
@@ -956,14 +954,28 @@ int main(int argc, char** argv) {
     CreateDirectoryA(workDir.c_str(), nullptr);
     SetCurrentDirectoryA(dataDir.c_str());
 
-    testTemplateAndFrame();
-    testValidation();
-    testIdleAndBusy();
-    testFullRunAndSave();
-    testRefusals();
-    testNumericFilter();
-    testFilesFromOutside();
-    testMenuAndExit();
+    struct Group {
+        const char* name;
+        void (*run)();
+    };
+    const Group groups[] = {
+        {"template and frame", testTemplateAndFrame},
+        {"validation", testValidation},
+        {"idle and busy", testIdleAndBusy},
+        {"full run and save", testFullRunAndSave},
+        {"refusals", testRefusals},
+        {"numeric filter", testNumericFilter},
+        {"command line and drops", testFilesFromOutside},
+        {"menu and exit", testMenuAndExit},
+    };
+    for (const Group& group : groups) {
+        int failedBefore = failed;
+        DWORD start = GetTickCount();
+        group.run();
+        std::printf("%-24s %s (%lu ms)\n", group.name, failed == failedBefore ? "ok" : "FAILED",
+                    static_cast<unsigned long>(GetTickCount() - start));
+        std::fflush(stdout);
+    }
 
     std::printf("%d passed, %d failed\n", passed, failed);
     return failed == 0 ? 0 : 1;
