@@ -1,0 +1,44 @@
+// Presses Calculate in a running tarquel.exe, as a user would, and waits for
+// the results: finds the frame by its class, types the initial m, clicks
+// Calculate, and waits until Save becomes available (pressing Stop after
+// 20 s if the iteration has not ended by then). Prints the frame's screen
+// rectangle as "WIDTHxHEIGHT+X+Y" for cropping the screenshot.
+#include <windows.h>
+
+#include <cstdio>
+
+#include "ui/resource.h"
+
+int main(int argc, char** argv) {
+    const char* initialM = argc > 1 ? argv[1] : "1";
+    HWND frame = nullptr;
+    for (int i = 0; i < 300 && frame == nullptr; ++i) {
+        frame = FindWindowA("Tarquel101Class", "Tarquel");
+        if (frame == nullptr) Sleep(100);
+    }
+    if (frame == nullptr) {
+        std::fprintf(stderr, "screenshot_driver: no Tarquel window\n");
+        return 1;
+    }
+    HWND dialog = FindWindowExA(frame, nullptr, "#32770", nullptr);
+    if (dialog == nullptr) {
+        std::fprintf(stderr, "screenshot_driver: no dialog\n");
+        return 1;
+    }
+    SendMessageA(GetDlgItem(dialog, IDC_INITIAL_M), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(initialM));
+    SendMessageA(GetDlgItem(dialog, IDC_CALCULATE), BM_CLICK, 0, 0);
+    HWND save = GetDlgItem(dialog, IDC_SAVE);
+    for (int i = 0; i < 400 && !IsWindowEnabled(save); ++i) {
+        if (i == 200) SendMessageA(GetDlgItem(dialog, IDC_STOP), BM_CLICK, 0, 0);
+        Sleep(100);
+    }
+    if (!IsWindowEnabled(save)) {
+        std::fprintf(stderr, "screenshot_driver: no results\n");
+        return 1;
+    }
+    Sleep(300);  // let the fields repaint
+    RECT r;
+    GetWindowRect(frame, &r);
+    std::printf("%ldx%ld+%ld+%ld\n", r.right - r.left, r.bottom - r.top, r.left, r.top);
+    return 0;
+}
