@@ -1,5 +1,6 @@
 #include "ui/help.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include <shellapi.h>
@@ -10,6 +11,7 @@
 namespace {
 
 const char documentExtension[] = ".html";
+const char helpCaption[] = "Tarquel help";
 
 // The document beside the help file: helpFilePath with ".hlp" replaced.
 bool formDocumentPath(char (&document)[MAX_PATH + 8]) {
@@ -38,7 +40,16 @@ void openHelpContents(HWND owner) {
         return;
     }
     char document[MAX_PATH + 8];
-    if (formDocumentPath(document)) {
-        ShellExecuteA(owner, "open", document, nullptr, nullptr, SW_SHOWNORMAL);
+    if (!formDocumentPath(document)) {
+        return;
+    }
+    // ShellExecuteA answers 32 or less on failure, for example where no
+    // program is registered for .html (a bare Wine prefix); then at least say
+    // where the document is.
+    HINSTANCE opened = ShellExecuteA(owner, "open", document, nullptr, nullptr, SW_SHOWNORMAL);
+    if (reinterpret_cast<INT_PTR>(opened) <= 32) {
+        char text[MAX_PATH + 64];
+        std::snprintf(text, sizeof text, "The help document is\n%s", document);
+        MessageBoxA(owner, text, helpCaption, MB_ICONINFORMATION | MB_OK);
     }
 }
