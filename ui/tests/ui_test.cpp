@@ -379,6 +379,20 @@ void testTemplateAndFrame() {
     const WORD face[] = {0xff2d, 0xff33, 0x0020, 0xff30, 0x30b4, 0x30b7, 0x30c3, 0x30af, 0};
     check(std::memcmp(p + 4, face, sizeof face) == 0, "font face decoded from code page 932");
 
+    const WORD japanese = MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT);
+    check(FindResourceExA(nullptr, RT_DIALOG, "TarquelDlg", japanese) != nullptr, "dialog in Japanese");
+    check(FindResourceExA(nullptr, RT_MENU, "TarquelMenu", japanese) != nullptr, "menu in Japanese");
+    HRSRC version = FindResourceA(nullptr, MAKEINTRESOURCEA(VS_VERSION_INFO), RT_VERSION);
+    check(version != nullptr, "version resource present");
+    if (version != nullptr) {
+        // VS_FIXEDFILEINFO follows the 40-byte header of the root block.
+        const auto* bytes = static_cast<const BYTE*>(LockResource(LoadResource(nullptr, version)));
+        const auto* fixed = reinterpret_cast<const VS_FIXEDFILEINFO*>(bytes + 40);
+        check(fixed->dwSignature == 0xFEEF04BD && fixed->dwFileVersionMS == 0x00010000 &&
+                  fixed->dwFileVersionLS == 0x00000001 && fixed->dwProductVersionLS == 0x00000001,
+              "file and product version 1.0.0.1");
+    }
+
     currentCase = "frame";
     check(openProgram(), "program starts");
     RECT client, dialog;
