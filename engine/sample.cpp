@@ -5,6 +5,7 @@
 // exactly. Nothing is clamped: method 2 gives F(1) = 0 and F(n) = 1, whose
 // ordinates are -inf and +inf, and those infinities are meant to reach the
 // report and the location search unchanged.
+#include "engine/portable_math.h"
 #include "engine/sample.h"
 
 #include <cmath>
@@ -54,10 +55,10 @@ const char* rankLabelOf(RankMethod method) {
     return labels[method - 1];
 }
 
-double weibullPlotX(double t, double g) { return std::log(t - g); }
+double weibullPlotX(double t, double g) { return portableLog(t - g); }
 
 double weibullPlotY(double F) {
     const double survival = 1.0 - F;
     const double inverse = 1.0 / survival;
-    return std::log(std::log(inverse));
+    return portableLog(portableLog(inverse));
 }

@@ -7,6 +7,7 @@
 // Every sum runs over the points in storage order, starting at 0; x^m is
 // std::pow and every square goes through integerPower (plain products), so
 // the same data give the same bits on every platform.
+#include "engine/portable_math.h"
 #include "engine/solver.h"
 
 #include <cmath>
@@ -44,8 +45,8 @@ PowerSums accumulate(double m) {
     const double gamma = analysisState.result.gamma;
     for (std::uint32_t i = 0; i < sample.n; ++i) {
         const double x = sample.t[i] - gamma;
-        const double lnX = std::log(x);
-        const double xm = std::pow(x, m);
+        const double lnX = portableLog(x);
+        const double xm = portablePow(x, m);
         s.L += lnX;
         s.S0 += xm;
         s.S1 += xm * lnX;

@@ -4,6 +4,7 @@
 //     xi     = t0^(1/m) (ln 2)^(1/m) + gamma
 //     tm     = t0^(1/m) (1 - 1/m)^(1/m) + gamma for m > 1, else 0
 // Nothing is refused: infinities and NaNs pass through and are stored.
+#include "engine/portable_math.h"
 #include "engine/statistics.h"
 
 #include <cmath>
@@ -54,21 +55,21 @@ double gammaFunction(double x) {
         series = stirlingCoefficient(k) + z * series;
     }
     const double S = series / y;
-    const double L = (y - 0.5) * std::log(y) + (((0.5 * std::log(2 * pi) + S) - std::log(p)) - y);
+    const double L = (y - 0.5) * portableLog(y) + (((0.5 * portableLog(2 * pi) + S) - portableLog(p)) - y);
     if (x < 0) {
-        return pi / (std::sin(pi * x) * std::exp(L));
+        return pi / (portableSin(pi * x) * portableExp(L));
     }
-    return std::exp(L);
+    return portableExp(L);
 }
 
 void computeStatistics() {
     FitResult& r = analysisState.result;
     const double m = r.m;
-    const double scale = std::pow(r.t0, 1 / m);
+    const double scale = portablePow(r.t0, 1 / m);
     const double gammaOne = gammaFunction(1 / m + 1);
 
     r.mu = scale * gammaOne + r.gamma;
-    r.sigma2 = std::pow(r.t0, 2 / m) * (gammaFunction(2 / m + 1) - integerPower(gammaOne, 2));
-    r.xi = scale * std::pow(std::log(2.0), 1 / m) + r.gamma;
-    r.tm = m > 1 ? scale * std::pow(1 - 1 / m, 1 / m) + r.gamma : 0;
+    r.sigma2 = portablePow(r.t0, 2 / m) * (gammaFunction(2 / m + 1) - integerPower(gammaOne, 2));
+    r.xi = scale * portablePow(portableLog(2.0), 1 / m) + r.gamma;
+    r.tm = m > 1 ? scale * portablePow(1 - 1 / m, 1 / m) + r.gamma : 0;
 }
