@@ -1,0 +1,108 @@
+// Whole fits of generated samples against a golden file of their results:
+// written on one platform, the same digits must come out on every other.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "datafiles/number_format.h"
+#include "engine/analysis_state.h"
+#include "engine/calculation_run.h"
+#include "engine/portable_math.h"
+#include "engine/sample.h"
+#include "tests/recording_front_end.h"
+
+namespace {
+
+struct Generator {
+    std::uint64_t state = 0x9E3779B97F4A7C15ULL;
+    double unit() {
+        state ^= state << 13;
+        state ^= state >> 7;
+        state ^= state << 17;
+        return static_cast<double>(state >> 11) * 0x1p-53;
+    }
+};
+
+// A data file of n Weibull failure times, written with "% 12.8e".
+std::string writeSample(Generator& g, int index) {
+    const int n = 3 + static_cast<int>(g.unit() * 40);
+    const double m = 0.6 + 5 * g.unit();
+    const double scale = portablePow(10, -1 + 5 * g.unit());
+    const double location = g.unit() < 0.5 ? 0 : 3 * scale * g.unit();
+    std::string text = "generated sample\n";
+    for (int i = 0; i < n; ++i) {
+        const double t = location + scale * portablePow(-portableLog(1 - g.unit()), 1 / m);
+        char number[numberTextSize];
+        formatReportNumber(t, number);
+        text += number;
+        text += '\n';
+    }
+    const std::string path = ::testing::TempDir() + "tarquel_fit_" + std::to_string(index) + ".dat";
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (f != nullptr) {
+        std::fputs(text.c_str(), f);
+        std::fclose(f);
+    }
+    return path;
+}
+
+// One line per run: inputs, how the solve ended, and the seven results.
+std::string fitLine(const std::string& path, int index, RankMethod method, bool autoGamma) {
+    resetRecording();
+    std::snprintf(analysisState.dataFilePath, sizeof analysisState.dataFilePath, "%s", path.c_str());
+    analysisState.rankMethod = method;
+    analysisState.rankFunction = rankFunctionOf(method);
+    analysisState.autoGamma = autoGamma ? 1 : 0;
+    analysisState.result.gamma = 0;
+    analysisState.initialM = 1;
+    analysisState.stopFlag.store(0);
+    analysisState.stopAtFixedPoint = 1;
+    runCalculation();
+    std::string line = "sample " + std::to_string(index) + " rank " + std::to_string(method) +
+                       (autoGamma ? " auto:" : " gamma 0:");
+    if (!recording.errors.empty()) return line + " " + recording.errors.front() + "\n";
+    line += " ending " + std::to_string(static_cast<int>(analysisState.solveEnding));
+    const FitResult& r = analysisState.result;
+    for (double v : {r.m, r.t0, r.gamma, r.mu, r.xi, r.tm, r.sigma2}) {
+        char number[numberTextSize];
+        formatReportNumber(v, number);
+        line += number;
+    }
+    return line + "\n";
+}
+
+TEST(FitGolden, SameDigitsOnEveryPlatform) {
+    resetAnalysisState();
+    Generator g;
+    std::string results;
+    for (int index = 0; index < 12; ++index) {
+        const std::string path = writeSample(g, index);
+        for (RankMethod method = 1; method <= 4; ++method) {
+            results += fitLine(path, index, method, true);
+            results += fitLine(path, index, method, false);
+        }
+    }
+    resetAnalysisState();
+
+    const std::string golden = std::string(TARQUEL_TEST_GOLDEN) + "/generated_fits.txt";
+    if (std::getenv("TARQUEL_BLESS") != nullptr) std::ofstream(golden, std::ios::binary) << results;
+    std::ifstream in(golden, std::ios::binary);
+    std::ostringstream expectedText;
+    expectedText << in.rdbuf();
+    std::istringstream got(results), expected(expectedText.str());
+    std::string gotLine, expectedLine;
+    int lines = 0;
+    while (std::getline(expected, expectedLine)) {
+        ++lines;
+        ASSERT_TRUE(std::getline(got, gotLine));
+        EXPECT_EQ(gotLine, expectedLine);
+    }
+    EXPECT_EQ(lines, 12 * 4 * 2);
+}
+
+}  // namespace
