@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include <commdlg.h>
-#include <float.h>
 #include <process.h>
 #include <shellapi.h>
 
@@ -30,13 +29,6 @@ const char threadFailedCaption[] = "Calculation error";
 // Body of the worker thread: one calculation run. The thread is not joined;
 // it reports its end to the dialog through WM_CALCULATION_DONE.
 unsigned __stdcall calculationThread(void*) {
-    // The runtime's log, pow and exp work in the x87 unit, whose precision
-    // setting is per thread: the process's first thread runs with 64-bit
-    // mantissas (set by the runtime's start-up), a thread from
-    // _beginthreadex with Windows' default of 53 bits, which changes the last
-    // digits of the results. Reset it as the start-up does, so that the
-    // dialog computes exactly what the command-line program computes.
-    _fpreset();
     runCalculation();
     return 0;
 }
