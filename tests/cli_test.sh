@@ -89,7 +89,7 @@ fi
 
 # Every reference case: standard output is report lines 4 to 13, the report
 # file matches the reference byte for byte (CR LF) apart from lines 2 and 4.
-for golden in "$tests"/golden/*.txt; do
+for golden in "$tests"/golden/*.rank*.txt; do
   name=$(basename "$golden" .txt)
   data=${name%%.rank*}
   rest=${name#*.rank}
