@@ -4,9 +4,6 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "datafiles/number_format.h"
@@ -15,17 +12,12 @@
 #include "engine/portable_math.h"
 #include "engine/sample.h"
 #include "tests/recording_front_end.h"
+#include "tests/test_support.h"
 
 namespace {
 
-struct Generator {
-    std::uint64_t state = 0x9E3779B97F4A7C15ULL;
-    double unit() {
-        state ^= state << 13;
-        state ^= state >> 7;
-        state ^= state << 17;
-        return static_cast<double>(state >> 11) * 0x1p-53;
-    }
+struct Generator : Xorshift {
+    Generator() : Xorshift{0x9E3779B97F4A7C15ULL} {}
 };
 
 // A data file of n Weibull failure times, written with "% 12.8e".
@@ -89,20 +81,7 @@ TEST(FitGolden, SameDigitsOnEveryPlatform) {
     }
     resetAnalysisState();
 
-    const std::string golden = std::string(TARQUEL_TEST_GOLDEN) + "/generated_fits.txt";
-    if (std::getenv("TARQUEL_BLESS") != nullptr) std::ofstream(golden, std::ios::binary) << results;
-    std::ifstream in(golden, std::ios::binary);
-    std::ostringstream expectedText;
-    expectedText << in.rdbuf();
-    std::istringstream got(results), expected(expectedText.str());
-    std::string gotLine, expectedLine;
-    int lines = 0;
-    while (std::getline(expected, expectedLine)) {
-        ++lines;
-        ASSERT_TRUE(std::getline(got, gotLine));
-        EXPECT_EQ(gotLine, expectedLine);
-    }
-    EXPECT_EQ(lines, 12 * 4 * 2);
+    expectMatchesGolden(results, "generated_fits.txt", 12 * 4 * 2);
 }
 
 }  // namespace

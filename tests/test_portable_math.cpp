@@ -7,14 +7,12 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <limits>
-#include <sstream>
 #include <string>
 
 #include "engine/portable_math.h"
+#include "tests/test_support.h"
 
 namespace {
 
@@ -30,16 +28,9 @@ std::int64_t ulps(double a, double b) {
     return ia > ib ? ia - ib : ib - ia;
 }
 
-// Deterministic arguments (xorshift), the same on every platform.
-struct Arguments {
-    std::uint64_t state = 88172645463325252ULL;
-    double unit() {
-        state ^= state << 13;
-        state ^= state >> 7;
-        state ^= state << 17;
-        return static_cast<double>(state >> 11) * 0x1p-53;
-    }
-    double between(double lo, double hi) { return lo + (hi - lo) * unit(); }
+// Deterministic arguments, the same on every platform.
+struct Arguments : Xorshift {
+    Arguments() : Xorshift{88172645463325252ULL} {}
 };
 
 TEST(PortableMath, SpecialValues) {
@@ -160,24 +151,7 @@ std::string kernelResults() {
 }
 
 TEST(PortableMath, SameBitsOnEveryPlatform) {
-    const std::string path = std::string(TARQUEL_TEST_GOLDEN) + "/portable_math.txt";
-    const std::string results = kernelResults();
-    if (std::getenv("TARQUEL_BLESS") != nullptr) {
-        std::ofstream(path, std::ios::binary) << results;
-    }
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream golden;
-    golden << in.rdbuf();
-    ASSERT_FALSE(golden.str().empty()) << path;
-    std::istringstream got(results), expected(golden.str());
-    std::string gotLine, expectedLine;
-    int line = 0;
-    while (std::getline(expected, expectedLine)) {
-        ++line;
-        ASSERT_TRUE(std::getline(got, gotLine));
-        ASSERT_EQ(gotLine, expectedLine) << "line " << line;
-    }
-    EXPECT_EQ(line, 3000);
+    expectMatchesGolden(kernelResults(), "portable_math.txt", 3000);
 }
 
 }  // namespace

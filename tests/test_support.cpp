@@ -1,0 +1,24 @@
+#include "tests/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+void expectMatchesGolden(const std::string& results, const char* name, int expectedLines) {
+    const std::string path = std::string(TARQUEL_TEST_GOLDEN) + "/" + name;
+    if (std::getenv("TARQUEL_BLESS") != nullptr) std::ofstream(path, std::ios::binary) << results;
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream golden;
+    golden << in.rdbuf();
+    std::istringstream got(results), expected(golden.str());
+    std::string gotLine, expectedLine;
+    int line = 0;
+    while (std::getline(expected, expectedLine)) {
+        ++line;
+        ASSERT_TRUE(std::getline(got, gotLine)) << path << " has more lines than the results";
+        ASSERT_EQ(gotLine, expectedLine) << path << " line " << line;
+    }
+    EXPECT_EQ(line, expectedLines) << path;
+}

@@ -1,0 +1,22 @@
+// Helpers shared by the test files: deterministic numbers and golden files.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// xorshift64: the same sequence on every platform.
+struct Xorshift {
+    std::uint64_t state;
+    double unit() {  // uniform in [0, 1)
+        state ^= state << 13;
+        state ^= state >> 7;
+        state ^= state << 17;
+        return static_cast<double>(state >> 11) * 0x1p-53;
+    }
+    double between(double lo, double hi) { return lo + (hi - lo) * unit(); }
+};
+
+// Compares `results` line by line with the golden file `name` in
+// tests/golden, which must hold `expectedLines` lines. With the environment
+// variable TARQUEL_BLESS set, the golden file is rewritten first.
+void expectMatchesGolden(const std::string& results, const char* name, int expectedLines);
