@@ -227,7 +227,8 @@ DD logKernel(double x) {
     // the 1 is below 2^-19 and plain double precision suffices for it.
     const double s2 = s.hi * s.hi;
     const double tail = s2 * (1.0 / 3 + s2 * (1.0 / 5 + s2 * (1.0 / 7 + s2 * (1.0 / 9))));
-    const DD atanhPart = multiply(multiply(s, 2.0), fastTwoSum(1, tail));
+    const DD twoS = {2 * s.hi, 2 * s.lo};
+    const DD atanhPart = add(twoS, DD{twoS.hi * tail, 0});
     const DD logF = add(tables().logCentre[static_cast<int>(j) - Tables::logFirst], atanhPart);
     return add(multiply(ln2, static_cast<double>(e)), logF);
 }
