@@ -8,7 +8,7 @@ packages=(g++ cmake make libgtest-dev)
 if [ "${1:-}" = "--windows" ]; then
   packages+=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
              binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
-             wine wine64 xvfb xauth x11-utils imagemagick)
+             wine wine64 fonts-wine fonts-liberation xvfb xauth x11-utils imagemagick)
 fi
 
 missing=()
@@ -21,4 +21,4 @@ sudo=""
 [ "$(id -u)" = 0 ] || sudo=sudo
 echo "Installing: ${missing[*]}"
 $sudo apt-get update -q
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q "${missing[@]}"
