@@ -258,6 +258,14 @@ double expOf(DD y) {
     return scaleByPowerOfTwo(m.hi + m.lo, k);
 }
 
+// e^(y log x) from log x in double-double, for a finite y.
+double powerFromLog(DD logX, double y) {
+    const double estimate = logX.hi * y;
+    if (estimate > 2 * expOverflow) return infinity;  // before the exact product could overflow
+    if (estimate < 2 * expUnderflow) return 0;
+    return expOf(multiply(logX, y));
+}
+
 bool isOddInteger(double y) {
     if (std::fabs(y) >= 0x1p53) return false;  // all even from here on
     return std::floor(y) == y && std::fmod(y, 2.0) != 0;
@@ -310,15 +318,7 @@ double portablePow(double x, double y) {
     } else if (ax == infinity) {
         magnitude = y > 0 ? infinity : 0;
     } else {
-        const DD logX = logKernel(ax);
-        const double estimate = logX.hi * y;
-        if (estimate > 2 * expOverflow) {
-            magnitude = infinity;  // decided before the exact product could overflow
-        } else if (estimate < 2 * expUnderflow) {
-            magnitude = 0;
-        } else {
-            magnitude = expOf(multiply(logX, y));
-        }
+        magnitude = powerFromLog(logKernel(ax), y);
     }
     // pow(-0, odd) keeps the sign of zero, as every negative base with an odd power.
     return negativeResult ? -magnitude : magnitude;
@@ -336,4 +336,14 @@ double portableSin(double x) {
     const int quadrant = static_cast<int>(std::fmod(kd, 4.0) + 4) % 4;
     const double value = sinCosKernel(r, quadrant % 2 == 1);
     return quadrant >= 2 ? -value : value;
+}
+
+double portablePowAndLog(double x, double y, double& logX) {
+    if (!(x > 0 && x < infinity) || x == 1 || y == 0 || !std::isfinite(y)) {
+        logX = portableLog(x);
+        return portablePow(x, y);
+    }
+    const DD l = logKernel(x);
+    logX = l.hi + l.lo;
+    return powerFromLog(l, y);
 }

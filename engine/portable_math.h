@@ -18,5 +18,9 @@ double portableExp(double x);
 // pow(0, y < 0) = inf, pow(x < 0, non-integer y) = NaN, ...).
 double portablePow(double x, double y);
 
+// x^y, with log x stored into logX: the same bits as portablePow(x, y) and
+// portableLog(x), for about the price of the power alone.
+double portablePowAndLog(double x, double y, double& logX);
+
 // sin(x), x in radians.
 double portableSin(double x);

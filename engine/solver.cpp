@@ -45,8 +45,8 @@ PowerSums accumulate(double m) {
     const double gamma = analysisState.result.gamma;
     for (std::uint32_t i = 0; i < sample.n; ++i) {
         const double x = sample.t[i] - gamma;
-        const double lnX = portableLog(x);
-        const double xm = portablePow(x, m);
+        double lnX = 0;
+        const double xm = portablePowAndLog(x, m, lnX);  // x^m and ln x from one logarithm
         s.L += lnX;
         s.S0 += xm;
         s.S1 += xm * lnX;

@@ -78,6 +78,19 @@ TEST(PortableMath, ExactCases) {
     }
 }
 
+TEST(PortableMath, PowerAndLogTogether) {
+    Arguments a;
+    const double special[] = {0.0, -0.0, 1.0, -2.0, std::numeric_limits<double>::infinity(), std::nan(""), 1e-310};
+    for (int i = 0; i < 5000; ++i) {
+        const double x = i < 7 ? special[i] : a.between(1e-3, 1e4);
+        const double y = i % 11 == 0 ? 0.0 : a.between(-40, 40);
+        double logX = 0;
+        const double power = portablePowAndLog(x, y, logX);
+        EXPECT_TRUE(sameBits(power, portablePow(x, y))) << x << "^" << y;
+        EXPECT_TRUE(sameBits(logX, portableLog(x))) << x;
+    }
+}
+
 TEST(PortableMath, Identities) {
     Arguments a;
     for (int i = 0; i < 20000; ++i) {
