@@ -5,10 +5,11 @@
 // exactly. Nothing is clamped: method 2 gives F(1) = 0 and F(n) = 1, whose
 // ordinates are -inf and +inf, and those infinities are meant to reach the
 // report and the location search unchanged.
-#include "engine/portable_math.h"
 #include "engine/sample.h"
 
 #include <cmath>
+
+#include "engine/portable_math.h"
 
 namespace {
 

@@ -4,10 +4,10 @@
 // t0 = (1/n) sum x_i^m; putting that back leaves one equation in m:
 //     g(m) = n/m + L - n S1/S0,
 //     L = sum ln x_i, S0 = sum x_i^m, S1 = sum x_i^m ln x_i, S2 = sum x_i^m (ln x_i)^2.
-// Every sum runs over the points in storage order, starting at 0; x^m is
-// std::pow and every square goes through integerPower (plain products), so
-// the same data give the same bits on every platform.
-#include "engine/portable_math.h"
+// Every sum runs over the points in storage order, starting at 0; x^m and
+// ln x come from the engine's own kernels and every square goes through
+// integerPower (plain products), so the same data give the same bits on
+// every platform.
 #include "engine/solver.h"
 
 #include <cmath>
@@ -16,6 +16,7 @@
 #include "datafiles/number_format.h"
 #include "engine/analysis_state.h"
 #include "engine/front_end.h"
+#include "engine/portable_math.h"
 
 namespace {
 

@@ -4,12 +4,12 @@
 //     xi     = t0^(1/m) (ln 2)^(1/m) + gamma
 //     tm     = t0^(1/m) (1 - 1/m)^(1/m) + gamma for m > 1, else 0
 // Nothing is refused: infinities and NaNs pass through and are stored.
-#include "engine/portable_math.h"
 #include "engine/statistics.h"
 
 #include <cmath>
 
 #include "engine/analysis_state.h"
+#include "engine/portable_math.h"
 #include "engine/solver.h"
 
 namespace {
