@@ -7,8 +7,6 @@
 // report and the location search unchanged.
 #include "engine/sample.h"
 
-#include <cmath>
-
 #include "engine/portable_math.h"
 
 namespace {

@@ -6,8 +6,6 @@
 // Nothing is refused: infinities and NaNs pass through and are stored.
 #include "engine/statistics.h"
 
-#include <cmath>
-
 #include "engine/analysis_state.h"
 #include "engine/portable_math.h"
 #include "engine/solver.h"
