@@ -2,9 +2,12 @@
 //
 // Inputs get the same checks as in the desktop program's dialog; the run is
 // the same engine call. Exit status: 0 results printed, 1 the run refused the
-// data or gamma, 2 bad usage or a refused input, 3 the report not written.
+// data or gamma, 2 bad usage or a refused input, 3 the report not written,
+// 4 the iteration was stopped (time-out, Ctrl-C) before it ended by itself,
+// 5 standard output could not be written; when several apply, the largest.
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <charconv>
@@ -15,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <mutex>
 #include <thread>
 
@@ -29,13 +33,21 @@
 #include "cli/terminal_front_end.h"
 #include "datafiles/number_text.h"
 #include "datafiles/report.h"
-#include "engine/analysis_state.h"
-#include "engine/calculation_run.h"
-#include "engine/sample.h"
+#include "run/analysis_state.h"
+#include "run/calculation_run.h"
+#include "run/input_checks.h"
+#include "tarquel_version.h"
 
 namespace {
 
-enum ExitStatus : int { exitResults = 0, exitRefused = 1, exitUsage = 2, exitReport = 3 };
+enum ExitStatus : int {
+    exitResults = 0,
+    exitRefused = 1,
+    exitUsage = 2,
+    exitReport = 3,
+    exitStopped = 4,
+    exitOutput = 5,
+};
 
 constexpr char programName[] = "tarquel-cli";
 
@@ -49,14 +61,18 @@ constexpr char usageText[] =
     "  -g, --gamma VALUE     typed location parameter (default: searched, as Auto Gamma)\n"
     "  -m, --initial-m VALUE start value of the shape iteration (default 1)\n"
     "  -o, --report FILE     also write the report file\n"
-    "  -t, --timeout SEC     stop the iteration after SEC seconds, as Stop does\n"
+    "  -t, --timeout SEC     stop the iteration SEC seconds after it starts, as Stop does\n"
+    "      --solver NAME     damped (default, the desktop program's iteration) or\n"
+    "                        newton (the same root in far fewer passes)\n"
     "  -q, --quiet           no progress monitor\n"
     "  -h, --help            show this help and exit\n"
     "      --version         show the version and exit\n"
     "\n"
     "Ctrl-C stops the iteration and prints the results for the point reached;\n"
     "a second Ctrl-C ends the program. Exit status: 0 results printed, 1 data or\n"
-    "gamma refused, 2 bad usage or input, 3 report file not written.\n";
+    "gamma refused, 2 bad usage or input, 3 report file not written, 4 iteration\n"
+    "stopped (time-out or Ctrl-C): results for the point reached, not a finished\n"
+    "fit, 5 standard output not written; when several apply, the largest.\n";
 
 struct Options {
     const char* dataFile = nullptr;
@@ -65,6 +81,7 @@ struct Options {
     const char* initialM = nullptr;
     const char* report = nullptr;
     const char* timeout = nullptr;
+    const char* solver = nullptr;
     bool quiet = false;
     bool help = false;
     bool version = false;
@@ -96,12 +113,12 @@ struct ValueOption {
 constexpr ValueOption valueOptions[] = {
     {'r', "rank", &Options::rank},         {'g', "gamma", &Options::gamma},
     {'m', "initial-m", &Options::initialM}, {'o', "report", &Options::report},
-    {'t', "timeout", &Options::timeout},
+    {'t', "timeout", &Options::timeout},   {'\0', "solver", &Options::solver},
 };
 
 const ValueOption* findShort(char name) {
     for (const ValueOption& o : valueOptions) {
-        if (o.shortName == name) return &o;
+        if (o.shortName != '\0' && o.shortName == name) return &o;
     }
     return nullptr;
 }
@@ -161,8 +178,6 @@ int parseArguments(int argc, char** argv, Options& options) {
     return exitResults;
 }
 
-bool hasWildcard(const char* name) { return std::strpbrk(name, "*?") != nullptr; }
-
 // The dialog's checks on the data file name; stores it on success.
 int acceptDataFile(const char* name) {
     if (name == nullptr || name[0] == '\0') return usageError("%sno data file given", "");
@@ -195,6 +210,9 @@ int acceptGamma(const char* text) {
         return exitResults;
     }
     if (text[0] == '\0') return usageError("--gamma: %sthe value is empty", "");
+    if (!isEntryText(text, true)) {
+        return usageError("--gamma: '%s' is not a number (digits, '.', 'e' or 'E', a leading '-')", text);
+    }
     analysisState.autoGamma = 0;
     analysisState.result.gamma = textToNumber(text);
     return exitResults;
@@ -206,8 +224,11 @@ int acceptInitialM(const char* text) {
         return exitResults;
     }
     if (text[0] == '\0') return usageError("--initial-m: %sthe value is empty", "");
+    if (!isEntryText(text, false)) {
+        return usageError("--initial-m: '%s' is not a number (digits, '.', 'e' or 'E')", text);
+    }
     analysisState.initialM = textToNumber(text);
-    if (!(analysisState.initialM > 0)) return usageError("--initial-m: '%s' is not above 0", text);
+    if (!isUsableInitialM(analysisState.initialM)) return usageError("--initial-m: '%s' is not above 0", text);
     return exitResults;
 }
 
@@ -217,8 +238,24 @@ int acceptReport(const char* path) {
     if (std::strlen(path) >= sizeof analysisState.reportFilePath) {
         return usageError("--report: the file name is longer than %s characters", "511");
     }
+    // Compared by identity, so that a link or another spelling of the data
+    // file's name is caught too; a report that does not exist yet is new.
+    std::error_code error;
+    if (std::filesystem::equivalent(path, analysisState.dataFilePath, error)) {
+        return usageError("--report: '%s' is the data file itself", path);
+    }
     std::memcpy(analysisState.reportFilePath, path, std::strlen(path) + 1);
     return exitResults;
+}
+
+int acceptSolver(const char* name) {
+    analysisState.solver = ShapeSolver::damped;
+    if (name == nullptr || std::strcmp(name, "damped") == 0) return exitResults;
+    if (std::strcmp(name, "newton") == 0) {
+        analysisState.solver = ShapeSolver::newton;
+        return exitResults;
+    }
+    return usageError("--solver: '%s' is not damped or newton", name);
 }
 
 int parseTimeout(const char* text, double& seconds) {
@@ -232,6 +269,11 @@ int parseTimeout(const char* text, double& seconds) {
     return exitResults;
 }
 
+// Beyond this a time-out cannot be told from none (over 31 years), and the
+// clock's nanosecond count would overflow: the timer then only waits to be
+// cancelled.
+constexpr double longestTimeout = 1e9;
+
 // Sets the stop flag after a time-out unless cancelled first.
 struct StopTimer {
     std::mutex mutex;
@@ -244,8 +286,13 @@ struct StopTimer {
 void startStopTimer(StopTimer& timer, double seconds) {
     timer.thread = std::thread([&timer, seconds] {
         std::unique_lock<std::mutex> lock(timer.mutex);
-        const auto limit = std::chrono::duration<double>(seconds);
-        if (!timer.wake.wait_for(lock, limit, [&timer] { return timer.cancelled; })) {
+        const auto cancelled = [&timer] { return timer.cancelled; };
+        if (seconds > longestTimeout) {
+            timer.wake.wait(lock, cancelled);
+            return;
+        }
+        const auto limit = std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::duration<double>(seconds));
+        if (!timer.wake.wait_for(lock, limit, cancelled)) {
             timer.fired = true;
             analysisState.stopFlag.store(1, std::memory_order_relaxed);
         }
@@ -294,6 +341,37 @@ int acceptInputs(const Options& options) {
     if (status == exitResults) status = acceptGamma(options.gamma);
     if (status == exitResults) status = acceptInitialM(options.initialM);
     if (status == exitResults) status = acceptReport(options.report);
+    if (status == exitResults) status = acceptSolver(options.solver);
+    return status;
+}
+
+StopTimer stopTimer;
+double timeoutSeconds = 0;
+
+// The time-out counts from the start of the iteration: reading and the
+// location search of a large sample do not eat into it.
+void startTimeoutClock() {
+    if (timeoutSeconds > 0 && !stopTimer.thread.joinable()) startStopTimer(stopTimer, timeoutSeconds);
+}
+
+ReportInput reportInput() {
+    return {analysisState.dataFilePath, analysisState.rankMethod, analysisState.result, analysisState.sample};
+}
+
+// Prints the result lines and writes the report; returns the exit status.
+int writeResults(const Options& options) {
+    int status = analysisState.solveEnding == SolveEnding::stopped ? exitStopped : exitResults;
+    const bool printed = writeResultLines(stdout, reportInput());
+    if (!printed || std::fflush(stdout) != 0) {
+        std::fprintf(stderr, "%s: cannot write the results to standard output: %s\n", programName,
+                     std::strerror(errno));
+        status = exitOutput;
+    }
+    if (options.report != nullptr && !writeReport(analysisState.reportFilePath, reportInput())) {
+        std::fprintf(stderr, "%s: cannot write the report file '%s': %s\n", programName,
+                     analysisState.reportFilePath, std::strerror(errno));
+        status = std::max(status, static_cast<int>(exitReport));
+    }
     return status;
 }
 
@@ -307,33 +385,23 @@ int main(int argc, char** argv) {
         return exitResults;
     }
     if (options.version) {
-        std::puts("tarquel-cli (Tarquel) 1.01");
+        std::puts("tarquel-cli (Tarquel) " TARQUEL_VERSION_TEXT);
         return exitResults;
     }
-    double seconds = 0;
     if (acceptInputs(options) != exitResults) return exitUsage;
-    if (parseTimeout(options.timeout, seconds) != exitResults) return exitUsage;
+    if (parseTimeout(options.timeout, timeoutSeconds) != exitResults) return exitUsage;
 
-    analysisState.rankFunction = rankFunctionOf(analysisState.rankMethod);
     analysisState.stopFlag.store(0, std::memory_order_relaxed);
-    // Nobody presses Stop for a script: end where the iteration stands still.
-    analysisState.stopAtFixedPoint = 1;
     terminalFrontEnd.monitorEnabled = !options.quiet && isatty(fileno(stderr)) != 0;
+    terminalFrontEnd.dampedSolver = analysisState.solver == ShapeSolver::damped;
+    terminalFrontEnd.onIterationStart = startTimeoutClock;
     std::signal(SIGINT, onInterrupt);
 
-    StopTimer timer;
-    if (seconds > 0) startStopTimer(timer, seconds);
     runCalculation();
-    cancelStopTimer(timer);
+    cancelStopTimer(stopTimer);
     std::signal(SIGINT, SIG_DFL);
 
     if (terminalFrontEnd.runRefused) return exitRefused;
-    reportSolveEnding(timer.fired, options.timeout);
-    if (!writeResultLines(stdout) || std::fflush(stdout) != 0) return exitReport;
-    if (options.report != nullptr && !writeReport()) {
-        std::fprintf(stderr, "%s: cannot write the report file '%s': %s\n", programName,
-                     analysisState.reportFilePath, std::strerror(errno));
-        return exitReport;
-    }
-    return exitResults;
+    reportSolveEnding(stopTimer.fired, options.timeout);
+    return writeResults(options);
 }

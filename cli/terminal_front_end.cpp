@@ -1,20 +1,50 @@
-// The engine's front-end seam for the command line: the monitor is one line
-// on standard error (only when it is a terminal), a run error is printed as
-// "Caption: Text", and the tick count comes from the steady clock.
+// The run's front-end seam for the command line: one progress line on
+// standard error (only when it is a terminal) that names the phase, a run
+// error printed as "Caption: Text", and the tick count from the steady clock.
 #include "cli/terminal_front_end.h"
 
-#include <chrono>
 #include <cstdio>
-#include <cstring>
 
-#include "engine/front_end.h"
+#include "run/front_end.h"
 
 TerminalFrontEnd terminalFrontEnd;
 
 namespace {
 
-// Wide enough to cover the longest monitor line.
-constexpr int monitorLineWidth = 64;
+// Wide enough to cover the longest progress line.
+constexpr int monitorLineWidth = 79;
+
+// Reading and search lines are redrawn at most this often.
+constexpr auto phaseLineInterval = std::chrono::milliseconds(200);
+
+// After this long the damped iteration suggests Newton's method.
+constexpr auto newtonHintDelay = std::chrono::seconds(2);
+
+void showLine(const char* format, unsigned long long count) {
+    std::fprintf(stderr, "\r%-*s\r", monitorLineWidth, "");
+    std::fprintf(stderr, format, count);
+    std::fflush(stderr);
+    terminalFrontEnd.monitorShown = true;
+}
+
+// Reading and searching report often; the line is redrawn only now and then.
+bool phaseLineDue() {
+    const auto now = std::chrono::steady_clock::now();
+    if (now - terminalFrontEnd.lastPhaseLine < phaseLineInterval) return false;
+    terminalFrontEnd.lastPhaseLine = now;
+    return terminalFrontEnd.monitorEnabled;
+}
+
+void offerNewtonOnce() {
+    TerminalFrontEnd& t = terminalFrontEnd;
+    if (!t.dampedSolver || t.newtonHintShown) return;
+    if (std::chrono::steady_clock::now() - t.iterationStart < newtonHintDelay) return;
+    t.newtonHintShown = true;
+    clearMonitorLine();
+    std::fputs("tarquel-cli: the damped iteration is slow on these data; "
+               "--solver newton reaches the same root faster\n",
+               stderr);
+}
 
 }  // namespace
 
@@ -25,13 +55,37 @@ void clearMonitorLine() {
     terminalFrontEnd.monitorShown = false;
 }
 
+void showRunPhase(RunPhase phase, std::uint64_t count) {
+    switch (phase) {
+        case RunPhase::reading:
+            if (phaseLineDue()) showLine("Reading: %llu values", count);
+            return;
+        case RunPhase::sorting:
+            if (terminalFrontEnd.monitorEnabled) showLine("Sorting %llu values", count);
+            return;
+        case RunPhase::searching:
+            if (phaseLineDue()) showLine("Searching gamma: %llu halvings", count);
+            return;
+        case RunPhase::iterating:
+            if (count == 0) {
+                terminalFrontEnd.iterationStart = std::chrono::steady_clock::now();
+                if (terminalFrontEnd.onIterationStart != nullptr) terminalFrontEnd.onIterationStart();
+                if (terminalFrontEnd.monitorEnabled) showLine("Iterating", 0);
+            }
+            terminalFrontEnd.outerStep = count;
+            offerNewtonOnce();
+            return;
+    }
+}
+
 void showMonitorText(MonitorField field, const char* text) {
     if (!terminalFrontEnd.monitorEnabled) return;
     if (field == monitorM) {
         std::snprintf(terminalFrontEnd.monitorM, sizeof terminalFrontEnd.monitorM, "%s", text);
         return;
     }
-    std::fprintf(stderr, "\rNewton's Method: m = %s   g(m) = %s ", terminalFrontEnd.monitorM, text);
+    std::fprintf(stderr, "\rIterating, step %llu: Newton's Method: m = %s   g(m) = %s ",
+                 terminalFrontEnd.outerStep, terminalFrontEnd.monitorM, text);
     std::fflush(stderr);
     terminalFrontEnd.monitorShown = true;
 }

@@ -1,14 +1,22 @@
 // State of the command line's front end.
 #pragma once
 
+#include <chrono>
+
 struct TerminalFrontEnd {
-    bool monitorEnabled;  // show the Newton monitor on standard error
-    bool monitorShown;    // a monitor line is on the screen and needs clearing
-    bool runRefused;      // the run showed an error (data or gamma refused)
-    char monitorM[32];    // the trial m, shown together with its g(m)
+    bool monitorEnabled;   // show the progress line on standard error
+    bool monitorShown;     // a progress line is on the screen and needs clearing
+    bool runRefused;       // the run showed an error (data or gamma refused)
+    bool dampedSolver;     // the damped iteration runs: offer Newton after 2 s
+    bool newtonHintShown;  // that offer has been made
+    void (*onIterationStart)();                              // called as the iteration starts
+    std::chrono::steady_clock::time_point iterationStart;    // when it started
+    std::chrono::steady_clock::time_point lastPhaseLine;     // last reading/search line shown
+    unsigned long long outerStep;                            // of the last trial point shown
+    char monitorM[32];     // the trial m, shown together with its g(m)
 };
 
 extern TerminalFrontEnd terminalFrontEnd;
 
-// Removes the monitor line from the terminal, if one is shown.
+// Removes the progress line from the terminal, if one is shown.
 void clearMonitorLine();

@@ -14,7 +14,6 @@
 #include <cstdlib>
 
 #include "datafiles/number_text.h"
-#include "engine/analysis_state.h"
 
 namespace {
 
@@ -83,43 +82,17 @@ bool isDataLine(const char* piece) {
     return false;
 }
 
-// Returns the count of values stored. When the file cannot be opened, or n
-// doubles cannot be allocated, it returns 0 and leaves the held sample as it
-// was. A file that changes between the two passes never overruns the block:
-// pass 2 stores at most n values, and fewer values give a smaller count.
-std::uint32_t readDataFile(const char* path) {
+DataFileContents readDataFile(const char* path, bool /*censored*/, ReadProgress, void*) {
+    DataFileContents contents;
     std::FILE* file = std::fopen(path, "rb");
-    if (file == nullptr) return 0;
+    if (file == nullptr) return contents;
     TextReader reader{file, false};
     char piece[pieceBufferSize];
-
     restart(reader);
-    std::uint32_t n = 0;
     while (nextPiece(reader, piece)) {
-        if (isDataLine(piece) && n < UINT32_MAX) ++n;
-    }
-
-    const std::size_t maxCount = SIZE_MAX / sizeof(double);
-    double* values = nullptr;
-    if (n <= maxCount) {
-        // One element at least, so that an empty sample is still a held block.
-        values = static_cast<double*>(std::malloc((n == 0 ? 1 : n) * sizeof(double)));
-    }
-    if (values == nullptr) {
-        std::fclose(file);
-        return 0;
-    }
-    releaseSample();
-    Sample& sample = analysisState.sample;
-    sample.t = values;
-    analysisState.sampleLoaded = 1;
-
-    restart(reader);
-    std::uint32_t stored = 0;
-    while (stored < n && nextPiece(reader, piece)) {
-        if (isDataLine(piece)) values[stored++] = textToNumber(piece);
+        if (isDataLine(piece) && contents.times.size() < UINT32_MAX) contents.times.push_back(textToNumber(piece));
     }
     std::fclose(file);
-    sample.n = stored;
-    return stored;
+    contents.opened = true;
+    return contents;
 }

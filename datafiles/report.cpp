@@ -10,12 +10,12 @@
 #include <cstring>
 
 #include "datafiles/number_format.h"
-#include "engine/analysis_state.h"
 #include "engine/sample.h"
+#include "tarquel_version.h"
 
 namespace {
 
-constexpr char reportTitle[] = "Tarquel  Version 1.01  -  Output file\n";
+constexpr char reportTitle[] = "Tarquel  Version " TARQUEL_VERSION_TEXT "  -  Output file\n";
 constexpr char reportNotice[] = "Three-parameter Weibull analysis\n\n";
 
 struct TextSink {
@@ -45,12 +45,12 @@ void putValue(TextSink& sink, const char* label, double value, const char* endin
     put(sink, ending);
 }
 
-void putResultLines(TextSink& sink) {
-    const FitResult& r = analysisState.result;
+void putResultLines(TextSink& sink, const ReportInput& input) {
+    const FitResult& r = input.result;
     put(sink, "Data file          : RFile  = ");
-    put(sink, analysisState.dataFilePath);
+    put(sink, input.dataFilePath);
     put(sink, "\nRank method        : Fi     = ");
-    put(sink, rankLabelOf(analysisState.rankMethod));
+    put(sink, rankLabelOf(input.rankMethod));
     put(sink, "\n");
     putValue(sink, "Shape    parameter : m      = ", r.m, "\n");
     putValue(sink, "Scale    parameter : t0     = ", r.t0, "\n");
@@ -61,34 +61,41 @@ void putResultLines(TextSink& sink) {
     putValue(sink, "Variance           : sigma2 = ", r.sigma2, "\n");
 }
 
-void putPlotTable(TextSink& sink) {
+void putPlotTable(TextSink& sink, const ReportInput& input) {
     put(sink, "Input data reduced by gamma\n");
     put(sink, "ln(t)               ln(ln(1/(1-F)))\n");
-    const Sample& sample = analysisState.sample;
-    for (std::uint32_t i = 0; i < sample.n && sink.ok; ++i) {
-        const double F = analysisState.rankFunction(i + 1);
-        putValue(sink, "", weibullPlotX(sample.t[i], analysisState.result.gamma), "    ");
-        putValue(sink, "", weibullPlotY(F), "\n");
+    const RankFunction F = rankFunctionOf(input.rankMethod);
+    if (F == nullptr) return;
+    const auto n = static_cast<std::uint32_t>(input.sortedTimes.size());
+    for (std::uint32_t i = 0; i < n && sink.ok; ++i) {
+        putValue(sink, "", weibullPlotX(input.sortedTimes[i], input.result.gamma), "    ");
+        putValue(sink, "", weibullPlotY(F(i + 1, n)), "\n");
     }
 }
 
 }  // namespace
 
-bool writeResultLines(std::FILE* out) {
+const char* rankLabelOf(RankMethod method) {
+    static const char* const labels[4] = {"i/(n+1)", "(i-1)/(n-1)", "(i-0.3)/(n+0.4)", "(i-0.5)/n"};
+    if (method < 1 || method > 4) return "";
+    return labels[method - 1];
+}
+
+bool writeResultLines(std::FILE* out, const ReportInput& input) {
     TextSink sink{out, false, true};
-    putResultLines(sink);
+    putResultLines(sink, input);
     return sink.ok;
 }
 
-bool writeReport() {
-    std::FILE* file = std::fopen(analysisState.reportFilePath, "wb");
+bool writeReport(const char* path, const ReportInput& input) {
+    std::FILE* file = std::fopen(path, "wb");
     if (file == nullptr) return false;
     TextSink sink{file, true, true};
     put(sink, reportTitle);
     put(sink, reportNotice);
-    putResultLines(sink);
+    putResultLines(sink, input);
     put(sink, "\n\n");
-    putPlotTable(sink);
+    putPlotTable(sink, input);
     const bool closed = std::fclose(file) == 0;
     return sink.ok && closed;
 }

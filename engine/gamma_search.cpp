@@ -6,13 +6,11 @@
 // a < 0) when g is too small and up when it is too large; the search brackets
 // that change of sign in [0, 0.99 t_1] and halves the bracket. The squared
 // correlation r2 of the points only decides when halving no longer matters.
-// Nothing is allocated: each fit walks the sample twice and recomputes the
-// coordinates instead of storing them.
+// The ordinates do not depend on g and are formed once per search.
 #include "engine/gamma_search.h"
 
 #include <cmath>
 
-#include "engine/analysis_state.h"
 #include "engine/sample.h"
 #include "engine/solver.h"
 
@@ -29,12 +27,14 @@ struct PlotPoint {
     double y;
 };
 
-PlotPoint plotPoint(std::uint32_t index, double g) {
-    const Sample& sample = analysisState.sample;
-    return {weibullPlotX(sample.t[index], g), weibullPlotY(analysisState.rankFunction(index + 1))};
-}
-
 }  // namespace
+
+std::vector<double> plotOrdinates(std::uint32_t n, RankMethod method) {
+    const RankFunction F = rankFunctionOf(method);
+    std::vector<double> y(n);
+    for (std::uint32_t i = 0; i < n; ++i) y[i] = weibullPlotY(F(i + 1, n));
+    return y;
+}
 
 // Leading coefficient by Cramer's rule on the normal equations
 //     | S4 S3 S2 | |a|   |T2|
@@ -42,12 +42,13 @@ PlotPoint plotPoint(std::uint32_t index, double g) {
 //     | S2 S1 n  | |c|   |T0|
 // with S_k = sum x^k, T_k = sum x^k y. A singular matrix is not guarded:
 // D = 0 gives an infinite a (its sign counts) or NaN (sign 0).
-int curvatureSign(double* r2, double g) {
-    const std::uint32_t count = analysisState.sample.n;
+int curvatureSign(std::span<const double> times, std::span<const double> ordinates, double g, double* r2) {
+    const std::size_t count = times.size();
     const double n = static_cast<double>(count);
+    auto plotPoint = [&](std::size_t i) { return PlotPoint{weibullPlotX(times[i], g), ordinates[i]}; };
     double S1 = 0, S2 = 0, S3 = 0, S4 = 0, T0 = 0, T1 = 0, T2 = 0;
-    for (std::uint32_t i = 0; i < count; ++i) {
-        const PlotPoint p = plotPoint(i, g);
+    for (std::size_t i = 0; i < count; ++i) {
+        const PlotPoint p = plotPoint(i);
         const double x2 = integerPower(p.x, 2);
         S4 += integerPower(p.x, 4);
         S3 += integerPower(p.x, 3);
@@ -64,8 +65,8 @@ int curvatureSign(double* r2, double g) {
     const double xMean = S1 / n;
     const double yMean = T0 / n;
     double Cxy = 0, Cxx = 0, Cyy = 0;
-    for (std::uint32_t i = 0; i < count; ++i) {
-        const PlotPoint p = plotPoint(i, g);
+    for (std::size_t i = 0; i < count; ++i) {
+        const PlotPoint p = plotPoint(i);
         const double dx = p.x - xMean;
         const double dy = p.y - yMean;
         Cxy += dx * dy;
@@ -83,12 +84,13 @@ int curvatureSign(double* r2, double g) {
 // does not bend up there, and otherwise the midpoint at which the summed
 // change of r2 against both bracket ends falls below gammaSearchTolerance
 // (or the 64th midpoint). The result never exceeds 0.99 t_1.
-double searchGamma() {
+double searchGamma(std::span<const double> sortedTimes, RankMethod method, SearchProgress progress) {
+    const std::vector<double> ordinates = plotOrdinates(static_cast<std::uint32_t>(sortedTimes.size()), method);
     double lo = 0;
-    double hi = bracketFraction * analysisState.sample.t[0];
+    double hi = bracketFraction * sortedTimes[0];
     double rLo = 0, rHi = 0;
-    int sLo = curvatureSign(&rLo, lo);
-    const int sHi = curvatureSign(&rHi, hi);
+    int sLo = curvatureSign(sortedTimes, ordinates, lo, &rLo);
+    const int sHi = curvatureSign(sortedTimes, ordinates, hi, &rHi);
     if (sLo >= 0) return 0;
     if (sHi <= 0) return hi;
 
@@ -96,7 +98,8 @@ double searchGamma() {
     for (int halving = 0; halving < maxHalvings; ++halving) {
         mid = (lo + hi) / 2;
         double rMid = 0;
-        const int sMid = curvatureSign(&rMid, mid);
+        const int sMid = curvatureSign(sortedTimes, ordinates, mid, &rMid);
+        if (progress != nullptr) progress(halving + 1);
         if (std::fabs(rMid - rLo) + std::fabs(rMid - rHi) < gammaSearchTolerance) return mid;
         if (sMid == sLo) {
             lo = mid;

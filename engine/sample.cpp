@@ -7,36 +7,62 @@
 // report and the location search unchanged.
 #include "engine/sample.h"
 
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
 #include "engine/portable_math.h"
 
 namespace {
 
-double sampleCount() { return static_cast<double>(analysisState.sample.n); }
+double asDouble(std::uint32_t k) { return static_cast<double>(k); }
+
+// The sort key of a double: its bits, with the order of the signed values
+// turned into the order of unsigned integers (negative values flipped whole,
+// positive ones with the sign bit set).
+std::uint64_t sortKey(double value) {
+    std::uint64_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return (bits >> 63) != 0 ? ~bits : bits | (std::uint64_t{1} << 63);
+}
+
+double fromSortKey(std::uint64_t key) {
+    const std::uint64_t bits = (key >> 63) != 0 ? key & ~(std::uint64_t{1} << 63) : ~key;
+    double value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+// Below this count a comparison sort is quicker than the eight passes.
+constexpr std::size_t radixThreshold = 4096;
+
+// Least-significant-digit radix sort on the keys, eight passes of one byte;
+// a pass whose byte is the same for every key is skipped.
+void radixSort(std::span<double> times) {
+    const std::size_t n = times.size();
+    std::vector<std::uint64_t> keys(n);
+    std::vector<std::uint64_t> scratch(n);
+    for (std::size_t i = 0; i < n; ++i) keys[i] = sortKey(times[i]);
+    for (int shift = 0; shift < 64; shift += 8) {
+        std::size_t count[257] = {};
+        for (std::uint64_t k : keys) ++count[((k >> shift) & 0xff) + 1];
+        if (count[((keys[0] >> shift) & 0xff) + 1] == n) continue;
+        for (int b = 0; b < 256; ++b) count[b + 1] += count[b];
+        for (std::uint64_t k : keys) scratch[count[(k >> shift) & 0xff]++] = k;
+        keys.swap(scratch);
+    }
+    for (std::size_t i = 0; i < n; ++i) times[i] = fromSortKey(keys[i]);
+}
 
 }  // namespace
 
-int compareTimes(const void* a, const void* b) {
-    const double d = *static_cast<const double*>(a) - *static_cast<const double*>(b);
-    if (d == 0) return 0;
-    if (d < 0) return -1;
-    return 1;  // d > 0, or d not a number (inf - inf)
-}
+double rankMeanI(std::uint32_t i, std::uint32_t n) { return asDouble(i) / (asDouble(n) + 1.0); }
 
-double rankMeanI(std::uint32_t i) {
-    return static_cast<double>(i) / (sampleCount() + 1.0);
-}
+double rankEndpoints(std::uint32_t i, std::uint32_t n) { return (asDouble(i) - 1.0) / (asDouble(n) - 1.0); }
 
-double rankEndpoints(std::uint32_t i) {
-    return (static_cast<double>(i) - 1.0) / (sampleCount() - 1.0);
-}
+double rankMedian(std::uint32_t i, std::uint32_t n) { return (asDouble(i) - 0.3) / (asDouble(n) + 0.4); }
 
-double rankMedian(std::uint32_t i) {
-    return (static_cast<double>(i) - 0.3) / (sampleCount() + 0.4);
-}
-
-double rankHazen(std::uint32_t i) {
-    return (static_cast<double>(i) - 0.5) / sampleCount();
-}
+double rankHazen(std::uint32_t i, std::uint32_t n) { return (asDouble(i) - 0.5) / asDouble(n); }
 
 RankFunction rankFunctionOf(RankMethod method) {
     switch (method) {
@@ -48,16 +74,18 @@ RankFunction rankFunctionOf(RankMethod method) {
     }
 }
 
-const char* rankLabelOf(RankMethod method) {
-    static const char* const labels[4] = {"i/(n+1)", "(i-1)/(n-1)", "(i-0.3)/(n+0.4)", "(i-0.5)/n"};
-    if (method < 1 || method > 4) return "";
-    return labels[method - 1];
-}
-
 double weibullPlotX(double t, double g) { return portableLog(t - g); }
 
 double weibullPlotY(double F) {
     const double survival = 1.0 - F;
     const double inverse = 1.0 / survival;
     return portableLog(portableLog(inverse));
+}
+
+void sortTimes(std::span<double> times) {
+    if (times.size() < radixThreshold) {
+        std::sort(times.begin(), times.end());
+        return;
+    }
+    radixSort(times);
 }

@@ -7,15 +7,13 @@
 // Every sum runs over the points in storage order, starting at 0; x^m and
 // ln x come from the engine's own kernels and every square goes through
 // integerPower (plain products), so the same data give the same bits on
-// every platform.
+// every platform. L does not depend on m and is summed once.
 #include "engine/solver.h"
 
 #include <cmath>
 #include <cstring>
+#include <limits>
 
-#include "datafiles/number_format.h"
-#include "engine/analysis_state.h"
-#include "engine/front_end.h"
 #include "engine/portable_math.h"
 
 namespace {
@@ -33,22 +31,14 @@ constexpr int maxTrials = 64;
 // Shortest interval between two monitor refreshes, in milliseconds.
 constexpr std::uint32_t monitorInterval = 500;
 
-struct PowerSums {
-    double L = 0;   // sum ln x_i
-    double S0 = 0;  // sum x_i^m
-    double S1 = 0;  // sum x_i^m ln x_i
-    double S2 = 0;  // sum x_i^m (ln x_i)^2
-};
+bool sameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
-PowerSums accumulate(double m) {
-    PowerSums s;
-    const Sample& sample = analysisState.sample;
-    const double gamma = analysisState.result.gamma;
-    for (std::uint32_t i = 0; i < sample.n; ++i) {
-        const double x = sample.t[i] - gamma;
+ShapeSums sumsInStorageOrder(const ShapeProblem& problem, double m) {
+    ShapeSums s;
+    for (const double t : problem.times) {
+        const double x = t - problem.gamma;
         double lnX = 0;
         const double xm = portablePowAndLog(x, m, lnX);  // x^m and ln x from one logarithm
-        s.L += lnX;
         s.S0 += xm;
         s.S1 += xm * lnX;
         s.S2 += xm * integerPower(lnX, 2);
@@ -56,14 +46,25 @@ PowerSums accumulate(double m) {
     return s;
 }
 
-bool sameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+// Offers the current trial point to the monitor at most every 500 ms.
+struct Monitor {
+    const SolveControl& control;
+    std::uint32_t lastRefresh;
 
-void refreshMonitor(double m, double g) {
-    char text[numberTextSize];
-    formatScreenNumber(m, text);
-    showMonitorText(monitorM, text);
-    formatScreenNumber(g, text);
-    showMonitorText(monitorG, text);
+    explicit Monitor(const SolveControl& c) : control(c), lastRefresh(c.readTick ? c.readTick() : 0) {}
+
+    void offer(std::uint64_t outerStep, double m, double g) {
+        if (control.readTick == nullptr) return;
+        const std::uint32_t now = control.readTick();
+        if (now >= static_cast<std::uint32_t>(lastRefresh + monitorInterval)) {
+            lastRefresh = now;
+            if (control.showPoint != nullptr) control.showPoint(outerStep, m, g);
+        }
+    }
+};
+
+bool stopRequested(const SolveControl& control) {
+    return control.stopFlag != nullptr && control.stopFlag->load(std::memory_order_relaxed) == 1;
 }
 
 }  // namespace
@@ -80,28 +81,51 @@ double integerPower(double x, std::int32_t k) {
     }
 }
 
-double likelihoodEquation(double m) {
-    const double n = static_cast<double>(analysisState.sample.n);
-    const double A = n / m;
-    const PowerSums s = accumulate(m);
-    return (A + s.L) - (n * s.S1) / s.S0;
+ShapeProblem makeShapeProblem(std::span<const double> times, double gamma) {
+    ShapeProblem problem;
+    problem.times = times;
+    problem.gamma = gamma;
+    problem.count = static_cast<double>(times.size());
+    for (const double t : times) problem.logSum += portableLog(t - gamma);
+    return problem;
 }
 
-double likelihoodSlope(double m) {
+ShapeSums shapeSums(const ShapeProblem& problem, double m) {
+    if (problem.hasLast && sameBits(problem.lastM, m)) return problem.lastSums;
+    problem.lastSums = sumsInStorageOrder(problem, m);
+    problem.lastM = m;
+    problem.hasLast = true;
+    return problem.lastSums;
+}
+
+double likelihoodEquation(const ShapeProblem& problem, double m) {
+    const double n = problem.count;
+    const double A = n / m;
+    const ShapeSums s = shapeSums(problem, m);
+    return (A + problem.logSum) - (n * s.S1) / s.S0;
+}
+
+double likelihoodSlope(const ShapeProblem& problem, double m) {
     // Not g'(m): the last term lacks the factor n, which makes the divisor
     // steeper and each step at most a full Newton step. Only step lengths
     // depend on it, never the root.
-    const double n = static_cast<double>(analysisState.sample.n);
-    const PowerSums s = accumulate(m);
+    const double n = problem.count;
+    const ShapeSums s = shapeSums(problem, m);
     const double a = -n / (m * m);
     const double b = (-n * s.S2) / s.S0;
     const double c = integerPower(s.S1 / s.S0, 2);
     return (a + b) + c;
 }
 
-double scaleFromShape(double m) {
-    const double n = static_cast<double>(analysisState.sample.n);
-    return accumulate(m).S0 / n;
+double likelihoodDerivative(const ShapeProblem& problem, double m) {
+    const double n = problem.count;
+    const ShapeSums s = shapeSums(problem, m);
+    const double variance = s.S2 / s.S0 - integerPower(s.S1 / s.S0, 2);
+    return -n / (m * m) - n * variance;
+}
+
+double scaleFromShape(const ShapeProblem& problem, double m) {
+    return shapeSums(problem, m).S0 / problem.count;
 }
 
 // Damped Newton iteration for equation(m) = 0.
@@ -111,24 +135,19 @@ double scaleFromShape(double m) {
 // flag is set (both tested only at the start of an outer step), when a first
 // trial is accepted with |m - mOld| < |mOld| 1.6e-15, or when |m| > 1e154.
 // There is no step limit: at the limit of double precision the iteration can
-// settle on a point that it never leaves, and then only Stop ends it. With
-// analysisState.stopAtFixedPoint set, such a point (an outer step that leaves
-// m and g bit for bit unchanged, so every later step would too) ends it as well.
+// settle on a point that it never leaves, and without stopAtFixedPoint only
+// Stop ends it. With it, such a point (an outer step that leaves m and g bit
+// for bit unchanged, so every later step would too) ends it as well; a
+// not-a-number point whose bits repeat is such a point.
 // A not-a-number g never compares, so it neither ends nor is accepted.
-// The trial point is offered to the monitor at most every 500 ms.
-double dampedNewton(double m0, double (*equation)(double), double (*slope)(double)) {
-    std::uint32_t lastRefresh = readTickCount();
+SolveOutcome dampedNewton(double m0, const ShapeFunction& equation, const ShapeFunction& slope,
+                          const SolveControl& control) {
+    Monitor monitor(control);
     double m = m0;
     double g = equation(m);
-    for (;;) {
-        if (g == 0) {
-            analysisState.solveEnding = SolveEnding::rootFound;
-            return m;
-        }
-        if (analysisState.stopFlag.load(std::memory_order_relaxed) == 1) {
-            analysisState.solveEnding = SolveEnding::stopped;
-            return m;
-        }
+    for (std::uint64_t outerStep = 1;; ++outerStep) {
+        if (g == 0) return {m, SolveEnding::rootFound};
+        if (stopRequested(control)) return {m, SolveEnding::stopped};
         double d = slope(m);
         if (d == 0) d = 1;
         double step = g / d;
@@ -138,25 +157,76 @@ double dampedNewton(double m0, double (*equation)(double), double (*slope)(doubl
         for (; k < maxTrials; ++k) {
             m = mOld - step;
             g = equation(m);
-            const std::uint32_t now = readTickCount();
-            if (now >= static_cast<std::uint32_t>(lastRefresh + monitorInterval)) {
-                lastRefresh = now;
-                refreshMonitor(m, g);
-            }
+            monitor.offer(outerStep, m, g);
             if (std::fabs(g) < std::fabs(gOld)) break;
             step = step / 2;
         }
         if (k == 0 && std::fabs(m - mOld) < std::fabs(mOld * convergenceFactor)) {
-            analysisState.solveEnding = SolveEnding::converged;
-            return m;
+            return {m, SolveEnding::converged};
         }
-        if (std::fabs(m) > shapeBound) {
-            analysisState.solveEnding = SolveEnding::bound;
-            return m;
+        if (std::fabs(m) > shapeBound) return {m, SolveEnding::bound};
+        if (control.stopAtFixedPoint && sameBits(m, mOld) && sameBits(g, gOld)) {
+            return {m, SolveEnding::fixedPoint};
         }
-        if (analysisState.stopAtFixedPoint == 1 && sameBits(m, mOld) && sameBits(g, gOld)) {
-            analysisState.solveEnding = SolveEnding::fixedPoint;
-            return m;
+    }
+}
+
+// Newton's method inside a bracket, for a strictly decreasing equation.
+//
+// The bracket [lo, hi] holds g(lo) > 0 > g(hi): from m0 the other end is
+// found by doubling m (g falls) or halving it (g rises; n/m grows without
+// bound as m -> 0). A value of g that is not a number (x^m overflowing at a
+// large m) counts as the high side. Each step takes the Newton point
+// m - g/g'(m) when it falls strictly inside the bracket, and the bracket's
+// midpoint otherwise, then narrows the bracket with the sign of g there.
+// Ends: g exactly 0 (rootFound); a step no longer than one unit in the last
+// place of m, or a bracket of two adjacent doubles, returning the end with
+// the smaller |g| (converged); the stop flag at the start of a step
+// (stopped); no high side below 1e154, or no low side above 0 for an
+// equation that breaks the contract (bound, returning the end found).
+SolveOutcome bracketedNewton(double m0, const ShapeFunction& equation, const ShapeFunction& derivative,
+                             const SolveControl& control) {
+    Monitor monitor(control);
+    double m = m0;
+    double g = equation(m);
+    double lo = 0, gLo = std::numeric_limits<double>::infinity();
+    double hi = std::numeric_limits<double>::infinity(), gHi = std::numeric_limits<double>::quiet_NaN();
+    auto narrow = [&](double at, double gAt) {
+        if (gAt > 0) {
+            lo = at;
+            gLo = gAt;
+        } else {
+            hi = at;
+            gHi = gAt;
         }
+    };
+    narrow(m, g);
+    std::uint64_t outerStep = 1;
+    // Find the other end of the bracket.
+    while (g != 0 && (lo == 0 || hi == std::numeric_limits<double>::infinity())) {
+        if (stopRequested(control)) return {m, SolveEnding::stopped};
+        m = lo == 0 ? hi / 2 : lo * 2;
+        if (m > shapeBound) return {lo, SolveEnding::bound};
+        if (m == 0) return {hi, SolveEnding::bound};
+        g = equation(m);
+        monitor.offer(outerStep++, m, g);
+        narrow(m, g);
+    }
+    for (;; ++outerStep) {
+        if (g == 0) return {m, SolveEnding::rootFound};
+        if (std::nextafter(lo, hi) == hi) {
+            const bool takeLo = !(std::fabs(gHi) < std::fabs(gLo));
+            return {takeLo ? lo : hi, SolveEnding::converged};
+        }
+        if (stopRequested(control)) return {m, SolveEnding::stopped};
+        const double d = derivative(m);
+        double next = m - g / d;
+        if (!(next > lo && next < hi)) next = lo + (hi - lo) / 2;
+        const bool tiny = std::fabs(next - m) <= std::fabs(std::nextafter(m, hi) - m);
+        m = next;
+        g = equation(m);
+        monitor.offer(outerStep, m, g);
+        narrow(m, g);
+        if (tiny && g != 0) return {m, SolveEnding::converged};
     }
 }

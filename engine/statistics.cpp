@@ -6,7 +6,6 @@
 // Nothing is refused: infinities and NaNs pass through and are stored.
 #include "engine/statistics.h"
 
-#include "engine/analysis_state.h"
 #include "engine/portable_math.h"
 #include "engine/solver.h"
 
@@ -60,8 +59,8 @@ double gammaFunction(double x) {
     return portableExp(L);
 }
 
-void computeStatistics() {
-    FitResult& r = analysisState.result;
+FitResult computeStatistics(FitResult fit) {
+    FitResult& r = fit;
     const double m = r.m;
     const double scale = portablePow(r.t0, 1 / m);
     const double gammaOne = gammaFunction(1 / m + 1);
@@ -70,4 +69,5 @@ void computeStatistics() {
     r.sigma2 = portablePow(r.t0, 2 / m) * (gammaFunction(2 / m + 1) - integerPower(gammaOne, 2));
     r.xi = scale * portablePow(portableLog(2.0), 1 / m) + r.gamma;
     r.tm = m > 1 ? scale * portablePow(1 - 1 / m, 1 / m) + r.gamma : 0;
+    return fit;
 }

@@ -1,10 +1,7 @@
 #include "tests/recording_front_end.h"
 
-#include <algorithm>
-#include <cstdlib>
-
-#include "engine/analysis_state.h"
-#include "engine/front_end.h"
+#include "run/analysis_state.h"
+#include "run/front_end.h"
 
 Recording recording;
 
@@ -14,23 +11,13 @@ void resetAnalysisState() {
     releaseSample();
     AnalysisState& s = analysisState;
     s.dataFilePath[0] = s.reportFilePath[0] = s.helpFilePath[0] = '\0';
-    s.sample = Sample{0, nullptr};
     s.rankMethod = 0;
-    s.rankFunction = nullptr;
     s.autoGamma = 0;
     s.initialM = 0;
+    s.solver = ShapeSolver::damped;
     s.stopFlag.store(0);
-    s.stopAtFixedPoint = 0;
     s.solveEnding = SolveEnding::notRun;
     s.result = FitResult{};
-}
-
-void holdSample(const std::vector<double>& t) {
-    releaseSample();
-    auto* block = static_cast<double*>(std::malloc(t.size() * sizeof(double)));
-    std::copy(t.begin(), t.end(), block);
-    analysisState.sample = Sample{static_cast<std::uint32_t>(t.size()), block};
-    analysisState.sampleLoaded = 1;
 }
 
 void showMonitorText(MonitorField field, const char* text) {
@@ -51,5 +38,7 @@ std::uint32_t readTickCount() {
     recording.tick += recording.tickStep;
     return now;
 }
+
+void showRunPhase(RunPhase phase, std::uint64_t) { recording.phases.push_back(static_cast<int>(phase)); }
 
 void reportRunDone() { ++recording.doneCount; }

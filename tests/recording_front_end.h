@@ -13,6 +13,7 @@ struct Recording {
     int resultWrites = 0;                // calls of showResultText
     std::vector<std::string> errors;     // "Caption: Text" of each run error
     int doneCount = 0;                   // calls of reportRunDone
+    std::vector<int> phases;             // every RunPhase shown, in order
     std::uint32_t tick = 0;              // the tick counter's current value
     std::uint32_t tickStep = 0;          // added to the tick after every read
 };
@@ -24,6 +25,3 @@ void resetRecording();
 
 // Releases any held sample and zeroes the whole analysis state.
 void resetAnalysisState();
-
-// Replaces the held sample with a copy of `t`, as a read would.
-void holdSample(const std::vector<double>& t);

@@ -8,9 +8,8 @@
 #include <string>
 
 #include "datafiles/number_format.h"
-#include "engine/analysis_state.h"
-#include "engine/calculation_run.h"
-#include "engine/sample.h"
+#include "run/analysis_state.h"
+#include "run/calculation_run.h"
 #include "tests/recording_front_end.h"
 
 namespace {
@@ -35,13 +34,10 @@ protected:
         std::fclose(f);
         std::snprintf(analysisState.dataFilePath, sizeof analysisState.dataFilePath, "%s", path.c_str());
         analysisState.rankMethod = method;
-        analysisState.rankFunction = rankFunctionOf(method);
         analysisState.autoGamma = autoGamma ? 1 : 0;
         analysisState.result.gamma = gamma;
         analysisState.initialM = initialM;
         analysisState.stopFlag.store(0);
-        // Some of these samples settle on a point that only Stop would end.
-        analysisState.stopAtFixedPoint = 1;
     }
 
     void expectRefused(const std::string& error) {
@@ -49,7 +45,7 @@ protected:
         EXPECT_EQ(recording.doneCount, 1);
         EXPECT_EQ(recording.resultWrites, 0);
         EXPECT_EQ(analysisState.sampleLoaded, 0);
-        EXPECT_EQ(analysisState.sample.t, nullptr);
+        EXPECT_TRUE(analysisState.sample.empty());
     }
 };
 
@@ -69,8 +65,8 @@ TEST_F(CalculationRun, ShowsTheSevenResultsInOrder) {
     }
     // The sample stays, sorted, for the report.
     ASSERT_EQ(analysisState.sampleLoaded, 1);
-    EXPECT_EQ(analysisState.sample.t[0], 10);
-    EXPECT_EQ(analysisState.sample.t[2], 35);
+    EXPECT_EQ(analysisState.sample[0], 10);
+    EXPECT_EQ(analysisState.sample[2], 35);
     EXPECT_EQ(analysisState.solveEnding, SolveEnding::converged);
 }
 

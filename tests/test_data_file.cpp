@@ -8,8 +8,6 @@
 #include <vector>
 
 #include "datafiles/data_file.h"
-#include "engine/analysis_state.h"
-#include "tests/recording_front_end.h"
 
 namespace {
 
@@ -22,16 +20,7 @@ void writeBytes(const std::string& path, const std::string& bytes) {
     std::fclose(f);
 }
 
-std::vector<double> heldValues() {
-    const Sample& s = analysisState.sample;
-    return std::vector<double>(s.t, s.t + s.n);
-}
-
-class DataFile : public ::testing::Test {
-protected:
-    void SetUp() override { resetAnalysisState(); }
-    void TearDown() override { resetAnalysisState(); }
-};
+class DataFile : public ::testing::Test {};
 
 struct FileRow {
     const char* name;
@@ -70,12 +59,11 @@ TEST_F(DataFile, ValuesInFileOrder) {
     for (const FileRow& row : fileRows) {
         const std::string path = tempPath("values.dat");
         writeBytes(path, row.bytes);
-        const std::uint32_t n = readDataFile(path.c_str());
-        EXPECT_EQ(n, row.values.size()) << row.name;
-        EXPECT_EQ(analysisState.sample.n, n) << row.name;
-        EXPECT_EQ(analysisState.sampleLoaded, 1) << row.name;
-        EXPECT_EQ(heldValues(), row.values) << row.name;
+        const DataFileContents contents = readDataFile(path.c_str(), false);
+        EXPECT_TRUE(contents.opened) << row.name;
+        EXPECT_EQ(contents.times, row.values) << row.name;
     }
+    EXPECT_FALSE(readDataFile(tempPath("no such file.dat").c_str(), false).opened);
 }
 
 TEST_F(DataFile, PieceClassification) {
@@ -99,37 +87,17 @@ TEST_F(DataFile, LongLinesAreCutIntoPieces) {
     std::string line = std::string(255, '2') + "5\n";
     const std::string path = tempPath("long.dat");
     writeBytes(path, line);
-    ASSERT_EQ(readDataFile(path.c_str()), 2u);
-    EXPECT_EQ(analysisState.sample.t[1], 5);
-}
-
-TEST_F(DataFile, UnopenableFileLeavesTheHeldSample) {
-    const std::string path = tempPath("held.dat");
-    writeBytes(path, "1\n2\n3\n");
-    ASSERT_EQ(readDataFile(path.c_str()), 3u);
-    const double* held = analysisState.sample.t;
-    EXPECT_EQ(readDataFile(tempPath("no such file.dat").c_str()), 0u);
-    EXPECT_EQ(analysisState.sample.t, held);
-    EXPECT_EQ(analysisState.sample.n, 3u);
-    EXPECT_EQ(analysisState.sampleLoaded, 1);
-}
-
-TEST_F(DataFile, EveryReadReplacesTheSample) {
-    const std::string path = tempPath("again.dat");
-    writeBytes(path, "1\n2\n3\n4\n");
-    ASSERT_EQ(readDataFile(path.c_str()), 4u);
-    writeBytes(path, "");
-    EXPECT_EQ(readDataFile(path.c_str()), 0u);
-    EXPECT_EQ(analysisState.sampleLoaded, 1);
-    EXPECT_NE(analysisState.sample.t, nullptr);
+    const DataFileContents contents = readDataFile(path.c_str(), false);
+    ASSERT_EQ(contents.times.size(), 2u);
+    EXPECT_EQ(contents.times[1], 5);
 }
 
 TEST_F(DataFile, ReferenceFileWithHeadingsCrLfAndCtrlZ) {
     const std::string path = std::string(TARQUEL_TEST_DATA) + "/headers_crlf.dat";
-    const std::uint32_t n = readDataFile(path.c_str());
-    ASSERT_GT(n, 3u);
+    const DataFileContents contents = readDataFile(path.c_str(), false);
+    ASSERT_GT(contents.times.size(), 3u);
     // Nothing after the Ctrl-Z byte is read: the file ends "2050 CR LF ^Z 1 2 3".
-    EXPECT_EQ(analysisState.sample.t[n - 1], 2050);
+    EXPECT_EQ(contents.times.back(), 2050);
 }
 
 }  // namespace

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "datafiles/number_format.h"
-#include "engine/analysis_state.h"
-#include "engine/calculation_run.h"
+#include "run/analysis_state.h"
+#include "run/calculation_run.h"
 #include "engine/portable_math.h"
 #include "engine/sample.h"
 #include "tests/recording_front_end.h"
@@ -48,12 +48,10 @@ std::string fitLine(const std::string& path, int index, RankMethod method, bool 
     resetRecording();
     std::snprintf(analysisState.dataFilePath, sizeof analysisState.dataFilePath, "%s", path.c_str());
     analysisState.rankMethod = method;
-    analysisState.rankFunction = rankFunctionOf(method);
     analysisState.autoGamma = autoGamma ? 1 : 0;
     analysisState.result.gamma = 0;
     analysisState.initialM = 1;
     analysisState.stopFlag.store(0);
-    analysisState.stopAtFixedPoint = 1;
     runCalculation();
     std::string line = "sample " + std::to_string(index) + " rank " + std::to_string(method) +
                        (autoGamma ? " auto:" : " gamma 0:");

@@ -10,9 +10,8 @@
 
 #include "datafiles/number_text.h"
 #include "datafiles/report.h"
-#include "engine/analysis_state.h"
-#include "engine/calculation_run.h"
-#include "engine/sample.h"
+#include "run/analysis_state.h"
+#include "run/calculation_run.h"
 #include "tests/recording_front_end.h"
 
 namespace {
@@ -63,17 +62,18 @@ protected:
         resetRecording();
         std::snprintf(analysisState.dataFilePath, sizeof analysisState.dataFilePath, "%s", dataPath.c_str());
         analysisState.rankMethod = method;
-        analysisState.rankFunction = rankFunctionOf(method);
         analysisState.autoGamma = gamma == nullptr ? 1 : 0;
         if (gamma != nullptr) analysisState.result.gamma = textToNumber(gamma);
         analysisState.initialM = 1;
         analysisState.stopFlag.store(0);
-        // Several reference runs settle on a point that only Stop would end.
-        analysisState.stopAtFixedPoint = 1;
         runCalculation();
     }
 
     std::string reportPath() const { return ::testing::TempDir() + "tarquel_report.txt"; }
+
+    static ReportInput input() {
+        return {analysisState.dataFilePath, analysisState.rankMethod, analysisState.result, analysisState.sample};
+    }
 };
 
 TEST_F(Report, MatchesTheReferenceReports) {
@@ -92,16 +92,14 @@ TEST_F(Report, MatchesTheReferenceReports) {
                 ++compared;
                 continue;
             }
-            std::snprintf(analysisState.reportFilePath, sizeof analysisState.reportFilePath, "%s",
-                          reportPath().c_str());
-            ASSERT_TRUE(writeReport());
+            ASSERT_TRUE(writeReport(reportPath().c_str(), input()));
             const std::string written = readAll(reportPath());
             // CR LF throughout, ending with the last row's line end.
             ASSERT_GE(written.size(), 2u);
             EXPECT_EQ(written.substr(written.size() - 2), "\r\n");
             EXPECT_EQ(written.find('\n'), written.find("\r\n") + 1);
             std::vector<std::string> lines = splitLines(written, "\r\n");
-            EXPECT_EQ(lines.size(), 17 + analysisState.sample.n);
+            EXPECT_EQ(lines.size(), 17 + analysisState.sample.size());
             ASSERT_EQ(lines.size(), expected.size());
             for (std::size_t i = 0; i < lines.size(); ++i) {
                 if (i == 1 || i == 3) continue;  // the notice and the data file path
@@ -116,28 +114,25 @@ TEST_F(Report, MatchesTheReferenceReports) {
 
 TEST_F(Report, SavingAgainReplacesTheFile) {
     run(std::string(TARQUEL_TEST_DATA) + "/repeated.dat", 1, nullptr);
-    std::snprintf(analysisState.reportFilePath, sizeof analysisState.reportFilePath, "%s", reportPath().c_str());
     {
         std::ofstream big(reportPath(), std::ios::binary);
         big << std::string(100000, '#');
     }
-    ASSERT_TRUE(writeReport());
+    ASSERT_TRUE(writeReport(reportPath().c_str(), input()));
     const std::string first = readAll(reportPath());
     EXPECT_EQ(first.find('#'), std::string::npos);
-    ASSERT_TRUE(writeReport());
+    ASSERT_TRUE(writeReport(reportPath().c_str(), input()));
     EXPECT_EQ(readAll(reportPath()), first);
 }
 
 TEST_F(Report, UnwritableFileIsAFailure) {
     run(std::string(TARQUEL_TEST_DATA) + "/n3.dat", 1, nullptr);
     const std::string missingFolder = ::testing::TempDir() + "no such folder/report.txt";
-    std::snprintf(analysisState.reportFilePath, sizeof analysisState.reportFilePath, "%s", missingFolder.c_str());
-    EXPECT_FALSE(writeReport());
+    EXPECT_FALSE(writeReport(missingFolder.c_str(), input()));
 #ifdef __linux__
     // A device that refuses every write: the error shows up when the file is
     // flushed and closed.
-    std::snprintf(analysisState.reportFilePath, sizeof analysisState.reportFilePath, "/dev/full");
-    EXPECT_FALSE(writeReport());
+    EXPECT_FALSE(writeReport("/dev/full", input()));
 #endif
 }
 
@@ -145,7 +140,7 @@ TEST_F(Report, ResultLinesForTheTerminal) {
     run(std::string(TARQUEL_TEST_DATA) + "/n3.dat", 4, "5");
     std::FILE* f = std::tmpfile();
     ASSERT_NE(f, nullptr);
-    ASSERT_TRUE(writeResultLines(f));
+    ASSERT_TRUE(writeResultLines(f, input()));
     std::rewind(f);
     char buffer[2048] = {};
     const std::size_t got = std::fread(buffer, 1, sizeof buffer - 1, f);

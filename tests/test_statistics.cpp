@@ -4,9 +4,7 @@
 #include <cmath>
 #include <limits>
 
-#include "engine/analysis_state.h"
 #include "engine/statistics.h"
-#include "tests/recording_front_end.h"
 
 namespace {
 
@@ -64,14 +62,14 @@ TEST(GammaFunction, AccuracyOverTheRangeOfUse) {
 
 class Statistics : public ::testing::Test {
 protected:
-    void SetUp() override { resetAnalysisState(); }
+    FitResult result;
     const FitResult& fit(double m, double t0, double gamma) {
-        analysisState.result = FitResult{};
-        analysisState.result.m = m;
-        analysisState.result.t0 = t0;
-        analysisState.result.gamma = gamma;
-        computeStatistics();
-        return analysisState.result;
+        FitResult in{};
+        in.m = m;
+        in.t0 = t0;
+        in.gamma = gamma;
+        result = computeStatistics(in);
+        return result;
     }
 };
 

@@ -8,9 +8,9 @@
 
 #include "datafiles/number_text.h"
 #include "datafiles/report.h"
-#include "engine/analysis_state.h"
-#include "engine/calculation_run.h"
-#include "engine/sample.h"
+#include "run/analysis_state.h"
+#include "run/calculation_run.h"
+#include "run/input_checks.h"
 #include "ui/help.h"
 #include "ui/main_window.h"
 #include "ui/numeric_edit.h"
@@ -105,10 +105,6 @@ INT_PTR calculate() {
         return TRUE;
     }
     analysisState.stopFlag.store(0, std::memory_order_relaxed);
-    RankFunction rank = rankFunctionOf(analysisState.rankMethod);
-    if (rank != nullptr) {
-        analysisState.rankFunction = rank;
-    }
     setIdleState(false);
     startCalculationThread();
     return FALSE;
@@ -119,7 +115,9 @@ void saveReport() {
                        sizeof analysisState.reportFilePath) != 1) {
         return;
     }
-    if (!writeReport()) {
+    const ReportInput input = {analysisState.dataFilePath, analysisState.rankMethod, analysisState.result,
+                               analysisState.sample};
+    if (!writeReport(analysisState.reportFilePath, input)) {
         showError(reportFailedText, reportFailedCaption);
     }
 }
@@ -229,7 +227,7 @@ int validateInputs() {
         return IDC_INITIAL_M;
     }
     analysisState.initialM = textToNumber(text);
-    if (!(analysisState.initialM > 0.0)) {
+    if (!isUsableInitialM(analysisState.initialM)) {
         return IDC_INITIAL_M;
     }
 
@@ -239,15 +237,6 @@ int validateInputs() {
         }
     }
     return 0;
-}
-
-bool hasWildcard(const char* name) {
-    for (; *name != '\0'; ++name) {
-        if (*name == '?' || *name == '*') {
-            return true;
-        }
-    }
-    return false;
 }
 
 int chooseOpenFile(HWND owner, const char* initialName, char* result, std::size_t capacity) {

@@ -17,9 +17,6 @@ INT_PTR CALLBACK analysisDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
 // Empties the monitor and output fields first, also when it refuses.
 int validateInputs();
 
-// True when `name` contains '?' or '*'.
-bool hasWildcard(const char* name);
-
 // The Open and Save file boxes. Return 1 when a name was chosen and copied
 // into `result` (capacity `capacity` bytes), 2 when the box was cancelled or
 // failed, or the name does not fit.

@@ -4,7 +4,7 @@
 // the message box is modal on the worker thread, owned by the dialog.
 #include <windows.h>
 
-#include "engine/front_end.h"
+#include "run/front_end.h"
 #include "ui/window_handles.h"
 
 void showMonitorText(MonitorField field, const char* text) {
@@ -21,6 +21,10 @@ void showRunError(const char* text, const char* caption) {
 
 std::uint32_t readTickCount() {
     return GetTickCount();
+}
+
+void showRunPhase(RunPhase, std::uint64_t) {
+    // The dialog shows only the iteration's trial points, in the monitor fields.
 }
 
 void reportRunDone() {

@@ -5,7 +5,7 @@
 
 #include <shellapi.h>
 
-#include "engine/analysis_state.h"
+#include "run/analysis_state.h"
 #include "ui/main_window.h"
 
 namespace {

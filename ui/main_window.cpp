@@ -4,7 +4,8 @@
 
 #include <shellapi.h>
 
-#include "engine/analysis_state.h"
+#include "run/analysis_state.h"
+#include "tarquel_version.h"
 #include "ui/analysis_dialog.h"
 #include "ui/help.h"
 #include "ui/window_handles.h"
@@ -26,7 +27,7 @@ const char childFailedText[] =  // "creating the child window failed"
     "\x8e\xb8\x94\x73\x82\xb5\x82\xdc\x82\xb5\x82\xbd";
 
 // The About box: the part before '#' is its title, the rest its first line.
-const char aboutText[] = "Tarquel #Tarquel  Version 1.01 ";
+const char aboutText[] = "Tarquel #Tarquel  Version " TARQUEL_VERSION_TEXT " ";
 const char aboutOtherText[] = "Three-parameter Weibull fit of failure times";
 
 const char helpFileName[] = "Tarquel.hlp";

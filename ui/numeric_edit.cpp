@@ -1,5 +1,7 @@
 #include "ui/numeric_edit.h"
 
+#include "run/input_checks.h"
+
 WNDPROC savedEditProc;
 
 namespace {
@@ -26,8 +28,8 @@ bool characterPasses(HWND edit, WPARAM character) {
     if (character <= 31 || character == 127) {
         return true;  // Backspace, Tab, Enter, the Ctrl combinations, DEL
     }
-    if (character >= '0' && character <= '9') {
-        return true;
+    if (character > 127 || !isEntryCharacter(static_cast<char>(character))) {
+        return false;  // signs, blanks, other letters, every byte from 128 up
     }
     if (character == '.') {
         return !textIsEmptyOrHoldsAfterFirst(edit, '.', '.');
@@ -35,7 +37,7 @@ bool characterPasses(HWND edit, WPARAM character) {
     if (character == 'E' || character == 'e') {
         return !textIsEmptyOrHoldsAfterFirst(edit, 'E', 'e');
     }
-    return false;  // signs, blanks, other letters, every byte from 128 up
+    return true;  // a digit
 }
 
 }  // namespace

@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "datafiles/number_format.h"
-#include "engine/analysis_state.h"
+#include "run/analysis_state.h"
 #include "ui/analysis_dialog.h"
 #include "ui/main_window.h"
 #include "ui/numeric_edit.h"

@@ -1,8 +1,8 @@
-// The seam between the engine and whatever shows its progress.
+// The seam between the run and whatever shows its progress.
 //
-// The engine never includes a platform header. These five functions are all
-// it needs from a screen; each front end links exactly one implementation:
-// the Windows program with window texts, message boxes and SendMessage, the
+// The run never includes a platform header. These functions are all it
+// needs from a screen; each front end links exactly one implementation: the
+// Windows program with window texts, message boxes and SendMessage, the
 // command line with the terminal, and the tests with a recorder.
 #pragma once
 
@@ -10,6 +10,14 @@
 
 // Field of the Newton monitor.
 enum MonitorField : int { monitorM = 0, monitorG = 1 };
+
+// The phases of a run, for front ends that show how far a long run is.
+enum class RunPhase : int {
+    reading,    // count: values read so far
+    sorting,    // count: values being sorted
+    searching,  // count: halvings of the gamma bracket so far
+    iterating,  // count: outer steps of the shape iteration so far (0 as it starts)
+};
 
 // Replaces the text of a monitor field (the trial m, then its g(m)).
 void showMonitorText(MonitorField field, const char* text);
@@ -23,6 +31,9 @@ void showRunError(const char* text, const char* caption);
 
 // Milliseconds since an arbitrary start, wrapping at 2^32.
 std::uint32_t readTickCount();
+
+// Tells the front end which phase the run is in and how far it has got.
+void showRunPhase(RunPhase phase, std::uint64_t count);
 
 // Tells the front end that the run is over; returns once it has handled it.
 void reportRunDone();

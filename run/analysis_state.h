@@ -1,0 +1,32 @@
+// The one process-wide record of the desktop program's run (the command
+// line fills the same record); only the run layer and the front ends touch it.
+#pragma once
+
+#include <atomic>
+#include <vector>
+
+#include "engine/fit_types.h"
+
+// How the shape is solved: the damped iteration (the desktop program's) or
+// Newton's method in a bracket (the command line's --solver newton).
+enum class ShapeSolver : int { damped = 0, newton = 1 };
+
+struct AnalysisState {
+    char dataFilePath[512];        // data file name, NUL-terminated
+    char reportFilePath[512];      // report file name chosen for Save
+    char helpFilePath[512];        // help file beside the executable
+    std::vector<double> sample;    // failure times of the last read; sorted by the run
+    int sampleLoaded;              // 1 exactly while the sample of a read is held
+    RankMethod rankMethod;         // selected plotting position, 1..4
+    int autoGamma;                 // 1 = search gamma, 0 = use the typed value
+    double initialM;               // start value of the shape iteration (> 0)
+    ShapeSolver solver;            // damped unless the command line asks for Newton
+    std::atomic<int> stopFlag;     // 1 = end the iteration; relaxed loads/stores
+    SolveEnding solveEnding;       // how the last iteration ended
+    FitResult result;              // results; result.gamma is also the input
+};
+
+extern AnalysisState analysisState;
+
+// Drops the sample and clears sampleLoaded.
+void releaseSample();
