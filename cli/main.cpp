@@ -354,20 +354,16 @@ void startTimeoutClock() {
     if (timeoutSeconds > 0 && !stopTimer.thread.joinable()) startStopTimer(stopTimer, timeoutSeconds);
 }
 
-ReportInput reportInput() {
-    return {analysisState.dataFilePath, analysisState.rankMethod, analysisState.result, analysisState.sample};
-}
-
 // Prints the result lines and writes the report; returns the exit status.
 int writeResults(const Options& options) {
     int status = analysisState.solveEnding == SolveEnding::stopped ? exitStopped : exitResults;
-    const bool printed = writeResultLines(stdout, reportInput());
+    const bool printed = writeResultLines(stdout, currentReport());
     if (!printed || std::fflush(stdout) != 0) {
         std::fprintf(stderr, "%s: cannot write the results to standard output: %s\n", programName,
                      std::strerror(errno));
         status = exitOutput;
     }
-    if (options.report != nullptr && !writeReport(analysisState.reportFilePath, reportInput())) {
+    if (options.report != nullptr && !writeReport(analysisState.reportFilePath, currentReport())) {
         std::fprintf(stderr, "%s: cannot write the report file '%s': %s\n", programName,
                      analysisState.reportFilePath, std::strerror(errno));
         status = std::max(status, static_cast<int>(exitReport));
