@@ -253,7 +253,7 @@ report="build/bench-$(date +%Y%m%d-%H%M%S).md"
 {
   echo "## Benchmark, $(date -u '+%Y-%m-%d %H:%M UTC')"
   echo
-  echo "- Machine: $(machine); load average at the start $loadAtStart (other work shares the cores)"
+  echo "- Machine: $(machine); load average $loadAtStart at the start, $(cut -d ' ' -f 1-3 /proc/loadavg) at the end"
   echo "- Tarquel: $("$cli" --version | head -n 1), commit $(git rev-parse --short HEAD 2>/dev/null || echo unknown)$(git diff --quiet HEAD 2>/dev/null || echo ' (modified)')"
   echo "- scipy $("$python" -c 'import scipy; print(scipy.__version__)'), numpy $("$python" -c 'import numpy; print(numpy.__version__)')"
   echo "- tarquel-cli: the whole process, wall time (reading, sorting, gamma search, solve);"
