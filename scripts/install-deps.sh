@@ -1,14 +1,19 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs. With --windows also the
 # MinGW-w64 cross compilers, Wine and the virtual display for the Windows
-# program and its tests. Packages already present are left alone.
+# program and its tests. With --bench also what scripts/bench.sh's comparison
+# run needs (scipy, GNU time); the build, the tests and CI never need those.
+# Packages already present are left alone.
 set -euo pipefail
 
-packages=(g++ cmake make libgtest-dev)
+packages=(g++ cmake make libgtest-dev libbenchmark-dev)
 if [ "${1:-}" = "--windows" ]; then
   packages+=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
              binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
              wine wine64 fonts-wine fonts-liberation xvfb xauth x11-utils imagemagick)
+fi
+if [ "${1:-}" = "--bench" ]; then
+  packages+=(python3-scipy time)
 fi
 
 missing=()
