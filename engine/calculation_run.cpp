@@ -3,6 +3,7 @@
 #include "engine/calculation_run.h"
 
 #include <cstdlib>
+#include <cstring>
 
 #include "datafiles/data_file.h"
 #include "datafiles/number_format.h"
@@ -25,6 +26,23 @@ void refuseRun(const char* text, const char* caption) {
     reportRunDone();
 }
 
+// Replaces the held sample with the values of the data file; false when the
+// file cannot be read or the values cannot be held.
+bool loadSample(const char* path) {
+    releaseSample();
+    const DataFileContents contents = readDataFile(path, false);
+    if (!contents.opened) return false;
+    const std::size_t n = contents.times.size();
+    // One element at least, so that an empty sample is still a held block.
+    void* block = std::malloc((n == 0 ? 1 : n) * sizeof(double));
+    if (block == nullptr) return false;
+    if (n > 0) std::memcpy(block, contents.times.data(), n * sizeof(double));
+    analysisState.sample.t = static_cast<double*>(block);
+    analysisState.sample.n = static_cast<std::uint32_t>(n);
+    analysisState.sampleLoaded = 1;
+    return true;
+}
+
 }  // namespace
 
 void showResults() {
@@ -39,7 +57,7 @@ void showResults() {
 
 void runCalculation() {
     Sample& sample = analysisState.sample;
-    sample.n = readDataFile(analysisState.dataFilePath);
+    if (!loadSample(analysisState.dataFilePath)) sample.n = 0;
     if (sample.n < minimumSampleSize) {
         refuseRun("Invalid data type", "Read data error");
         return;
