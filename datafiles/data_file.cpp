@@ -39,6 +39,7 @@ constexpr std::size_t defaultBlockSize = std::size_t{1} << 20;
 constexpr std::size_t byteOrderMarkLength = 3;
 constexpr std::uint64_t progressInterval = std::uint64_t{4} << 20;  // bytes between reports
 constexpr std::size_t maxValues = UINT32_MAX;
+constexpr std::uint64_t unknownSize = UINT64_MAX;  // a pipe, a FIFO, a device
 
 // ---- The file's bytes -------------------------------------------------------
 
@@ -60,10 +61,10 @@ std::ptrdiff_t readSource(ByteSource& source, char* to, std::size_t size) {
     return static_cast<std::ptrdiff_t>(got);
 }
 
-// The size in bytes of a regular file; 0 for anything else.
+// The size in bytes of a regular file; unknownSize for anything else.
 std::uint64_t sourceSize(ByteSource& source) {
     struct _stati64 status;
-    if (_fstati64(_fileno(source.file), &status) != 0 || (status.st_mode & _S_IFMT) != _S_IFREG) return 0;
+    if (_fstati64(_fileno(source.file), &status) != 0 || (status.st_mode & _S_IFMT) != _S_IFREG) return unknownSize;
     return static_cast<std::uint64_t>(status.st_size);
 }
 
@@ -105,10 +106,10 @@ std::ptrdiff_t readSource(ByteSource& source, char* to, std::size_t size) {
     return static_cast<std::ptrdiff_t>(got);
 }
 
-// The size in bytes of a regular file; 0 for anything else.
+// The size in bytes of a regular file; unknownSize for anything else.
 std::uint64_t sourceSize(ByteSource& source) {
     struct stat status;
-    if (::fstat(source.fd, &status) != 0 || !S_ISREG(status.st_mode)) return 0;
+    if (::fstat(source.fd, &status) != 0 || !S_ISREG(status.st_mode)) return unknownSize;
     return static_cast<std::uint64_t>(status.st_size);
 }
 
@@ -243,7 +244,7 @@ bool startsWithByteOrderMark(const char* p, std::ptrdiff_t length) {
 // the room cannot be had, the vectors grow as they go.
 void reserveByEstimate(ValueSink& sink, std::uint64_t fileSize, std::uint64_t firstBytes) {
     DataFileContents& contents = sink.contents;
-    if (fileSize <= firstBytes || contents.times.empty()) return;
+    if (fileSize == unknownSize || fileSize <= firstBytes || contents.times.empty()) return;
     const double perByte = static_cast<double>(contents.times.size()) / static_cast<double>(firstBytes);
     const double estimate = perByte * static_cast<double>(fileSize) * 1.125;
     const std::size_t count =
@@ -259,8 +260,13 @@ void reserveByEstimate(ValueSink& sink, std::uint64_t fileSize, std::uint64_t fi
 // Reads the whole text into the sink; false on a read error.
 bool readText(ByteSource& source, std::size_t blockSize, ValueSink& sink, ReadProgress progress,
               void* context) {
-    // The first block is long enough to hold the whole byte-order mark.
+    // A small regular file gets a block one byte longer than itself, so that
+    // the first read already meets its end (if it has grown meanwhile, the
+    // rest comes in further blocks of that size).
+    const std::uint64_t fileSize = sourceSize(source);
+    if (fileSize < blockSize) blockSize = static_cast<std::size_t>(fileSize) + 1;
     blockSize = std::max(blockSize, std::size_t{1});
+    // The first block is long enough to hold the whole byte-order mark.
     std::size_t request = std::max(blockSize, byteOrderMarkLength);
     // buffer[0] takes back a held carriage return; one byte after the block
     // takes the NUL that ends the text for the judging.
@@ -292,7 +298,7 @@ bool readText(ByteSource& source, std::size_t blockSize, ValueSink& sink, ReadPr
         end = dropCarriageReturns(text, end);
         *end = '\0';
         if (!cutPieces(cutter, text, end, sink)) return true;
-        if (firstBlock && !ended) reserveByEstimate(sink, sourceSize(source), static_cast<std::uint64_t>(got));
+        if (firstBlock && !ended) reserveByEstimate(sink, fileSize, static_cast<std::uint64_t>(got));
         firstBlock = false;
         if (ended) {
             if (cutter.carryLength > 0) storeCarry(cutter, sink);
