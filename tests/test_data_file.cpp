@@ -64,6 +64,7 @@ const std::vector<FileRow> fileRows = {
     {"high bytes", "\xA0" "1\n2\n", {2}, ""},
     {"nul ends the piece", std::string("\0" "5\n4\0x\n", 7), {0, 4}, ""},
     {"300 blanks", blanks(300) + "\n7\n", {0, 7}, ""},
+    {"255 blanks", blanks(255) + "\n7\n", {0, 7}, ""},
     {"254 characters and lf", blanks(253) + "7\n3\n", {7, 3}, ""},
     {"text then a value in one line", std::string(255, 'x') + "8\n", {8}, ""},
     {"digits cut at 255", std::string(254, '0') + "15\n", {1, 5}, ""},
