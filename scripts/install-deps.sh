@@ -6,8 +6,11 @@
 # Packages already present are left alone.
 set -euo pipefail
 
-packages=(g++ cmake make libgtest-dev libbenchmark-dev)
+packages=(g++ cmake make ninja-build libgtest-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev)
 if [ "${1:-}" = "--windows" ]; then
+  # Everything the full test run needs: the fuzzer (clang's libFuzzer), the
+  # SVG renderer, the package tools, and the Windows side.
+  packages+=(clang-14 libclang-rt-14-dev librsvg2-bin dpkg-dev unzip)
   packages+=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
              binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
              wine wine64 fonts-wine fonts-liberation xvfb xauth x11-utils imagemagick)
