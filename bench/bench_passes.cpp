@@ -22,6 +22,7 @@
 #include "bench/weibull_sample.h"
 #include "datafiles/data_file.h"
 #include "engine/gamma_search.h"
+#include "engine/pass_pool.h"
 #include "engine/sample.h"
 #include "engine/solver.h"
 
@@ -69,7 +70,8 @@ void countPoints(benchmark::State& state, std::int64_t n) {
 
 void equationPass(benchmark::State& state) {
     const std::int64_t n = state.range(0);
-    const ShapeProblem problem = makeShapeProblem(sortedSample(n), passGamma);
+    PassPool pool;
+    const ShapeProblem problem = makeShapeProblem(sortedSample(n), passGamma, {}, pool);
     ShapeSums sums;
     int which = 0;
     for (auto _ : state) {
@@ -85,10 +87,12 @@ void curvatureFit(benchmark::State& state) {
     const std::int64_t n = state.range(0);
     const std::vector<double>& times = sortedSample(n);
     const std::vector<double> ordinates = plotOrdinates({}, static_cast<std::uint32_t>(n), 1);
+    PassPool pool;
+    std::vector<double> scratch;
     double r2 = 0;
     int which = 0;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(curvatureSign(times, ordinates, fitGammas[which], &r2));
+        benchmark::DoNotOptimize(curvatureSign(times, ordinates, fitGammas[which], pool, scratch, &r2));
         which ^= 1;
     }
     if (!(r2 > 0 && r2 <= 1)) state.SkipWithError("r2 is not in (0, 1]");

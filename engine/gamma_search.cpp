@@ -11,8 +11,7 @@
 
 #include <cmath>
 
-#include "engine/sample.h"
-#include "engine/solver.h"
+#include "engine/passes.h"
 
 namespace {
 
@@ -22,11 +21,6 @@ constexpr double bracketFraction = 0.99;
 // Halvings of the bracket at the most.
 constexpr int maxHalvings = 64;
 
-struct PlotPoint {
-    double x;
-    double y;
-};
-
 }  // namespace
 
 // Leading coefficient by Cramer's rule on the normal equations
@@ -35,39 +29,16 @@ struct PlotPoint {
 //     | S2 S1 n  | |c|   |T0|
 // with S_k = sum x^k, T_k = sum x^k y. A singular matrix is not guarded:
 // D = 0 gives an infinite a (its sign counts) or NaN (sign 0).
-int curvatureSign(std::span<const double> times, std::span<const double> ordinates, double g, double* r2) {
-    const std::size_t count = times.size();
-    const double n = static_cast<double>(count);
-    auto plotPoint = [&](std::size_t i) { return PlotPoint{weibullPlotX(times[i], g), ordinates[i]}; };
-    double S1 = 0, S2 = 0, S3 = 0, S4 = 0, T0 = 0, T1 = 0, T2 = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-        const PlotPoint p = plotPoint(i);
-        const double x2 = integerPower(p.x, 2);
-        S4 += integerPower(p.x, 4);
-        S3 += integerPower(p.x, 3);
-        S2 += x2;
-        S1 += p.x;
-        T2 += x2 * p.y;
-        T1 += p.x * p.y;
-        T0 += p.y;
-    }
-    const double D = S4 * (S2 * n - S1 * S1) + S3 * (S1 * S2 - S3 * n) + S2 * (S3 * S1 - S2 * S2);
-    const double N = T2 * (S2 * n - S1 * S1) + T1 * (S1 * S2 - S3 * n) + T0 * (S1 * S3 - S2 * S2);
+int curvatureSign(std::span<const double> times, std::span<const double> ordinates, double g, PassPool& pool,
+                  std::vector<double>& scratch, double* r2) {
+    const double n = static_cast<double>(times.size());
+    const CurvatureSums s = curvatureSums(times.data(), ordinates.data(), times.size(), g, pool, scratch);
+    const double D = s.S4 * (s.S2 * n - s.S1 * s.S1) + s.S3 * (s.S1 * s.S2 - s.S3 * n) +
+                     s.S2 * (s.S3 * s.S1 - s.S2 * s.S2);
+    const double N = s.T2 * (s.S2 * n - s.S1 * s.S1) + s.T1 * (s.S1 * s.S2 - s.S3 * n) +
+                     s.T0 * (s.S1 * s.S3 - s.S2 * s.S2);
     const double a = N / D;
-
-    const double xMean = S1 / n;
-    const double yMean = T0 / n;
-    double Cxy = 0, Cxx = 0, Cyy = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-        const PlotPoint p = plotPoint(i);
-        const double dx = p.x - xMean;
-        const double dy = p.y - yMean;
-        Cxy += dx * dy;
-        Cxx += integerPower(dx, 2);
-        Cyy += integerPower(dy, 2);
-    }
-    *r2 = (Cxy * Cxy) / (Cxx * Cyy);
-
+    *r2 = (s.Cxy * s.Cxy) / (s.Cxx * s.Cyy);
     if (a < 0) return -1;
     if (a > 0) return 1;
     return 0;  // zero or not a number
@@ -78,12 +49,14 @@ int curvatureSign(std::span<const double> times, std::span<const double> ordinat
 // change of r2 against both bracket ends falls below gammaSearchTolerance
 // (or the 64th midpoint). The result never exceeds 0.99 t_1.
 double searchGamma(std::span<const double> times, std::span<const double> ordinates, double smallestTime,
-                   SearchProgress progress) {
+                   PassPool& pool, SearchProgress progress) {
+    std::vector<double> scratch;  // ln(t_i - g) of the current candidate
+    auto signAt = [&](double g, double* r2) { return curvatureSign(times, ordinates, g, pool, scratch, r2); };
     double lo = 0;
     double hi = bracketFraction * smallestTime;
     double rLo = 0, rHi = 0;
-    int sLo = curvatureSign(times, ordinates, lo, &rLo);
-    const int sHi = curvatureSign(times, ordinates, hi, &rHi);
+    int sLo = signAt(lo, &rLo);
+    const int sHi = signAt(hi, &rHi);
     if (sLo >= 0) return 0;
     if (sHi <= 0) return hi;
 
@@ -91,7 +64,7 @@ double searchGamma(std::span<const double> times, std::span<const double> ordina
     for (int halving = 0; halving < maxHalvings; ++halving) {
         mid = (lo + hi) / 2;
         double rMid = 0;
-        const int sMid = curvatureSign(times, ordinates, mid, &rMid);
+        const int sMid = signAt(mid, &rMid);
         if (progress != nullptr) progress(halving + 1);
         if (std::fabs(rMid - rLo) + std::fabs(rMid - rHi) < gammaSearchTolerance) return mid;
         if (sMid == sLo) {

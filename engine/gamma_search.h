@@ -7,14 +7,18 @@
 
 #include "engine/fit_types.h"
 
+class PassPool;
+
 // The gamma search stops once the squared correlation no longer changes by
 // more than this (summed over both bracket ends).
 constexpr double gammaSearchTolerance = 1e-10;
 
 // Sign of the leading coefficient of the least-squares parabola through the
 // points (ln(t_i - g), y_i): -1, +1, or 0 (zero or not a number). Always
-// writes r2, the squared correlation of the points.
-int curvatureSign(std::span<const double> times, std::span<const double> ordinates, double g, double* r2);
+// writes r2, the squared correlation of the points. scratch holds ln(t_i - g)
+// afterwards; reusing it saves an allocation per candidate.
+int curvatureSign(std::span<const double> times, std::span<const double> ordinates, double g, PassPool& pool,
+                  std::vector<double>& scratch, double* r2);
 
 // Called after every halving of the bracket (counted from 1).
 using SearchProgress = void (*)(int halving);
@@ -24,4 +28,4 @@ using SearchProgress = void (*)(int halving);
 // sorted failure times with their ordinates (plotOrdinates); smallestTime is
 // the smallest time of the whole sample, suspensions included.
 double searchGamma(std::span<const double> times, std::span<const double> ordinates, double smallestTime,
-                   SearchProgress progress = nullptr);
+                   PassPool& pool, SearchProgress progress = nullptr);

@@ -28,83 +28,19 @@
 #include <cstring>
 #include <limits>
 
+#include "engine/portable_math_detail.h"
+
 namespace {
 
-struct DD {
-    double hi;
-    double lo;
-};
+using namespace dd;
+using namespace portableMath;
 
 constexpr double infinity = std::numeric_limits<double>::infinity();
 constexpr double notANumber = std::numeric_limits<double>::quiet_NaN();
 
-// ln 2 and pi/2 in parts: hi + lo (+ lo2) to well beyond double precision.
-constexpr DD ln2 = {0x1.62e42fefa39efp-1, 0x1.abc9e3b39803fp-56};
+// pi/2 in three parts: hi + lo + lo2 to well beyond double precision.
 constexpr double halfPi[3] = {0x1.921fb54442d18p+0, 0x1.1a62633145c07p-54, -0x1.f1976b7ed8fbcp-110};
-constexpr double invLn2 = 0x1.71547652b82fep+0;
 constexpr double twoOverPi = 0x1.45f306dc9c883p-1;
-constexpr double sqrt2 = 1.4142135623730951;
-
-// Beyond these e^x overflows to inf or underflows to 0.
-constexpr double expOverflow = 709.782712893384;
-constexpr double expUnderflow = -745.1332191019412;
-
-DD twoSum(double a, double b) {
-    const double s = a + b;
-    const double bb = s - a;
-    return {s, (a - (s - bb)) + (b - bb)};
-}
-
-DD fastTwoSum(double a, double b) {  // |a| >= |b|
-    const double s = a + b;
-    return {s, b - (s - a)};
-}
-
-void split(double a, double& hi, double& lo) {
-    const double c = 134217729.0 * a;  // 2^27 + 1
-    hi = c - (c - a);
-    lo = a - hi;
-}
-
-DD twoProduct(double a, double b) {
-    const double p = a * b;
-    double ah, al, bh, bl;
-    split(a, ah, al);
-    split(b, bh, bl);
-    return {p, ((ah * bh - p) + ah * bl + al * bh) + al * bl};
-}
-
-DD add(DD a, DD b) {
-    DD s = twoSum(a.hi, b.hi);
-    const DD t = twoSum(a.lo, b.lo);
-    s.lo += t.hi;
-    s = fastTwoSum(s.hi, s.lo);
-    s.lo += t.lo;
-    return fastTwoSum(s.hi, s.lo);
-}
-
-DD negate(DD a) { return {-a.hi, -a.lo}; }
-
-DD multiply(DD a, DD b) {
-    DD p = twoProduct(a.hi, b.hi);
-    p.lo += a.hi * b.lo + a.lo * b.hi;
-    return fastTwoSum(p.hi, p.lo);
-}
-
-DD multiply(DD a, double b) {
-    DD p = twoProduct(a.hi, b);
-    p.lo += a.lo * b;
-    return fastTwoSum(p.hi, p.lo);
-}
-
-DD divide(DD a, DD b) {
-    const double q1 = a.hi / b.hi;
-    DD r = add(a, negate(multiply(b, q1)));
-    const double q2 = r.hi / b.hi;
-    r = add(r, negate(multiply(b, q2)));
-    const double q3 = r.hi / b.hi;
-    return add(fastTwoSum(q1, q2), DD{q3, 0});
-}
 
 // 2^k for -1022 <= k <= 1023, built from its bits.
 double powerOfTwo(int k) {
@@ -162,19 +98,11 @@ double normalize(double x, int& e) {
     return f;
 }
 
-// a / b for an exact a, to double-double precision.
-DD divideExact(double a, DD b) {
-    const double q1 = a / b.hi;
-    const DD p = twoProduct(q1, b.hi);
-    const double r = ((a - p.hi) - p.lo) - q1 * b.lo;
-    return fastTwoSum(q1, r / b.hi);
-}
-
 // log x by the plain series in s = (f-1)/(f+1), 23 terms (slow; builds tables).
 DD seriesLog(double x) {
     int e = 0;
     const double f = normalize(x, e);
-    const DD s = divideExact(f - 1, twoSum(f, 1));  // f - 1 is exact here
+    const DD s = divideExact(f - 1, twoSum(f, 1.0));  // f - 1 is exact here
     const DD s2 = multiply(s, s);
     const Coefficients& c = coefficients();
     DD series = c.oddReciprocal[Coefficients::logTerms - 1];
@@ -196,74 +124,6 @@ DD seriesExp(DD y) {
     DD u = multiply(scaled, series);
     for (int i = 0; i < 10; ++i) u = add(multiply(u, 2.0), multiply(u, u));
     return add(DD{1, 0}, u);
-}
-
-// log(1 + j/128) for the log reduction and 2^(i/64) for the exp reduction.
-struct Tables {
-    static constexpr int logFirst = -38;
-    static constexpr int logLast = 54;
-    DD logCentre[logLast - logFirst + 1];
-    DD twoToSixtyFourths[64];
-    Tables() {
-        for (int j = logFirst; j <= logLast; ++j) logCentre[j - logFirst] = seriesLog(1 + j / 128.0);
-        for (int i = 0; i < 64; ++i) twoToSixtyFourths[i] = seriesExp(multiply(ln2, i / 64.0));
-    }
-};
-
-const Tables& tables() {
-    static const Tables built;
-    return built;
-}
-
-// log x for a positive, finite x.
-DD logKernel(double x) {
-    int e = 0;
-    const double f = normalize(x, e);
-    const double j = std::floor((f - 1) * 128 + 0.5);
-    const double centre = 1 + j / 128;
-    // f - centre is exact: both lie in [1/2, 2] within a factor of two.
-    const DD s = divideExact(f - centre, twoSum(f, centre));
-    // 2 atanh(s) = 2s (1 + s^2/3 + s^4/5 + ...): |s| < 2^-9, so the part after
-    // the 1 is below 2^-19 and plain double precision suffices for it.
-    const double s2 = s.hi * s.hi;
-    const double tail = s2 * (1.0 / 3 + s2 * (1.0 / 5 + s2 * (1.0 / 7 + s2 * (1.0 / 9))));
-    const DD twoS = {2 * s.hi, 2 * s.lo};
-    const DD atanhPart = add(twoS, DD{twoS.hi * tail, 0});
-    const DD logF = add(tables().logCentre[static_cast<int>(j) - Tables::logFirst], atanhPart);
-    return add(multiply(ln2, static_cast<double>(e)), logF);
-}
-
-// e^y for a double-double y.
-double expOf(DD y) {
-    if (std::isnan(y.hi)) return y.hi;
-    if (y.hi > expOverflow) return infinity;
-    if (y.hi < expUnderflow) return 0;
-    const double nd = std::floor(y.hi * (64 * invLn2) + 0.5);
-    const DD ln2Over64 = {ln2.hi / 64, ln2.lo / 64};
-    const DD r = add(y, negate(multiply(ln2Over64, nd)));  // |r| <= ln2/128
-    // e^r - 1 = r + r^2/2 + r^3 (1/3! + r/4! + ...); the last part is below
-    // 2^-24 and needs only double precision.
-    const double h = r.hi;
-    const double tail =
-        h * h * h *
-        (1.0 / 6 + h * (1.0 / 24 + h * (1.0 / 120 + h * (1.0 / 720 + h * (1.0 / 5040 + h * (1.0 / 40320))))));
-    DD halfSquare = twoProduct(h, h);
-    halfSquare = {halfSquare.hi * 0.5, halfSquare.lo * 0.5 + h * r.lo};
-    const DD u = add(r, add(halfSquare, DD{tail, 0}));
-    const int n = static_cast<int>(nd);
-    const int i = ((n % 64) + 64) % 64;
-    const int k = (n - i) / 64;
-    const DD power = tables().twoToSixtyFourths[i];
-    const DD m = add(power, multiply(power, u));
-    return scaleByPowerOfTwo(m.hi + m.lo, k);
-}
-
-// e^(y log x) from log x in double-double, for a finite y.
-double powerFromLog(DD logX, double y) {
-    const double estimate = logX.hi * y;
-    if (estimate > 2 * expOverflow) return infinity;  // before the exact product could overflow
-    if (estimate < 2 * expUnderflow) return 0;
-    return expOf(multiply(logX, y));
 }
 
 bool isOddInteger(double y) {
@@ -290,6 +150,47 @@ double sinCosKernel(DD r, bool cosine) {
 }
 
 }  // namespace
+
+namespace portableMath {
+
+Tables::Tables() {
+    for (int j = logFirst; j <= logLast; ++j) logCentre[j - logFirst] = seriesLog(1 + j / 128.0);
+    for (int i = 0; i < 64; ++i) twoToSixtyFourths[i] = seriesExp(multiply(ln2, i / 64.0));
+}
+
+const Tables& tables() {
+    static const Tables built;
+    return built;
+}
+
+DD logKernel(double x) {
+    int e = 0;
+    const double f = normalize(x, e);
+    const double j = std::floor((f - 1) * 128 + 0.5);
+    const double centre = 1 + j / 128;
+    const DD logCentre = tables().logCentre[static_cast<int>(j) - Tables::logFirst];
+    return logFromReduction(f, centre, logCentre, static_cast<double>(e));
+}
+
+double expOf(DD y) {
+    if (std::isnan(y.hi)) return y.hi;
+    if (y.hi > expOverflow) return infinity;
+    if (y.hi < expUnderflow) return 0;
+    const double nd = std::floor(y.hi * (64 * invLn2) + 0.5);
+    const int n = static_cast<int>(nd);
+    const int i = ((n % 64) + 64) % 64;
+    const int k = (n - i) / 64;
+    return scaleByPowerOfTwo(expMantissa(y, nd, tables().twoToSixtyFourths[i]), k);
+}
+
+double powerFromLog(DD logX, double y) {
+    const double estimate = logX.hi * y;
+    if (estimate > 2 * expOverflow) return infinity;  // before the exact product could overflow
+    if (estimate < 2 * expUnderflow) return 0;
+    return expOf(multiply(logX, y));
+}
+
+}  // namespace portableMath
 
 double portableLog(double x) {
     if (std::isnan(x)) return x;

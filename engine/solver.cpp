@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <vector>
 
 #include "engine/portable_math.h"
 
@@ -32,19 +33,6 @@ constexpr int maxTrials = 64;
 constexpr std::uint32_t monitorInterval = 500;
 
 bool sameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
-
-ShapeSums sumsInStorageOrder(const ShapeProblem& problem, double m) {
-    ShapeSums s;
-    for (const double t : problem.times) {
-        const double x = t - problem.gamma;
-        double lnX = 0;
-        const double xm = portablePowAndLog(x, m, lnX);  // x^m and ln x from one logarithm
-        s.S0 += xm;
-        s.S1 += xm * lnX;
-        s.S2 += xm * integerPower(lnX, 2);
-    }
-    return s;
-}
 
 // Offers the current trial point to the monitor at most every 500 ms.
 struct Monitor {
@@ -81,23 +69,25 @@ double integerPower(double x, std::int32_t k) {
     }
 }
 
-ShapeProblem makeShapeProblem(std::span<const double> times, double gamma, std::span<const std::uint8_t> suspended) {
+ShapeProblem makeShapeProblem(std::span<const double> times, double gamma, std::span<const std::uint8_t> suspended,
+                              PassPool& pool) {
     ShapeProblem problem;
-    problem.times = times;
-    problem.gamma = gamma;
-    std::size_t failures = 0;
-    for (std::size_t i = 0; i < times.size(); ++i) {
-        if (!suspended.empty() && suspended[i] != 0) continue;
-        problem.logSum += portableLog(times[i] - gamma);
-        ++failures;
+    problem.pool = &pool;
+    std::vector<unsigned char> failed;
+    if (!suspended.empty()) {
+        failed.resize(suspended.size());
+        for (std::size_t i = 0; i < suspended.size(); ++i) failed[i] = suspended[i] == 0 ? 1 : 0;
     }
+    problem.table = prepareShapeTable(times.data(), times.size(), gamma, failed.empty() ? nullptr : failed.data(), pool);
+    std::size_t failures = times.size();
+    for (const std::uint8_t s : suspended) failures -= s;
     problem.count = static_cast<double>(failures);
     return problem;
 }
 
 ShapeSums shapeSums(const ShapeProblem& problem, double m) {
     if (problem.hasLast && sameBits(problem.lastM, m)) return problem.lastSums;
-    problem.lastSums = sumsInStorageOrder(problem, m);
+    problem.lastSums = shapeSums(problem.table, m, *problem.pool);
     problem.lastM = m;
     problem.hasLast = true;
     return problem.lastSums;
@@ -107,7 +97,7 @@ double likelihoodEquation(const ShapeProblem& problem, double m) {
     const double n = problem.count;
     const double A = n / m;
     const ShapeSums s = shapeSums(problem, m);
-    return (A + problem.logSum) - (n * s.S1) / s.S0;
+    return (A + problem.table.L) - (n * s.S1) / s.S0;
 }
 
 double likelihoodSlope(const ShapeProblem& problem, double m) {

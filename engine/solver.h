@@ -8,38 +8,32 @@
 #include <span>
 
 #include "engine/fit_types.h"
+#include "engine/passes.h"
 
 // x^k by repeated squaring; k = 0 gives 1, k < 0 gives 1 / x^|k|.
 double integerPower(double x, std::int32_t k);
-
-// The power sums of one pass at a shape m, x_i = t_i - gamma:
-// S0 = sum x_i^m, S1 = sum x_i^m ln x_i, S2 = sum x_i^m (ln x_i)^2.
-struct ShapeSums {
-    double S0 = 0;
-    double S1 = 0;
-    double S2 = 0;
-};
 
 // The likelihood in m for a fixed location: the sorted times, gamma (below
 // the smallest time), the count n and L = sum ln x_i. With suspensions
 // (right-censored times) n is the count r of failures and L sums over the
 // failures only, while S0, S1 and S2 still run over every time: the
-// equation becomes r/m + L - r S1/S0 and t0 = S0/r. The last pass is kept,
-// so that the slope at the m the equation has just been evaluated at costs
-// nothing.
+// equation becomes r/m + L - r S1/S0 and t0 = S0/r. The logarithms ln x_i
+// are formed once (the table); each pass then costs one power per point, on
+// every thread of the pool. The last pass is kept, so that the slope at the
+// m the equation has just been evaluated at costs nothing.
 struct ShapeProblem {
-    std::span<const double> times;
-    double gamma = 0;
-    double count = 0;    // n (r failures when censored) as a double
-    double logSum = 0;   // L
+    ShapeTable table;      // ln x_i in double-double, and L
+    PassPool* pool = nullptr;
+    double count = 0;      // n (r failures when censored) as a double
     mutable double lastM = 0;
     mutable ShapeSums lastSums;
     mutable bool hasLast = false;
 };
 
 // suspended[i] = 1 marks times[i] as a suspension; empty = all failures.
-ShapeProblem makeShapeProblem(std::span<const double> times, double gamma,
-                              std::span<const std::uint8_t> suspended = {});
+// The pool must outlive the problem.
+ShapeProblem makeShapeProblem(std::span<const double> times, double gamma, std::span<const std::uint8_t> suspended,
+                              PassPool& pool);
 
 // The sums at m: the same bits as one pass in storage order.
 ShapeSums shapeSums(const ShapeProblem& problem, double m);

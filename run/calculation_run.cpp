@@ -7,6 +7,7 @@
 #include "datafiles/data_file.h"
 #include "datafiles/number_format.h"
 #include "engine/gamma_search.h"
+#include "engine/pass_pool.h"
 #include "engine/sample.h"
 #include "engine/solver.h"
 #include "engine/statistics.h"
@@ -58,17 +59,17 @@ SolveOutcome solveShape(const ShapeProblem& problem) {
 }
 
 // The location at which the Weibull plot of the failures is straight.
-double searchedGamma(const AnalysisState& state) {
+double searchedGamma(const AnalysisState& state, PassPool& pool) {
     const auto n = static_cast<std::uint32_t>(state.sample.size());
     const std::vector<double> ordinates = plotOrdinates(state.suspended, n, state.rankMethod);
     showRunPhase(RunPhase::searching, 0);
-    if (state.suspended.empty()) return searchGamma(state.sample, ordinates, state.sample[0], showHalving);
+    if (state.suspended.empty()) return searchGamma(state.sample, ordinates, state.sample[0], pool, showHalving);
     std::vector<double> failures;
     failures.reserve(ordinates.size());
     for (std::size_t i = 0; i < state.sample.size(); ++i) {
         if (state.suspended[i] == 0) failures.push_back(state.sample[i]);
     }
-    return searchGamma(failures, ordinates, state.sample[0], showHalving);
+    return searchGamma(failures, ordinates, state.sample[0], pool, showHalving);
 }
 
 std::size_t failureCount(const AnalysisState& state) {
@@ -119,7 +120,9 @@ void runCalculation() {
     }
 
     FitResult& r = state.result;
-    if (state.autoGamma == 1) r.gamma = searchedGamma(state);
+    // Threads for the passes over the points, for this run only.
+    PassPool pool;
+    if (state.autoGamma == 1) r.gamma = searchedGamma(state, pool);
     // Every reduced time t_i - gamma must be positive; written so that a NaN
     // gamma is refused as well.
     if (!(r.gamma < state.sample[0])) {
@@ -127,7 +130,7 @@ void runCalculation() {
         return;
     }
 
-    const ShapeProblem problem = makeShapeProblem(state.sample, r.gamma, state.suspended);
+    const ShapeProblem problem = makeShapeProblem(state.sample, r.gamma, state.suspended, pool);
     const SolveOutcome outcome = solveShape(problem);
     state.solveEnding = outcome.ending;
     r.m = outcome.m;

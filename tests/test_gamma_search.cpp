@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/gamma_search.h"
+#include "engine/pass_pool.h"
 #include "engine/sample.h"
 
 namespace {
@@ -21,6 +22,8 @@ std::vector<double> straightPlot(std::uint32_t n, double g, double m, RankMethod
 }
 
 TEST(GammaSearch, FindsTheLocationOfAStraightPlot) {
+    PassPool pool;
+    std::vector<double> scratch;
     const struct {
         double g, m;
         RankMethod method;
@@ -29,17 +32,19 @@ TEST(GammaSearch, FindsTheLocationOfAStraightPlot) {
         const std::vector<double> t = straightPlot(25, row.g, row.m, row.method);
         const std::vector<double> y = plotOrdinates({}, 25, row.method);
         double r2 = 0;
-        EXPECT_EQ(curvatureSign(t, y, 0, &r2), -1) << row.g;  // too small a location bends the plot down
+        EXPECT_EQ(curvatureSign(t, y, 0, pool, scratch, &r2), -1) << row.g;  // too small a location bends the plot down
         EXPECT_LT(r2, 1);
-        curvatureSign(t, y, row.g, &r2);
+        curvatureSign(t, y, row.g, pool, scratch, &r2);
         EXPECT_NEAR(r2, 1, 1e-12) << row.g;  // straight at the true location
-        const double found = searchGamma(t, y, t[0]);
+        const double found = searchGamma(t, y, t[0], pool);
         EXPECT_NEAR(found, row.g, 0.02 * (t[0] - row.g) + 1e-9 * row.g) << row.g;
         EXPECT_LE(found, 0.99 * t[0]);
     }
 }
 
 TEST(GammaSearch, EarlyReturns) {
+    PassPool pool;
+    std::vector<double> scratch;
     const std::vector<double> straightAt100 = straightPlot(10, 100, 2, 1, 0);
     const struct {
         const char* name;
@@ -60,8 +65,8 @@ TEST(GammaSearch, EarlyReturns) {
     for (const auto& row : rows) {
         const std::vector<double> y = plotOrdinates({}, static_cast<std::uint32_t>(row.t.size()), row.method);
         double r2 = 0;
-        EXPECT_EQ(curvatureSign(row.t, y, 0, &r2), row.signAtZero) << row.name;
-        EXPECT_EQ(searchGamma(row.t, y, row.t[0]), row.expected < 0 ? 0.99 * row.t[0] : row.expected) << row.name;
+        EXPECT_EQ(curvatureSign(row.t, y, 0, pool, scratch, &r2), row.signAtZero) << row.name;
+        EXPECT_EQ(searchGamma(row.t, y, row.t[0], pool), row.expected < 0 ? 0.99 * row.t[0] : row.expected) << row.name;
     }
 }
 

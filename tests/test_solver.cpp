@@ -9,12 +9,16 @@
 #include <limits>
 #include <vector>
 
+#include "engine/pass_pool.h"
 #include "engine/solver.h"
 #include "tests/test_support.h"
 
 namespace {
 
 const double inf = std::numeric_limits<double>::infinity();
+
+// Threads for the likelihood passes, shared by the tests of this file.
+PassPool pool;
 const double nan = std::numeric_limits<double>::quiet_NaN();
 
 TEST(IntegerPower, Table) {
@@ -219,7 +223,7 @@ TEST(LikelihoodFit, BothSolversRecoverKnownParameters) {
     control.stopAtFixedPoint = true;
     for (const auto& row : rows) {
         const std::vector<double> t = weibullQuantiles(600, row.m, std::pow(row.scale, row.m), row.gamma);
-        const ShapeProblem p = makeShapeProblem(t, row.gamma);
+        const ShapeProblem p = makeShapeProblem(t, row.gamma, {}, pool);
         auto eq = [&p](double m) { return likelihoodEquation(p, m); };
         const SolveOutcome damped =
             dampedNewton(row.initialM, eq, [&p](double m) { return likelihoodSlope(p, m); }, control);
@@ -240,7 +244,7 @@ TEST(LikelihoodFit, BothSolversRecoverKnownParameters) {
 
 TEST(LikelihoodFit, SlopeIsSteeperThanTheExactDerivative) {
     const std::vector<double> t = weibullQuantiles(50, 2, 400, 5);
-    const ShapeProblem p = makeShapeProblem(t, 5);
+    const ShapeProblem p = makeShapeProblem(t, 5, {}, pool);
     for (double m : {0.5, 1.0, 2.0, 4.0}) {
         const double h = 1e-6 * m;
         const double numeric = (likelihoodEquation(p, m + h) - likelihoodEquation(p, m - h)) / (2 * h);
@@ -252,7 +256,7 @@ TEST(LikelihoodFit, SlopeIsSteeperThanTheExactDerivative) {
 
 TEST(LikelihoodFit, ScaleIsTheMeanPower) {
     const std::vector<double> t = {1, 2, 3};
-    const ShapeProblem p = makeShapeProblem(t, 0);
+    const ShapeProblem p = makeShapeProblem(t, 0, {}, pool);
     EXPECT_DOUBLE_EQ(scaleFromShape(p, 1), 2);
     EXPECT_DOUBLE_EQ(scaleFromShape(p, 2), 14.0 / 3);
 }
@@ -292,7 +296,7 @@ TEST(LikelihoodFit, CensoredAgainstADirectMaximisation) {
     const std::vector<double> t = {6, 6, 6, 6, 7, 9, 10, 10, 11, 13, 16, 17, 19, 20, 22, 23, 25, 32, 32, 34, 35};
     const std::vector<std::uint8_t> s = {0, 0, 0, 1, 0, 1, 0, 1, 1, 0, 0, 1, 1, 1, 0, 0, 1, 1, 1, 1, 1};
     for (const double gamma : {0.0, 3.5}) {
-        const ShapeProblem p = makeShapeProblem(t, gamma, s);
+        const ShapeProblem p = makeShapeProblem(t, gamma, s, pool);
         std::atomic<int> stop{0};
         SolveControl control;
         control.stopFlag = &stop;
@@ -315,7 +319,7 @@ TEST(LikelihoodFit, CensoredAgainstADirectMaximisation) {
     }
     // Without suspensions the censored sums are the plain ones, to the bit.
     const std::vector<std::uint8_t> none(t.size(), 0);
-    EXPECT_EQ(likelihoodEquation(makeShapeProblem(t, 1, none), 1.7), likelihoodEquation(makeShapeProblem(t, 1), 1.7));
+    EXPECT_EQ(likelihoodEquation(makeShapeProblem(t, 1, none, pool), 1.7), likelihoodEquation(makeShapeProblem(t, 1, {}, pool), 1.7));
 }
 
 }  // namespace

@@ -1,0 +1,564 @@
+// Batch logarithm and power: the scalar kernels of portable_math.cpp run on
+// two (SSE2) or four (AVX2) lanes at once.
+//
+// Method: the lanes are GCC vectors of doubles, and the rounding steps are
+// the very templates the scalar kernels use (portable_math_detail.h), so a
+// lane performs the scalar operations one for one. What the scalar code does
+// with integers is done here exactly in doubles:
+//   floor v      = (v + 1.5 2^52) - 1.5 2^52, minus 1 where that exceeds v
+//                  (exact for |v| < 2^51; the arguments stay below 2^17,
+//                  and are never -0, the one value where it differs);
+//   integer k    = the low bits of k + 2^52 (table indices);
+//   2^k          = the bits of (k + 1023 + 2^52) shifted left by 52;
+//   k = n div 64 = floor(n / 64), i = n - 64 k (n / 64 is exact).
+// The log reduction x = 2^e f reads e and f from the bits, as the scalar
+// code does (subnormal x scaled by 2^54 first). Lanes outside the vector
+// path (log: x not positive and finite; power: log x = 0 or infinite, m log x
+// outside [-708, 709], where the result needs no scaling in two steps, NaN)
+// compute a harmless stand-in and then take the scalar function's result.
+// Several blocks of lanes go through the long double-double chains side by
+// side (see Group).
+// Domain: every double. Accuracy: that of the scalar kernels, bit for bit.
+//
+// The entry points for each instruction set are ordinary functions, the AVX2
+// ones with __attribute__((target("avx2"))) (no FMA), into which everything
+// is inlined; the level is chosen at run time.
+#include "engine/batch_math.h"
+
+#include <atomic>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+
+#include "engine/portable_math.h"
+#include "engine/portable_math_detail.h"
+
+namespace {
+
+using portableMath::Tables;
+using portableMath::splat;
+
+constexpr double infinity = std::numeric_limits<double>::infinity();
+
+typedef double Double2 __attribute__((vector_size(16)));
+typedef std::uint64_t Bits2 __attribute__((vector_size(16)));
+typedef double Double4 __attribute__((vector_size(32)));
+typedef std::uint64_t Bits4 __attribute__((vector_size(32)));
+
+template <class V>
+struct LaneBits;
+template <>
+struct LaneBits<Double2> {
+    using Type = Bits2;
+};
+template <>
+struct LaneBits<Double4> {
+    using Type = Bits4;
+};
+
+template <class V>
+using BitsOf = typename LaneBits<V>::Type;
+
+template <class V>
+constexpr unsigned lanesOf = sizeof(V) / sizeof(double);
+
+template <class V>
+using DDOf = dd::DoubleDouble<V>;
+
+template <class V>
+TARQUEL_ALWAYS_INLINE V load(const double* p) {
+    V v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+template <class V>
+TARQUEL_ALWAYS_INLINE void store(double* p, V v) {
+    std::memcpy(p, &v, sizeof v);
+}
+
+// mask ? b : a, lane by lane (mask lanes all ones or all zeros).
+template <class V>
+TARQUEL_ALWAYS_INLINE V select(BitsOf<V> mask, V a, V b) {
+    return (V)(((BitsOf<V>)a & ~mask) | ((BitsOf<V>)b & mask));
+}
+
+template <class V>
+TARQUEL_ALWAYS_INLINE bool allSet(BitsOf<V> mask) {
+    std::uint64_t all = mask[0];
+    for (unsigned i = 1; i < lanesOf<V>; ++i) all &= mask[i];
+    return all != 0;
+}
+
+// floor(v), the same bits as std::floor for |v| < 2^51 except floor(-0) = +0.
+template <class V>
+TARQUEL_ALWAYS_INLINE V floorExact(V v) {
+    const V magic = splat<V>(0x1.8p52);
+    const V nearest = (v + magic) - magic;
+    const BitsOf<V> above = (BitsOf<V>)(nearest > v);
+    return nearest - (V)(above & (BitsOf<V>)splat<V>(1.0));
+}
+
+// The integer k, 0 <= k < 2^32, in the low half of each lane.
+template <class V>
+TARQUEL_ALWAYS_INLINE BitsOf<V> integerBits(V k) {
+    return (BitsOf<V>)(k + splat<V>(0x1p52));
+}
+
+// 2^k for an integer -1022 <= k <= 1023.
+template <class V>
+TARQUEL_ALWAYS_INLINE V powerOfTwo(V k) {
+    return (V)((BitsOf<V>)(k + splat<V>(1023 + 0x1p52)) << 52);
+}
+
+// The table entries at the lane indices, as the lanes of hi and of lo.
+template <class V>
+TARQUEL_ALWAYS_INLINE DDOf<V> gather(const DD* table, BitsOf<V> index);
+
+TARQUEL_ALWAYS_INLINE Double2 entry(const DD* table, std::uint64_t index) {
+    return load<Double2>(&table[static_cast<std::uint32_t>(index)].hi);
+}
+
+template <>
+TARQUEL_ALWAYS_INLINE DDOf<Double2> gather<Double2>(const DD* table, Bits2 index) {
+    const Double2 a = entry(table, index[0]), b = entry(table, index[1]);
+    return {__builtin_shufflevector(a, b, 0, 2), __builtin_shufflevector(a, b, 1, 3)};
+}
+
+template <>
+TARQUEL_ALWAYS_INLINE DDOf<Double4> gather<Double4>(const DD* table, Bits4 index) {
+    const Double4 a = __builtin_shufflevector(entry(table, index[0]), entry(table, index[2]), 0, 1, 2, 3);
+    const Double4 b = __builtin_shufflevector(entry(table, index[1]), entry(table, index[3]), 0, 1, 2, 3);
+    return {__builtin_shufflevector(a, b, 0, 4, 2, 6), __builtin_shufflevector(a, b, 1, 5, 3, 7)};
+}
+
+// A group of N blocks of lanes computed in step. The double-double chains
+// of the kernels are long and strictly sequential; several independent
+// chains side by side keep the processor's adders busy where one chain
+// would leave them waiting for results (measured: six blocks of four lanes
+// run the power kernel in 0.6 times the time of one). Each lane still
+// performs exactly the scalar operations.
+template <class V, unsigned N>
+struct Group {
+    V block[N];
+};
+
+constexpr unsigned groupBlocks = 6;
+
+template <class V, unsigned N, class Operation>
+TARQUEL_ALWAYS_INLINE Group<V, N> each(Operation operation) {
+    Group<V, N> r;
+#pragma GCC unroll 16
+    for (unsigned j = 0; j < N; ++j) r.block[j] = operation(j);
+    return r;
+}
+
+template <class V, unsigned N>
+TARQUEL_ALWAYS_INLINE Group<V, N> operator+(Group<V, N> x, Group<V, N> y) {
+    return each<V, N>([&](unsigned j) { return x.block[j] + y.block[j]; });
+}
+template <class V, unsigned N>
+TARQUEL_ALWAYS_INLINE Group<V, N> operator-(Group<V, N> x, Group<V, N> y) {
+    return each<V, N>([&](unsigned j) { return x.block[j] - y.block[j]; });
+}
+template <class V, unsigned N>
+TARQUEL_ALWAYS_INLINE Group<V, N> operator*(Group<V, N> x, Group<V, N> y) {
+    return each<V, N>([&](unsigned j) { return x.block[j] * y.block[j]; });
+}
+template <class V, unsigned N>
+TARQUEL_ALWAYS_INLINE Group<V, N> operator/(Group<V, N> x, Group<V, N> y) {
+    return each<V, N>([&](unsigned j) { return x.block[j] / y.block[j]; });
+}
+template <class V, unsigned N>
+TARQUEL_ALWAYS_INLINE Group<V, N> operator-(Group<V, N> x) {
+    return each<V, N>([&](unsigned j) { return -x.block[j]; });
+}
+template <class V, unsigned N>
+TARQUEL_ALWAYS_INLINE Group<V, N>& operator+=(Group<V, N>& x, Group<V, N> y) {
+    return x = x + y;
+}
+template <class V, unsigned N>
+TARQUEL_ALWAYS_INLINE Group<V, N> operator+(double x, Group<V, N> y) {
+    return each<V, N>([&](unsigned j) { return x + y.block[j]; });
+}
+template <class V, unsigned N>
+TARQUEL_ALWAYS_INLINE Group<V, N> operator*(double x, Group<V, N> y) {
+    return each<V, N>([&](unsigned j) { return x * y.block[j]; });
+}
+template <class V, unsigned N>
+TARQUEL_ALWAYS_INLINE Group<V, N> operator*(Group<V, N> x, double y) {
+    return each<V, N>([&](unsigned j) { return x.block[j] * y; });
+}
+
+// N blocks of lanes from x, the last with count valid lanes (the others
+// hold pad).
+template <class V, unsigned N>
+TARQUEL_ALWAYS_INLINE Group<V, N> loadGroup(const double* x, unsigned count, double pad) {
+    return each<V, N>([&](unsigned j) {
+        if (j + 1 < N || count == lanesOf<V>) return load<V>(x + j * lanesOf<V>);
+        V v = splat<V>(pad);
+        for (unsigned i = 0; i < count; ++i) v[i] = x[j * lanesOf<V> + i];
+        return v;
+    });
+}
+
+// The first count lanes of v to out.
+template <class V>
+TARQUEL_ALWAYS_INLINE void storeLanes(double* out, V v, unsigned count) {
+    if (count == lanesOf<V>) {
+        store(out, v);
+    } else {
+        for (unsigned i = 0; i < count; ++i) out[i] = v[i];
+    }
+}
+
+// The log reduction of each lane of a positive, finite x, as
+// portableMath::logKernel forms it: x = 2^e f, f in (1/sqrt2, sqrt2], and
+// the centre c = 1 + j/128 nearest f with log c from the table.
+template <class V>
+struct LogReduction {
+    V f;
+    V centre;
+    DDOf<V> logCentre;
+    V e;
+};
+
+template <class V>
+TARQUEL_ALWAYS_INLINE LogReduction<V> reduceLog(V x, const Tables& tables) {
+    using Bits = BitsOf<V>;
+    const Bits subnormal = (Bits)(x < splat<V>(0x1p-1022));
+    x = select(subnormal, x, x * 0x1p54);
+    const Bits bits = (Bits)x;
+    const V biased = (V)((bits >> 52) | (Bits)splat<V>(0x1p52)) - splat<V>(0x1p52);
+    LogReduction<V> r;
+    r.e = (V)(subnormal & (Bits)splat<V>(-54.0)) + (biased - 1023.0);
+    r.f = (V)((bits & 0x000fffffffffffffULL) | (0x3ffULL << 52));  // f in [1, 2)
+    const Bits large = (Bits)(r.f > splat<V>(portableMath::sqrt2));
+    r.f = select(large, r.f, r.f * 0.5);
+    r.e = select(large, r.e, r.e + 1.0);
+    const V j = floorExact((r.f - 1.0) * 128.0 + 0.5);
+    r.centre = 1.0 + j / 128.0;
+    r.logCentre = gather<V>(tables.logCentre, integerBits(j - double{Tables::logFirst}));
+    return r;
+}
+
+// The lanes of x that the log kernel takes: positive and finite.
+template <class V>
+TARQUEL_ALWAYS_INLINE BitsOf<V> logDomain(V x) {
+    return (BitsOf<V>)(x > 0.0) & (BitsOf<V>)(x < infinity);
+}
+
+// portableMath::logKernel on N blocks of x; the lanes outside the domain
+// compute log 1 (the caller replaces them).
+template <class V, unsigned N>
+TARQUEL_ALWAYS_INLINE dd::DoubleDouble<Group<V, N>> logGroup(const Group<V, N>& x, const Tables& tables) {
+    Group<V, N> f, centre, e;
+    dd::DoubleDouble<Group<V, N>> logCentre;
+#pragma GCC unroll 16
+    for (unsigned j = 0; j < N; ++j) {
+        const V safe = select(logDomain(x.block[j]), splat<V>(1.0), x.block[j]);
+        const LogReduction<V> r = reduceLog(safe, tables);
+        f.block[j] = r.f;
+        centre.block[j] = r.centre;
+        e.block[j] = r.e;
+        logCentre.hi.block[j] = r.logCentre.hi;
+        logCentre.lo.block[j] = r.logCentre.lo;
+    }
+    return portableMath::logFromReduction(f, centre, logCentre, e);
+}
+
+// What the log loops write: portableLog(x) ...
+struct LogOutput {
+    double* out;
+    template <class V>
+    TARQUEL_ALWAYS_INLINE void write(std::size_t at, V x, DDOf<V> l, unsigned count) const {
+        V result = l.hi + l.lo;
+        const BitsOf<V> regular = logDomain(x);
+        if (!allSet<V>(regular)) {
+            for (unsigned i = 0; i < count; ++i) {
+                if (regular[i] == 0) result[i] = portableLog(x[i]);
+            }
+        }
+        storeLanes(out + at, result, count);
+    }
+};
+
+// ... or the table entry of x.
+struct TableOutput {
+    double* logHi;
+    double* logLo;
+    template <class V>
+    TARQUEL_ALWAYS_INLINE void write(std::size_t at, V x, DDOf<V> l, unsigned count) const {
+        const BitsOf<V> regular = logDomain(x);
+        if (!allSet<V>(regular)) {
+            for (unsigned i = 0; i < count; ++i) {
+                if (regular[i] != 0) continue;
+                l.hi[i] = portableLog(x[i]);
+                l.lo[i] = x[i] == 0 ? x[i] : 0.0;
+            }
+        }
+        storeLanes(logHi + at, l.hi, count);
+        storeLanes(logLo + at, l.lo, count);
+    }
+};
+
+// N blocks of x = t - g (or x = t: a NaN keeps its bits) from t + at, the
+// last with count valid lanes.
+template <class V, unsigned N, bool shifted, class Output>
+TARQUEL_ALWAYS_INLINE void logBlocks(const double* t, double g, std::size_t at, unsigned count, const Output& output,
+                                     const Tables& tables) {
+    Group<V, N> x = loadGroup<V, N>(t + at, count, shifted ? 1 + g : 1);
+    if (shifted) x = each<V, N>([&](unsigned j) { return x.block[j] - g; });
+    const dd::DoubleDouble<Group<V, N>> l = logGroup(x, tables);
+#pragma GCC unroll 16
+    for (unsigned j = 0; j < N; ++j) {
+        output.write(at + j * lanesOf<V>, x.block[j], DDOf<V>{l.hi.block[j], l.lo.block[j]},
+                     j + 1 < N ? lanesOf<V> : count);
+    }
+}
+
+template <class V, bool shifted, class Output>
+TARQUEL_ALWAYS_INLINE void logLoop(const double* t, double g, std::size_t n, const Output& output) {
+    const Tables& tables = portableMath::tables();
+    constexpr unsigned lanes = lanesOf<V>;
+    std::size_t i = 0;
+    for (; i + groupBlocks * lanes <= n; i += groupBlocks * lanes) {
+        logBlocks<V, groupBlocks, shifted>(t, g, i, lanes, output, tables);
+    }
+    for (; i < n; i += lanes) {
+        logBlocks<V, 1, shifted>(t, g, i, n - i < lanes ? static_cast<unsigned>(n - i) : lanes, output, tables);
+    }
+}
+
+// Where e^y needs no scaling in two steps: y.hi in [-708, 709], inside
+// [expUnderflow, expOverflow].
+constexpr double regularExpLow = -708;
+constexpr double regularExpHigh = 709;
+
+// x^m for one block of lanes up to the double-double part of the exp kernel.
+template <class V>
+struct PowerStep {
+    BitsOf<V> regular;  // lanes for the vector kernel; the others take powFromTable
+    DDOf<V> y;          // m log x (0 in the other lanes)
+    V nd;               // y 64/ln2 rounded down after adding 1/2
+    V k;                // the power of two of the result
+    DDOf<V> power;      // 2^(i/64), i = nd - 64 k
+};
+
+template <class V>
+TARQUEL_ALWAYS_INLINE PowerStep<V> beginPower(DDOf<V> logX, double m, const Tables& tables) {
+    using Bits = BitsOf<V>;
+    // The lanes where portableMath::powerFromLog reaches the exp kernel with
+    // a y of the regular range; log x = 0 (x = 1) is left out too.
+    const V estimate = logX.hi * m;
+    const DDOf<V> y = dd::multiply(logX, splat<V>(m));
+    PowerStep<V> step;
+    step.regular = (Bits)(estimate <= 2 * portableMath::expOverflow) &
+                   (Bits)(estimate >= 2 * portableMath::expUnderflow) & (Bits)(y.hi <= regularExpHigh) &
+                   (Bits)(y.hi >= regularExpLow) & (Bits)(logX.hi != 0.0);
+    step.y = {(V)((Bits)y.hi & step.regular), (V)((Bits)y.lo & step.regular)};
+    step.nd = floorExact(step.y.hi * (64 * portableMath::invLn2) + 0.5);
+    step.k = floorExact(step.nd * (1.0 / 64));
+    step.power = gather<V>(tables.twoToSixtyFourths, integerBits(step.nd - step.k * 64.0));
+    return step;
+}
+
+// x^m for N blocks of table entries from at, the last with count valid lanes.
+template <class V, unsigned N>
+TARQUEL_ALWAYS_INLINE void powerBlocks(const double* logHi, const double* logLo, double m, double* out,
+                                       std::size_t at, unsigned count, const Tables& tables) {
+    const Group<V, N> hi = loadGroup<V, N>(logHi + at, count, 1);
+    const Group<V, N> lo = loadGroup<V, N>(logLo + at, count, 0);
+    PowerStep<V> steps[N];
+    dd::DoubleDouble<Group<V, N>> y, power;
+    Group<V, N> nd;
+#pragma GCC unroll 16
+    for (unsigned j = 0; j < N; ++j) {
+        steps[j] = beginPower(DDOf<V>{hi.block[j], lo.block[j]}, m, tables);
+        y.hi.block[j] = steps[j].y.hi;
+        y.lo.block[j] = steps[j].y.lo;
+        power.hi.block[j] = steps[j].power.hi;
+        power.lo.block[j] = steps[j].power.lo;
+        nd.block[j] = steps[j].nd;
+    }
+    const Group<V, N> mantissa = portableMath::expMantissa(y, nd, power);
+#pragma GCC unroll 16
+    for (unsigned j = 0; j < N; ++j) {
+        const std::size_t first = at + j * lanesOf<V>;
+        const unsigned valid = j + 1 < N ? lanesOf<V> : count;
+        V result = mantissa.block[j] * powerOfTwo(steps[j].k);
+        if (!allSet<V>(steps[j].regular)) {
+            for (unsigned i = 0; i < valid; ++i) {
+                if (steps[j].regular[i] == 0) result[i] = powFromTable(logHi[first + i], logLo[first + i], m);
+            }
+        }
+        storeLanes(out + first, result, valid);
+    }
+}
+
+template <class V>
+TARQUEL_ALWAYS_INLINE void powerLoop(const double* logHi, const double* logLo, std::size_t n, double m,
+                                     double* out) {
+    const Tables& tables = portableMath::tables();
+    constexpr unsigned lanes = lanesOf<V>;
+    std::size_t i = 0;
+    for (; i + groupBlocks * lanes <= n; i += groupBlocks * lanes) {
+        powerBlocks<V, groupBlocks>(logHi, logLo, m, out, i, lanes, tables);
+    }
+    for (; i < n; i += lanes) {
+        powerBlocks<V, 1>(logHi, logLo, m, out, i, n - i < lanes ? static_cast<unsigned>(n - i) : lanes, tables);
+    }
+}
+
+}  // namespace
+
+// Groups of blocks as lanes of the shared templates.
+template <class V, unsigned N>
+struct portableMath::Broadcast<Group<V, N>> {
+    static TARQUEL_ALWAYS_INLINE Group<V, N> of(double v) {
+        return each<V, N>([&](unsigned) { return splat<V>(v); });
+    }
+};
+
+namespace {
+
+// One entry point per instruction set and kernel.
+#if defined(__SSE2__)
+constexpr bool haveSse2 = true;
+
+void logSse2(const double* x, std::size_t n, double* out) { logLoop<Double2, false>(x, 0, n, LogOutput{out}); }
+
+void logOfDifferenceSse2(const double* t, double g, std::size_t n, double* out) {
+    logLoop<Double2, true>(t, g, n, LogOutput{out});
+}
+
+void logTableSse2(const double* t, double g, std::size_t n, double* hi, double* lo) {
+    logLoop<Double2, true>(t, g, n, TableOutput{hi, lo});
+}
+
+void powerSse2(const double* hi, const double* lo, std::size_t n, double m, double* out) {
+    powerLoop<Double2>(hi, lo, n, m, out);
+}
+
+__attribute__((target("avx2"))) void logAvx2(const double* x, std::size_t n, double* out) {
+    logLoop<Double4, false>(x, 0, n, LogOutput{out});
+}
+
+__attribute__((target("avx2"))) void logOfDifferenceAvx2(const double* t, double g, std::size_t n, double* out) {
+    logLoop<Double4, true>(t, g, n, LogOutput{out});
+}
+
+__attribute__((target("avx2"))) void logTableAvx2(const double* t, double g, std::size_t n, double* hi,
+                                                  double* lo) {
+    logLoop<Double4, true>(t, g, n, TableOutput{hi, lo});
+}
+
+__attribute__((target("avx2"))) void powerAvx2(const double* hi, const double* lo, std::size_t n, double m,
+                                               double* out) {
+    powerLoop<Double4>(hi, lo, n, m, out);
+}
+#else
+constexpr bool haveSse2 = false;
+#endif
+
+BatchLevel detectLevel() {
+#if defined(__SSE2__)
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx2")) return BatchLevel::avx2;
+#endif
+    return haveSse2 ? BatchLevel::sse2 : BatchLevel::scalar;
+}
+
+std::atomic<int> levelInUse{-1};
+
+// The table entry of x outside the vector paths.
+void scalarTableEntry(double x, double& hi, double& lo) {
+    if (x > 0 && x < infinity) {
+        const DD l = portableMath::logKernel(x);
+        hi = l.hi;
+        lo = l.lo;
+    } else {
+        hi = portableLog(x);
+        lo = x == 0 ? x : 0.0;
+    }
+}
+
+}  // namespace
+
+BatchLevel bestBatchLevel() {
+    static const BatchLevel best = detectLevel();
+    return best;
+}
+
+BatchLevel batchLevel() {
+    const int level = levelInUse.load(std::memory_order_relaxed);
+    return level < 0 ? bestBatchLevel() : static_cast<BatchLevel>(level);
+}
+
+BatchLevel setBatchLevel(BatchLevel level) {
+    const BatchLevel best = bestBatchLevel();
+    const BatchLevel used = static_cast<int>(level) < static_cast<int>(best) ? level : best;
+    levelInUse.store(static_cast<int>(used), std::memory_order_relaxed);
+    return used;
+}
+
+double powFromTable(double hi, double lo, double m) {
+    if (std::isfinite(hi) && hi != 0 && std::isfinite(m) && m != 0) return portableMath::powerFromLog(DD{hi, lo}, m);
+    // Special cases go to portablePow with x itself (1, inf, +-0, NaN) or, for
+    // a non-finite or zero m, a stand-in of the same side of 1.
+    double x = hi > 0 ? 2.0 : 0.5;
+    if (hi == 0) x = 1;
+    if (hi == infinity) x = infinity;
+    if (hi == -infinity) x = lo;  // the zero with its sign
+    if (std::isnan(hi)) x = hi;
+    return portablePow(x, m);
+}
+
+void batchLog(const double* x, std::size_t n, double* out) {
+#if defined(__SSE2__)
+    switch (batchLevel()) {
+    case BatchLevel::avx2: return logAvx2(x, n, out);
+    case BatchLevel::sse2: return logSse2(x, n, out);
+    case BatchLevel::scalar: break;
+    }
+#endif
+    for (std::size_t i = 0; i < n; ++i) out[i] = portableLog(x[i]);
+}
+
+void batchLogOfDifference(const double* t, double g, std::size_t n, double* out) {
+#if defined(__SSE2__)
+    switch (batchLevel()) {
+    case BatchLevel::avx2: return logOfDifferenceAvx2(t, g, n, out);
+    case BatchLevel::sse2: return logOfDifferenceSse2(t, g, n, out);
+    case BatchLevel::scalar: break;
+    }
+#endif
+    for (std::size_t i = 0; i < n; ++i) out[i] = portableLog(t[i] - g);
+}
+
+void batchLogTable(const double* t, double g, std::size_t n, double* logHi, double* logLo) {
+#if defined(__SSE2__)
+    switch (batchLevel()) {
+    case BatchLevel::avx2: return logTableAvx2(t, g, n, logHi, logLo);
+    case BatchLevel::sse2: return logTableSse2(t, g, n, logHi, logLo);
+    case BatchLevel::scalar: break;
+    }
+#endif
+    for (std::size_t i = 0; i < n; ++i) scalarTableEntry(t[i] - g, logHi[i], logLo[i]);
+}
+
+void batchPowFromLog(const double* logHi, const double* logLo, std::size_t n, double m, double* out) {
+    const bool regularExponent = std::isfinite(m) && m != 0;
+#if defined(__SSE2__)
+    if (regularExponent) {
+        switch (batchLevel()) {
+        case BatchLevel::avx2: return powerAvx2(logHi, logLo, n, m, out);
+        case BatchLevel::sse2: return powerSse2(logHi, logLo, n, m, out);
+        case BatchLevel::scalar: break;
+        }
+    }
+#endif
+    (void)regularExponent;
+    for (std::size_t i = 0; i < n; ++i) out[i] = powFromTable(logHi[i], logLo[i], m);
+}

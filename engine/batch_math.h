@@ -1,0 +1,51 @@
+// The engine's logarithm and power over whole arrays, bit for bit the values
+// of the scalar kernels in portable_math.h, for every input.
+//
+// Each lane of the vector paths (SSE2, two lanes; AVX2, four lanes; chosen
+// at run time) performs exactly the operations of the scalar kernel, without
+// fused multiply-add; lanes whose argument needs a special case take the
+// scalar kernel itself. The results therefore do not depend on the level, on
+// the position of a value in the array, or on the platform.
+#pragma once
+
+#include <cstddef>
+
+enum class BatchLevel { scalar, sse2, avx2 };
+
+// The level in use: the best one the processor offers, unless a test chose
+// another with setBatchLevel.
+BatchLevel batchLevel();
+
+// The best level the processor offers (SSE2 on every x86-64 processor and
+// with -msse2 on i686, AVX2 where the processor and the system have it).
+BatchLevel bestBatchLevel();
+
+// Test hook: use `level` from now on, or the best available level below it.
+// Returns the level now in use. Not for use while a batch kernel runs.
+BatchLevel setBatchLevel(BatchLevel level);
+
+// out[i] = portableLog(x[i]), i < n, for every double (NaN, +-0, negative,
+// subnormal, inf included). out may equal x.
+void batchLog(const double* x, std::size_t n, double* out);
+
+// out[i] = portableLog(t[i] - g): the abscissa of a Weibull plot for the
+// location g. out may equal t.
+void batchLogOfDifference(const double* t, double g, std::size_t n, double* out);
+
+// The logarithm table of the power kernel: ln x for x = t[i] - g as a
+// double-double logHi[i] + logLo[i] (the value portablePowAndLog forms).
+// For x = +-0, inf and NaN (and negative x) the entry is
+// {portableLog(x), 0}, with lo = x for a zero, so that the table keeps
+// the sign of a zero.
+void batchLogTable(const double* t, double g, std::size_t n, double* logHi, double* logLo);
+
+// ln x from a table entry: the logX that portablePowAndLog(x, m, logX) stores.
+inline double logFromTable(double hi, double lo) { return hi + lo; }
+
+// x^m from the table entry of x: the value of portablePowAndLog(x, m, logX)
+// for every m (NaN, +-inf and 0 included) and every x >= 0, inf or NaN (for
+// a negative x: NaN, which is portablePow's value only for a non-integer m).
+double powFromTable(double hi, double lo, double m);
+
+// out[i] = powFromTable(logHi[i], logLo[i], m), i < n.
+void batchPowFromLog(const double* logHi, const double* logLo, std::size_t n, double m, double* out);

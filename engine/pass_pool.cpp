@@ -1,0 +1,56 @@
+// The workers sleep on a condition variable between passes; a pass wakes them
+// all, runs index 0 on the caller and waits until the last worker is done.
+#include "engine/pass_pool.h"
+
+PassPool::PassPool(unsigned threadCount) : count(threadCount) {
+    if (count == 0) count = std::thread::hardware_concurrency();
+    if (count == 0) count = 1;
+    workers.reserve(count - 1);
+    for (unsigned index = 1; index < count; ++index) workers.emplace_back([this, index] { work(index); });
+}
+
+PassPool::~PassPool() {
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        stopping = true;
+    }
+    started.notify_all();
+    for (std::thread& worker : workers) worker.join();
+}
+
+void PassPool::run(void (*task)(void*, unsigned), void* context) {
+    if (count > 1) {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            currentTask = task;
+            currentContext = context;
+            busy = count - 1;
+            ++generation;
+        }
+        started.notify_all();
+    }
+    task(context, 0);
+    if (count > 1) {
+        std::unique_lock<std::mutex> lock(mutex);
+        finished.wait(lock, [this] { return busy == 0; });
+    }
+}
+
+void PassPool::work(unsigned index) {
+    std::size_t seen = 0;
+    for (;;) {
+        void (*task)(void*, unsigned) = nullptr;
+        void* context = nullptr;
+        {
+            std::unique_lock<std::mutex> lock(mutex);
+            started.wait(lock, [&] { return stopping || generation != seen; });
+            if (stopping) return;
+            seen = generation;
+            task = currentTask;
+            context = currentContext;
+        }
+        task(context, index);
+        std::lock_guard<std::mutex> lock(mutex);
+        if (--busy == 0) finished.notify_one();
+    }
+}

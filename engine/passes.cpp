@@ -1,0 +1,192 @@
+// Ordered passes: the terms of chunk k are computed by whichever thread takes
+// k next, and whichever thread finishes a chunk while no other is adding
+// takes the "adder" role and adds every finished chunk in order. The order
+// of the additions, and with it every bit of the sums, is that of the plain
+// loop whatever the threads do.
+#include "engine/passes.h"
+
+#include <atomic>
+#include <memory>
+#include <thread>
+
+#include "engine/batch_math.h"
+#include "engine/pass_pool.h"
+
+namespace {
+
+std::size_t chunkCount(std::size_t n) { return (n + passChunk - 1) / passChunk; }
+
+std::size_t chunkLength(std::size_t n, std::size_t k) {
+    const std::size_t start = k * passChunk;
+    return n - start < passChunk ? n - start : passChunk;
+}
+
+// Runs compute(k) once for every chunk k < chunks on all threads of the pool
+// and add(k) once for every chunk, in the order k = 0, 1, ..., after
+// compute(k) has returned. compute(k) starts only after add(k - window) has
+// returned, so that chunks k and k + window can share a buffer.
+template <class Compute, class Add>
+class OrderedPass {
+public:
+    OrderedPass(std::size_t chunkTotal, std::size_t slots, Compute& computeChunk, Add& addChunk)
+        : chunks(chunkTotal), window(slots), compute(computeChunk), add(addChunk),
+          ready(new std::atomic<std::size_t>[slots]) {
+        for (std::size_t slot = 0; slot < window; ++slot) ready[slot].store(0);
+    }
+
+    void run(PassPool& pool) {
+        if (pool.threadCount() == 1 || chunks < 2) {
+            for (std::size_t k = 0; k < chunks; ++k) {
+                compute(k);
+                add(k);
+            }
+            return;
+        }
+        pool.run(*this);
+    }
+
+    // One thread's part of the pass.
+    void operator()(unsigned) {
+        for (;;) {
+            const std::size_t k = next.fetch_add(1);
+            if (k >= chunks) return;
+            while (k >= added.load() + window) {
+                if (!addReady()) std::this_thread::yield();
+            }
+            compute(k);
+            ready[k % window].store(k + 1);
+            addReady();
+        }
+    }
+
+private:
+    bool isReady(std::size_t k) const { return k < chunks && ready[k % window].load() == k + 1; }
+
+    // Adds the finished chunks in order unless another thread is adding;
+    // true if it added any. After giving up the adder role it looks again:
+    // a chunk finished meanwhile by a thread that found the role taken would
+    // otherwise wait for the next finished chunk (all atomics sequentially
+    // consistent, so one of the two sees the other).
+    bool addReady() {
+        bool progressed = false;
+        for (;;) {
+            if (adding.exchange(true)) return progressed;
+            std::size_t k = added.load();
+            while (isReady(k)) {
+                add(k);
+                added.store(++k);
+                progressed = true;
+            }
+            adding.store(false);
+            if (!isReady(k)) return progressed;
+        }
+    }
+
+    const std::size_t chunks;
+    const std::size_t window;
+    Compute& compute;
+    Add& add;
+    std::unique_ptr<std::atomic<std::size_t>[]> ready;  // per slot: 1 + the chunk finished in it
+    std::atomic<std::size_t> next{0};                    // the next chunk to compute
+    std::atomic<std::size_t> added{0};                   // chunks added so far
+    std::atomic<bool> adding{false};                     // a thread holds the adder role
+};
+
+template <class Compute, class Add>
+void orderedPass(PassPool& pool, std::size_t chunks, std::size_t window, Compute& compute, Add& add) {
+    OrderedPass<Compute, Add> pass(chunks, window, compute, add);
+    pass.run(pool);
+}
+
+}  // namespace
+
+ShapeTable prepareShapeTable(const double* t, std::size_t n, double gamma, const unsigned char* failed,
+                             PassPool& pool) {
+    ShapeTable table;
+    table.logHi.resize(n);
+    table.logLo.resize(n);
+    double* hi = table.logHi.data();
+    double* lo = table.logLo.data();
+    auto compute = [&](std::size_t k) {
+        const std::size_t start = k * passChunk;
+        batchLogTable(t + start, gamma, chunkLength(n, k), hi + start, lo + start);
+    };
+    double L = 0;
+    auto add = [&](std::size_t k) {
+        const std::size_t end = k * passChunk + chunkLength(n, k);
+        for (std::size_t i = k * passChunk; i < end; ++i) {
+            if (failed == nullptr || failed[i] != 0) L += logFromTable(hi[i], lo[i]);
+        }
+    };
+    const std::size_t chunks = chunkCount(n);
+    orderedPass(pool, chunks, chunks, compute, add);
+    table.L = L;
+    return table;
+}
+
+ShapeSums shapeSums(const ShapeTable& table, double m, PassPool& pool) {
+    const std::size_t n = table.logHi.size();
+    const double* hi = table.logHi.data();
+    const double* lo = table.logLo.data();
+    const std::size_t chunks = chunkCount(n);
+    std::size_t window = 4 * static_cast<std::size_t>(pool.threadCount());
+    if (window > chunks) window = chunks;
+    // x^m of the chunks in flight; not initialised, each chunk writes its part first.
+    const std::unique_ptr<double[]> powers(new double[window * passChunk]);
+    auto compute = [&](std::size_t k) {
+        const std::size_t start = k * passChunk;
+        batchPowFromLog(hi + start, lo + start, chunkLength(n, k), m, &powers[(k % window) * passChunk]);
+    };
+    ShapeSums s;
+    auto add = [&](std::size_t k) {
+        const double* xm = &powers[(k % window) * passChunk];
+        const std::size_t start = k * passChunk;
+        const std::size_t length = chunkLength(n, k);
+        for (std::size_t i = 0; i < length; ++i) {
+            const double lnX = logFromTable(hi[start + i], lo[start + i]);
+            s.S0 += xm[i];
+            s.S1 += xm[i] * lnX;
+            s.S2 += xm[i] * (lnX * lnX);
+        }
+    };
+    orderedPass(pool, chunks, window, compute, add);
+    return s;
+}
+
+CurvatureSums curvatureSums(const double* t, const double* y, std::size_t n, double g, PassPool& pool,
+                            std::vector<double>& x) {
+    x.resize(n);
+    double* X = x.data();
+    auto compute = [&](std::size_t k) {
+        const std::size_t start = k * passChunk;
+        batchLogOfDifference(t + start, g, chunkLength(n, k), X + start);
+    };
+    CurvatureSums s;
+    auto add = [&](std::size_t k) {
+        const std::size_t end = k * passChunk + chunkLength(n, k);
+        for (std::size_t i = k * passChunk; i < end; ++i) {
+            const double x2 = X[i] * X[i];
+            s.S4 += x2 * x2;
+            s.S3 += X[i] * x2;
+            s.S2 += x2;
+            s.S1 += X[i];
+            s.T2 += x2 * y[i];
+            s.T1 += X[i] * y[i];
+            s.T0 += y[i];
+        }
+    };
+    const std::size_t chunks = chunkCount(n);
+    orderedPass(pool, chunks, chunks, compute, add);
+
+    const double count = static_cast<double>(n);
+    const double xMean = s.S1 / count;
+    const double yMean = s.T0 / count;
+    for (std::size_t i = 0; i < n; ++i) {
+        const double dx = X[i] - xMean;
+        const double dy = y[i] - yMean;
+        s.Cxy += dx * dy;
+        s.Cxx += dx * dx;
+        s.Cyy += dy * dy;
+    }
+    return s;
+}

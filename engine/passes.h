@@ -1,0 +1,65 @@
+// The passes over the points of a fit that the shape solver and the location
+// search repeat: values in, values out, and bit for bit the sums of the plain
+// loops (every sum in storage order from 0, each term formed as there), for
+// any number of threads and on every level of the batch kernels.
+//
+// The terms are computed in chunks of passChunk points on all threads of the
+// pool with the batch kernels; the sums are added strictly in storage order
+// while later chunks are still being computed.
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+class PassPool;
+
+// Points per chunk of a pass.
+constexpr std::size_t passChunk = 2048;
+
+// What the shape passes need of the points for one location gamma: ln x_i,
+// x_i = t_i - gamma, as the double-double table of batchPowFromLog, and
+// L = sum of ln x_i in storage order (over the failures only, if a mask was
+// given). Built once per (times, gamma); 16 bytes per point.
+struct ShapeTable {
+    std::vector<double> logHi;
+    std::vector<double> logLo;
+    double L = 0;
+};
+
+// The table of n times t for the location gamma. failed is nullptr (every
+// point a failure) or holds n flags, nonzero for a failure, zero for a
+// censored point: L then sums ln x_i of the failures only, while the sums of
+// shapeSums still run over all points. Every x_i must be >= 0, inf or a
+// quiet NaN (see powFromTable); the solver's x_i are in (0, inf].
+ShapeTable prepareShapeTable(const double* t, std::size_t n, double gamma, const unsigned char* failed,
+                             PassPool& pool);
+
+struct ShapeSums {
+    double S0 = 0;  // sum x_i^m
+    double S1 = 0;  // sum x_i^m ln x_i
+    double S2 = 0;  // sum x_i^m (ln x_i)^2
+};
+
+// The sums of one evaluation of the likelihood equation, as the loop
+//     for i: xm = portablePowAndLog(x_i, m, lnX);
+//            S0 += xm; S1 += xm * lnX; S2 += xm * (lnX * lnX);
+// forms them. Extra memory: 4 chunks of 8 bytes a point per thread.
+ShapeSums shapeSums(const ShapeTable& table, double m, PassPool& pool);
+
+// The sums of the least-squares parabola and of the correlation through the
+// Weibull-plot points (X_i, Y_i) for a candidate location g.
+struct CurvatureSums {
+    double S1 = 0, S2 = 0, S3 = 0, S4 = 0;  // sum X^k
+    double T0 = 0, T1 = 0, T2 = 0;          // sum X^k Y
+    double Cxy = 0, Cxx = 0, Cyy = 0;       // centred sums of products
+};
+
+// With X_i = portableLog(t_i - g) (computed once, into x, which is resized
+// to n and may be reused from candidate to candidate) and the ordinates y,
+// the sums exactly as the two plain loops form them:
+//     x2 = X * X; S4 += x2 * x2; S3 += X * x2; S2 += x2; S1 += X;
+//     T2 += x2 * Y; T1 += X * Y; T0 += Y;
+// then, with xMean = S1 / n and yMean = T0 / n, dx = X - xMean, dy = Y - yMean:
+//     Cxy += dx * dy; Cxx += dx * dx; Cyy += dy * dy.
+CurvatureSums curvatureSums(const double* t, const double* y, std::size_t n, double g, PassPool& pool,
+                            std::vector<double>& x);

@@ -1,0 +1,162 @@
+// Internals of the engine's elementary functions (portable_math.cpp), shared
+// with the batch kernels (batch_math.cpp) so that both run one definition of
+// every rounding step. Not for use elsewhere.
+//
+// The two reductions below are templates over the lane type T (double, or a
+// GCC vector of doubles): the scalar kernels instantiate them with double,
+// the batch kernels with vectors, and each lane then performs exactly the
+// scalar operations. What differs between the two (range checks, floor,
+// integer indices, table loads) stays with each caller.
+#pragma once
+
+#include "engine/double_double.h"
+
+namespace portableMath {
+
+// ln 2 in two parts, hi + lo to well beyond double precision.
+constexpr DD ln2 = {0x1.62e42fefa39efp-1, 0x1.abc9e3b39803fp-56};
+constexpr double invLn2 = 0x1.71547652b82fep+0;
+constexpr double sqrt2 = 1.4142135623730951;
+
+// Beyond these e^x overflows to inf or underflows to 0.
+constexpr double expOverflow = 709.782712893384;
+constexpr double expUnderflow = -745.1332191019412;
+
+// log(1 + j/128), j = logFirst..logLast, for the log reduction and 2^(i/64),
+// i = 0..63, for the exp reduction; built once, at first use.
+struct Tables {
+    static constexpr int logFirst = -38;
+    static constexpr int logLast = 54;
+    DD logCentre[logLast - logFirst + 1];
+    DD twoToSixtyFourths[64];
+    Tables();
+};
+
+const Tables& tables();
+
+// log x in double-double, for a positive, finite x (subnormals included).
+DD logKernel(double x);
+
+// e^y rounded to double: NaN for a NaN y.hi, inf above expOverflow, 0 below
+// expUnderflow.
+double expOf(DD y);
+
+// e^(y log x) from log x in double-double, for a finite y: expOf of the
+// double-double product, inf or 0 at once when y logX.hi is far out of range.
+double powerFromLog(DD logX, double y);
+
+// v in every lane of a T: a GCC vector by default; the batch kernels add
+// their own lane types.
+template <class T>
+struct Broadcast {
+    static TARQUEL_ALWAYS_INLINE T of(double v) {
+        T lanes;
+        for (unsigned i = 0; i < sizeof(T) / sizeof(double); ++i) lanes[i] = v;
+        return lanes;
+    }
+};
+
+template <>
+struct Broadcast<double> {
+    static TARQUEL_ALWAYS_INLINE double of(double v) { return v; }
+};
+
+template <class T>
+TARQUEL_ALWAYS_INLINE T splat(double v) {
+    return Broadcast<T>::of(v);
+}
+
+template <class T>
+TARQUEL_ALWAYS_INLINE dd::DoubleDouble<T> splat(DD v) {
+    return {splat<T>(v.hi), splat<T>(v.lo)};
+}
+
+// log x = e ln2 + log c + 2 atanh(s), s = (f - c)/(f + c), from the reduction
+// x = 2^e f, f in (1/sqrt2, sqrt2], and the nearest centre c = 1 + j/128
+// with logCentre = log c. |s| < 2^-9, so 2 atanh(s) = 2s (1 + s^2/3 + s^4/5
+// + ...) needs double-double only for the leading 2s: the rest is below
+// 2^-19 of it. The differences f - c are exact (both in [1/2, 2] within a
+// factor of two).
+template <class T>
+TARQUEL_ALWAYS_INLINE dd::DoubleDouble<T> logFromReduction(T f, T centre, dd::DoubleDouble<T> logCentre, T e) {
+    using DDT = dd::DoubleDouble<T>;
+    const DDT s = dd::divideExact(f - centre, dd::twoSum(f, centre));
+    const T s2 = s.hi * s.hi;
+    const T tail = s2 * (1.0 / 3 + s2 * (1.0 / 5 + s2 * (1.0 / 7 + s2 * (1.0 / 9))));
+    const DDT twoS = {2.0 * s.hi, 2.0 * s.lo};
+    const DDT atanhPart = dd::add(twoS, DDT{twoS.hi * tail, T{}});
+    const DDT logF = dd::add(logCentre, atanhPart);
+    return dd::add(dd::multiply(splat<T>(ln2), e), logF);
+}
+
+// a + b for |a.hi| >= |b.hi|: dd::add with the first twoSum replaced by
+// fastTwoSum, which gives the same sum and error.
+template <class T>
+TARQUEL_ALWAYS_INLINE dd::DoubleDouble<T> addLarger(dd::DoubleDouble<T> a, dd::DoubleDouble<T> b) {
+    dd::DoubleDouble<T> s = dd::fastTwoSum(a.hi, b.hi);
+    const dd::DoubleDouble<T> t = dd::twoSum(a.lo, b.lo);
+    s.lo += t.hi;
+    s = dd::fastTwoSum(s.hi, s.lo);
+    s.lo += t.lo;
+    return dd::fastTwoSum(s.hi, s.lo);
+}
+
+// a - b for an exact a.hi - b.hi: dd::add(a, negate(b)) without the first
+// error term, which is 0.
+template <class T>
+TARQUEL_ALWAYS_INLINE dd::DoubleDouble<T> subtractNear(dd::DoubleDouble<T> a, dd::DoubleDouble<T> b) {
+    const dd::DoubleDouble<T> t = dd::twoSum(a.lo, -b.lo);
+    dd::DoubleDouble<T> s = dd::fastTwoSum(a.hi + -b.hi, t.hi);
+    s.lo += t.lo;
+    return dd::fastTwoSum(s.hi, s.lo);
+}
+
+// 2^(i/64) e^r rounded to double, for nd = 64 k + i the integer nearest
+// y 64/ln2, r = y - nd ln2/64 (|r| <= ln2/128) and power = 2^(i/64); e^y is
+// this value times 2^k. e^r - 1 = r + r^2/2 + r^3 (1/3! + r/4! + ...), whose
+// last part is below 2^-24 and needs only double precision:
+//     u = r + (r^2/2 + tail),  result = power + power u.
+// Three shortcuts leave every intermediate value as the plain double-double
+// operations form it (at most the sign of a zero low part differs, which
+// cannot reach the result, a positive sum of terms of at least 1/2):
+//   - nd is an integer below 2^26 in magnitude, so Dekker's split of nd is
+//     (nd, 0) and the product nd ln2/64 needs no split of nd;
+//   - where the larger term of a sum is known (r^2/2 >= |tail|,
+//     |r| >= r^2/2 + tail, power >= 1 > |power u|), fastTwoSum replaces
+//     twoSum: both return the exact error;
+//   - adding the double tail, the low part of the sum with 0 is 0;
+//   - y.hi - step.hi is exact (Sterbenz: step.hi, about nd ln2/64, is 0 or
+//     within a factor of two of y.hi; at the edge nd = +-1, y.hi = step.hi/2
+//     less a few units, the difference still fits y.hi's binade), so its
+//     rounding error is 0.
+template <class T>
+TARQUEL_ALWAYS_INLINE T expMantissa(dd::DoubleDouble<T> y, T nd, dd::DoubleDouble<T> power) {
+    using DDT = dd::DoubleDouble<T>;
+    // nd ln2/64 = product + error: twoProduct(ln2/64, nd) with the split (nd, 0).
+    constexpr double ln2Over64Hi = ln2.hi / 64;
+    constexpr double ln2Over64Lo = ln2.lo / 64;
+    double ln2Over64Head = 0, ln2Over64Tail = 0;
+    dd::split(ln2Over64Hi, ln2Over64Head, ln2Over64Tail);
+    const T product = ln2Over64Hi * nd;
+    DDT step = {product, (ln2Over64Head * nd - product) + ln2Over64Tail * nd};
+    step.lo += ln2Over64Lo * nd;
+    step = dd::fastTwoSum(step.hi, step.lo);
+    const DDT r = subtractNear(y, step);
+
+    const T h = r.hi;
+    const T tail =
+        h * h * h *
+        (1.0 / 6 + h * (1.0 / 24 + h * (1.0 / 120 + h * (1.0 / 720 + h * (1.0 / 5040 + h * (1.0 / 40320))))));
+    DDT halfSquare = dd::twoProduct(h, h);
+    halfSquare = {halfSquare.hi * 0.5, halfSquare.lo * 0.5 + h * r.lo};
+    // halfSquare + tail.
+    DDT series = dd::fastTwoSum(halfSquare.hi, tail);
+    series.lo += halfSquare.lo;
+    series = dd::fastTwoSum(series.hi, series.lo);
+    series = dd::fastTwoSum(series.hi, series.lo);
+    const DDT u = addLarger(r, series);
+    const DDT m = addLarger(power, dd::multiply(power, u));
+    return m.hi + m.lo;
+}
+
+}  // namespace portableMath

@@ -1,0 +1,179 @@
+// Batch kernels and passes against the scalar kernels and the plain loops,
+// bit for bit: on every level of the batch kernels, for every kind of
+// argument, for sizes that leave every number of remainder lanes, and for
+// 1, 2 and 4 threads around the chunk boundaries.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <vector>
+
+#include "engine/batch_math.h"
+#include "engine/pass_pool.h"
+#include "engine/passes.h"
+#include "engine/portable_math.h"
+#include "engine/solver.h"
+#include "tests/test_support.h"
+
+namespace {
+
+const double inf = std::numeric_limits<double>::infinity();
+const double nan = std::numeric_limits<double>::quiet_NaN();
+
+bool sameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+// Special values, then random doubles of every kind: any bit pattern,
+// log-uniform over the whole positive range, and close to 1.
+std::vector<double> arguments(std::size_t count) {
+    std::vector<double> x = {0.0, -0.0, 1.0, -1.0, inf, -inf, nan, 0x1p-1074, 0x1.fffffffffffffp-1023,
+                             0x1p-1022, std::numeric_limits<double>::max(), 1 + 0x1p-52, 1 - 0x1p-53,
+                             0x1.6a09e667f3bccp+0, 0x1.6a09e667f3bcdp+0, 1 + 0.5 / 128, 0.75, 2e-300, 3e300};
+    Xorshift random{0x9e3779b97f4a7c15ULL};
+    while (x.size() < count) {
+        const double u = random.unit();
+        std::uint64_t bits = random.state;
+        double value;
+        std::memcpy(&value, &bits, sizeof value);
+        switch (x.size() % 3) {
+        case 0: x.push_back(value); break;
+        case 1: x.push_back(std::exp((u - 0.5) * 1480)); break;
+        default: x.push_back(1 + (u - 0.5) * 1e-6); break;
+        }
+    }
+    return x;
+}
+
+TEST(BatchMath, SameBitsAsScalarKernels) {
+    const struct {
+        const char* name;
+        BatchLevel level;
+    } levels[] = {{"scalar", BatchLevel::scalar}, {"SSE2", BatchLevel::sse2}, {"AVX2", BatchLevel::avx2}};
+    const double exponents[] = {0, -0.0, nan, inf, -inf, 1, -1, 0.5, 2.7, -3.3, 41, 700, -900, 1e-300, 1e10, 1e300};
+    const std::vector<double> x = arguments(3000);
+    const std::size_t n = x.size();
+    // Blocks of x: sizes 0..9 from several offsets (every number of
+    // remainder lanes), then sizes past the groups of 6 blocks of lanes.
+    std::vector<std::pair<std::size_t, std::size_t>> blocks;
+    for (std::size_t size = 0; size <= 9; ++size) {
+        for (std::size_t offset : {0, 1, 3, 17}) blocks.push_back({offset, size});
+    }
+    for (std::size_t size : {std::size_t{13}, std::size_t{25}, std::size_t{51}, n - 5}) blocks.push_back({5, size});
+    for (const auto& row : levels) {
+        if (setBatchLevel(row.level) != row.level) {
+            std::printf("%s: not available on this processor\n", row.name);
+            continue;
+        }
+        for (const auto& [offset, size] : blocks) {
+            const double* in = x.data() + offset;
+            std::vector<double> out(size + 1, 42.0), hi(size + 1, 42.0), lo(size + 1, 42.0), power(size + 1, 42.0);
+            batchLog(in, size, out.data());
+            batchLogTable(in, 0, size, hi.data(), lo.data());
+            for (std::size_t i = 0; i < size; ++i) {
+                ASSERT_TRUE(sameBits(out[i], portableLog(in[i]))) << row.name << " log " << in[i];
+            }
+            batchLogOfDifference(in, 0.25, size, out.data());
+            for (std::size_t i = 0; i < size; ++i) {
+                ASSERT_TRUE(sameBits(out[i], portableLog(in[i] - 0.25))) << row.name << " log(x-g) " << in[i];
+            }
+            for (double m : exponents) {
+                batchPowFromLog(hi.data(), lo.data(), size, m, power.data());
+                for (std::size_t i = 0; i < size; ++i) {
+                    if (in[i] < 0 || std::isnan(in[i])) continue;  // outside the table's domain
+                    double logX = 0;
+                    const double expected = portablePowAndLog(in[i], m, logX);
+                    ASSERT_TRUE(sameBits(power[i], expected)) << row.name << " " << in[i] << "^" << m;
+                    ASSERT_TRUE(sameBits(logFromTable(hi[i], lo[i]), logX)) << row.name << " table " << in[i];
+                }
+            }
+            for (const auto& array : {out, hi, lo, power}) EXPECT_EQ(array[size], 42.0) << row.name << " wrote past";
+        }
+    }
+    setBatchLevel(bestBatchLevel());
+}
+
+// The plain loops of the solver and of the location search.
+ShapeSums plainShapeSums(const std::vector<double>& t, double gamma, double m, const unsigned char* failed,
+                         double& L) {
+    ShapeSums s;
+    L = 0;
+    for (std::size_t i = 0; i < t.size(); ++i) {
+        double lnX = 0;
+        const double xm = portablePowAndLog(t[i] - gamma, m, lnX);
+        if (failed == nullptr || failed[i] != 0) L += lnX;
+        s.S0 += xm;
+        s.S1 += xm * lnX;
+        s.S2 += xm * integerPower(lnX, 2);
+    }
+    return s;
+}
+
+CurvatureSums plainCurvatureSums(const std::vector<double>& t, const std::vector<double>& y, double g) {
+    CurvatureSums s;
+    for (std::size_t i = 0; i < t.size(); ++i) {
+        const double x = portableLog(t[i] - g);
+        s.S4 += integerPower(x, 4);
+        s.S3 += integerPower(x, 3);
+        s.S2 += integerPower(x, 2);
+        s.S1 += x;
+        s.T2 += integerPower(x, 2) * y[i];
+        s.T1 += x * y[i];
+        s.T0 += y[i];
+    }
+    const double n = static_cast<double>(t.size());
+    for (std::size_t i = 0; i < t.size(); ++i) {
+        const double dx = portableLog(t[i] - g) - s.S1 / n;
+        const double dy = y[i] - s.T0 / n;
+        s.Cxy += dx * dy;
+        s.Cxx += integerPower(dx, 2);
+        s.Cyy += integerPower(dy, 2);
+    }
+    return s;
+}
+
+TEST(Passes, SameBitsAsPlainLoops) {
+    const std::size_t sizes[] = {0, 1, 4, 5, 9, passChunk - 1, passChunk, passChunk + 1, 2 * passChunk + 3,
+                                 17 * passChunk + 5};
+    const double exponents[] = {2.5, 0.3, -1.7, 150, nan};
+    PassPool pools[] = {PassPool(1), PassPool(2), PassPool(4)};
+    Xorshift random{88172645463325252ULL};
+    for (std::size_t n : sizes) {
+        // Sorted times from 1.5 (x = 1 at gamma 0.5) up, one time of 1e999; every third point censored.
+        std::vector<double> t(n), y(n);
+        std::vector<unsigned char> failed(n);
+        for (std::size_t i = 0; i < n; ++i) {
+            t[i] = (i == 0 ? 1.5 : t[i - 1] + random.between(0, 3));
+            y[i] = std::log(-std::log(1 - (static_cast<double>(i) + 0.7) / (static_cast<double>(n) + 0.4)));
+            failed[i] = i % 3 != 1;
+        }
+        if (n > 4) t[n - 1] = inf;
+        for (const double gamma : {0.5, 1.4}) {
+            const unsigned char* masks[] = {nullptr, failed.data()};
+            for (const unsigned char* mask : masks) {
+                for (double m : exponents) {
+                    double L = 0;
+                    const ShapeSums expected = plainShapeSums(t, gamma, m, mask, L);
+                    for (PassPool& pool : pools) {
+                        const ShapeTable table = prepareShapeTable(t.data(), n, gamma, mask, pool);
+                        const ShapeSums s = shapeSums(table, m, pool);
+                        const double got[] = {table.L, s.S0, s.S1, s.S2}, want[] = {L, expected.S0, expected.S1, expected.S2};
+                        for (int k = 0; k < 4; ++k) {
+                            EXPECT_TRUE(sameBits(got[k], want[k]))
+                                << "n " << n << " gamma " << gamma << " m " << m << " threads " << pool.threadCount()
+                                << (mask ? " censored" : "") << " sum " << k << ": " << got[k] << " vs " << want[k];
+                        }
+                    }
+                }
+            }
+            const CurvatureSums expected = plainCurvatureSums(t, y, gamma);
+            std::vector<double> x;
+            for (PassPool& pool : pools) {
+                const CurvatureSums s = curvatureSums(t.data(), y.data(), n, gamma, pool, x);
+                EXPECT_EQ(std::memcmp(&s, &expected, sizeof s), 0)
+                    << "curvature n " << n << " g " << gamma << " threads " << pool.threadCount();
+            }
+        }
+    }
+}
+
+}  // namespace
