@@ -11,6 +11,7 @@
 #include <cstring>
 #include <vector>
 
+#include "engine/batch_math.h"
 #include "engine/portable_math.h"
 
 namespace {
@@ -82,7 +83,14 @@ std::vector<double> adjustedRanks(std::span<const std::uint8_t> suspended, std::
 std::vector<double> plotOrdinates(std::span<const std::uint8_t> suspended, std::uint32_t n, RankMethod method) {
     const RankFunction F = rankFunctionOf(method);
     std::vector<double> y = adjustedRanks(suspended, n);
-    for (double& value : y) value = weibullPlotY(F(value, n));
+    // weibullPlotY over the whole array: 1/(1 - F), then the batch logarithm
+    // twice (the same bits as the scalar one, a fraction of its time).
+    for (double& value : y) {
+        const double survival = 1.0 - F(value, n);
+        value = 1.0 / survival;
+    }
+    batchLog(y.data(), y.size(), y.data());
+    batchLog(y.data(), y.size(), y.data());
     return y;
 }
 
