@@ -64,6 +64,8 @@ constexpr char usageText[] =
     "  -t, --timeout SEC     stop the iteration SEC seconds after it starts, as Stop does\n"
     "      --solver NAME     damped (default, the desktop program's iteration) or\n"
     "                        newton (the same root in far fewer passes)\n"
+    "  -c, --censored        a status word after a value marks it: S or s suspended\n"
+    "                        (right-censored), F or f failed (the default)\n"
     "  -q, --quiet           no progress monitor\n"
     "  -h, --help            show this help and exit\n"
     "      --version         show the version and exit\n"
@@ -83,6 +85,7 @@ struct Options {
     const char* timeout = nullptr;
     const char* solver = nullptr;
     bool quiet = false;
+    bool censored = false;
     bool help = false;
     bool version = false;
 };
@@ -154,6 +157,10 @@ int parseArguments(int argc, char** argv, Options& options) {
         }
         if (std::strcmp(arg, "-q") == 0 || std::strcmp(arg, "--quiet") == 0) {
             options.quiet = true;
+            continue;
+        }
+        if (std::strcmp(arg, "-c") == 0 || std::strcmp(arg, "--censored") == 0) {
+            options.censored = true;
             continue;
         }
         const ValueOption* option = nullptr;
@@ -345,6 +352,15 @@ int acceptInputs(const Options& options) {
     return status;
 }
 
+// Status words without --censored are read as text after the number.
+void warnAboutStatusWords(const Options& options) {
+    if (options.censored || analysisState.suspendedMarks == 0) return;
+    std::fprintf(stderr,
+                 "%s: %lu values are marked suspended (S) but were read as failures; "
+                 "--censored treats them as suspensions\n",
+                 programName, static_cast<unsigned long>(analysisState.suspendedMarks));
+}
+
 StopTimer stopTimer;
 double timeoutSeconds = 0;
 
@@ -354,20 +370,16 @@ void startTimeoutClock() {
     if (timeoutSeconds > 0 && !stopTimer.thread.joinable()) startStopTimer(stopTimer, timeoutSeconds);
 }
 
-ReportInput reportInput() {
-    return {analysisState.dataFilePath, analysisState.rankMethod, analysisState.result, analysisState.sample};
-}
-
 // Prints the result lines and writes the report; returns the exit status.
 int writeResults(const Options& options) {
     int status = analysisState.solveEnding == SolveEnding::stopped ? exitStopped : exitResults;
-    const bool printed = writeResultLines(stdout, reportInput());
+    const bool printed = writeResultLines(stdout, currentReport());
     if (!printed || std::fflush(stdout) != 0) {
         std::fprintf(stderr, "%s: cannot write the results to standard output: %s\n", programName,
                      std::strerror(errno));
         status = exitOutput;
     }
-    if (options.report != nullptr && !writeReport(analysisState.reportFilePath, reportInput())) {
+    if (options.report != nullptr && !writeReport(analysisState.reportFilePath, currentReport())) {
         std::fprintf(stderr, "%s: cannot write the report file '%s': %s\n", programName,
                      analysisState.reportFilePath, std::strerror(errno));
         status = std::max(status, static_cast<int>(exitReport));
@@ -392,6 +404,7 @@ int main(int argc, char** argv) {
     if (parseTimeout(options.timeout, timeoutSeconds) != exitResults) return exitUsage;
 
     analysisState.stopFlag.store(0, std::memory_order_relaxed);
+    analysisState.censored = options.censored ? 1 : 0;
     terminalFrontEnd.monitorEnabled = !options.quiet && isatty(fileno(stderr)) != 0;
     terminalFrontEnd.dampedSolver = analysisState.solver == ShapeSolver::damped;
     terminalFrontEnd.onIterationStart = startTimeoutClock;
@@ -401,6 +414,7 @@ int main(int argc, char** argv) {
     cancelStopTimer(stopTimer);
     std::signal(SIGINT, SIG_DFL);
 
+    warnAboutStatusWords(options);
     if (terminalFrontEnd.runRefused) return exitRefused;
     reportSolveEnding(stopTimer.fired, options.timeout);
     return writeResults(options);

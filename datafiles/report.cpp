@@ -8,6 +8,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "datafiles/number_format.h"
 #include "engine/sample.h"
@@ -45,6 +47,16 @@ void putValue(TextSink& sink, const char* label, double value, const char* endin
     put(sink, ending);
 }
 
+// "Censoring          : r/n    = 17/23": failures over values.
+void putCensoring(TextSink& sink, const ReportInput& input) {
+    std::size_t failures = input.sortedTimes.size();
+    for (const std::uint8_t s : input.suspended) failures -= s;
+    const std::string counts = std::to_string(failures) + "/" + std::to_string(input.sortedTimes.size());
+    put(sink, "Censoring          : r/n    = ");
+    put(sink, counts.c_str());
+    put(sink, "\n");
+}
+
 void putResultLines(TextSink& sink, const ReportInput& input) {
     const FitResult& r = input.result;
     put(sink, "Data file          : RFile  = ");
@@ -52,6 +64,7 @@ void putResultLines(TextSink& sink, const ReportInput& input) {
     put(sink, "\nRank method        : Fi     = ");
     put(sink, rankLabelOf(input.rankMethod));
     put(sink, "\n");
+    if (input.censored) putCensoring(sink, input);
     putValue(sink, "Shape    parameter : m      = ", r.m, "\n");
     putValue(sink, "Scale    parameter : t0     = ", r.t0, "\n");
     putValue(sink, "Location parameter : gamma  = ", r.gamma, "\n\n");
@@ -64,12 +77,15 @@ void putResultLines(TextSink& sink, const ReportInput& input) {
 void putPlotTable(TextSink& sink, const ReportInput& input) {
     put(sink, "Input data reduced by gamma\n");
     put(sink, "ln(t)               ln(ln(1/(1-F)))\n");
-    const RankFunction F = rankFunctionOf(input.rankMethod);
-    if (F == nullptr) return;
+    if (rankFunctionOf(input.rankMethod) == nullptr) return;
+    // The failures only, with their (adjusted) plotting positions.
     const auto n = static_cast<std::uint32_t>(input.sortedTimes.size());
+    const std::vector<double> ordinates = plotOrdinates(input.suspended, n, input.rankMethod);
+    std::size_t failure = 0;
     for (std::uint32_t i = 0; i < n && sink.ok; ++i) {
+        if (!input.suspended.empty() && input.suspended[i] != 0) continue;
         putValue(sink, "", weibullPlotX(input.sortedTimes[i], input.result.gamma), "    ");
-        putValue(sink, "", weibullPlotY(F(i + 1, n)), "\n");
+        putValue(sink, "", ordinates[failure++], "\n");
     }
 }
 

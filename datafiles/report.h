@@ -1,6 +1,7 @@
 // The result report and the result lines shared with the command line.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <span>
 
@@ -12,6 +13,8 @@ struct ReportInput {
     RankMethod rankMethod;                // 1..4
     FitResult result;                     // the seven results
     std::span<const double> sortedTimes;  // the sample, ascending
+    bool censored = false;                // a censored run: the report says r/n
+    std::span<const std::uint8_t> suspended = {};  // 1 = suspension; empty = all failures
 };
 
 // The report label of a method 1..4 ("i/(n+1)", ...), or "" for any other.

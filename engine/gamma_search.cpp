@@ -29,13 +29,6 @@ struct PlotPoint {
 
 }  // namespace
 
-std::vector<double> plotOrdinates(std::uint32_t n, RankMethod method) {
-    const RankFunction F = rankFunctionOf(method);
-    std::vector<double> y(n);
-    for (std::uint32_t i = 0; i < n; ++i) y[i] = weibullPlotY(F(i + 1, n));
-    return y;
-}
-
 // Leading coefficient by Cramer's rule on the normal equations
 //     | S4 S3 S2 | |a|   |T2|
 //     | S3 S2 S1 | |b| = |T1|
@@ -84,13 +77,13 @@ int curvatureSign(std::span<const double> times, std::span<const double> ordinat
 // does not bend up there, and otherwise the midpoint at which the summed
 // change of r2 against both bracket ends falls below gammaSearchTolerance
 // (or the 64th midpoint). The result never exceeds 0.99 t_1.
-double searchGamma(std::span<const double> sortedTimes, RankMethod method, SearchProgress progress) {
-    const std::vector<double> ordinates = plotOrdinates(static_cast<std::uint32_t>(sortedTimes.size()), method);
+double searchGamma(std::span<const double> times, std::span<const double> ordinates, double smallestTime,
+                   SearchProgress progress) {
     double lo = 0;
-    double hi = bracketFraction * sortedTimes[0];
+    double hi = bracketFraction * smallestTime;
     double rLo = 0, rHi = 0;
-    int sLo = curvatureSign(sortedTimes, ordinates, lo, &rLo);
-    const int sHi = curvatureSign(sortedTimes, ordinates, hi, &rHi);
+    int sLo = curvatureSign(times, ordinates, lo, &rLo);
+    const int sHi = curvatureSign(times, ordinates, hi, &rHi);
     if (sLo >= 0) return 0;
     if (sHi <= 0) return hi;
 
@@ -98,7 +91,7 @@ double searchGamma(std::span<const double> sortedTimes, RankMethod method, Searc
     for (int halving = 0; halving < maxHalvings; ++halving) {
         mid = (lo + hi) / 2;
         double rMid = 0;
-        const int sMid = curvatureSign(sortedTimes, ordinates, mid, &rMid);
+        const int sMid = curvatureSign(times, ordinates, mid, &rMid);
         if (progress != nullptr) progress(halving + 1);
         if (std::fabs(rMid - rLo) + std::fabs(rMid - rHi) < gammaSearchTolerance) return mid;
         if (sMid == sLo) {

@@ -11,9 +11,6 @@
 // more than this (summed over both bracket ends).
 constexpr double gammaSearchTolerance = 1e-10;
 
-// The Weibull-plot ordinates ln ln(1/(1 - F(i))), i = 1..n, of a method 1..4.
-std::vector<double> plotOrdinates(std::uint32_t n, RankMethod method);
-
 // Sign of the leading coefficient of the least-squares parabola through the
 // points (ln(t_i - g), y_i): -1, +1, or 0 (zero or not a number). Always
 // writes r2, the squared correlation of the points.
@@ -22,6 +19,9 @@ int curvatureSign(std::span<const double> times, std::span<const double> ordinat
 // Called after every halving of the bracket (counted from 1).
 using SearchProgress = void (*)(int halving);
 
-// The location in [0, 0.99 t_1] where the plot of the sorted times turns
-// from bending down to bending up.
-double searchGamma(std::span<const double> sortedTimes, RankMethod method, SearchProgress progress = nullptr);
+// The location in [0, 0.99 smallestTime] where the plot of the points
+// (ln(t_i - g), y_i) turns from bending down to bending up. `times` are the
+// sorted failure times with their ordinates (plotOrdinates); smallestTime is
+// the smallest time of the whole sample, suspensions included.
+double searchGamma(std::span<const double> times, std::span<const double> ordinates, double smallestTime,
+                   SearchProgress progress = nullptr);

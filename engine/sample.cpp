@@ -56,13 +56,35 @@ void radixSort(std::span<double> times) {
 
 }  // namespace
 
-double rankMeanI(std::uint32_t i, std::uint32_t n) { return asDouble(i) / (asDouble(n) + 1.0); }
+double rankMeanI(double i, std::uint32_t n) { return i / (asDouble(n) + 1.0); }
 
-double rankEndpoints(std::uint32_t i, std::uint32_t n) { return (asDouble(i) - 1.0) / (asDouble(n) - 1.0); }
+double rankEndpoints(double i, std::uint32_t n) { return (i - 1.0) / (asDouble(n) - 1.0); }
 
-double rankMedian(std::uint32_t i, std::uint32_t n) { return (asDouble(i) - 0.3) / (asDouble(n) + 0.4); }
+double rankMedian(double i, std::uint32_t n) { return (i - 0.3) / (asDouble(n) + 0.4); }
 
-double rankHazen(std::uint32_t i, std::uint32_t n) { return (asDouble(i) - 0.5) / asDouble(n); }
+double rankHazen(double i, std::uint32_t n) { return (i - 0.5) / asDouble(n); }
+
+std::vector<double> adjustedRanks(std::span<const std::uint8_t> suspended, std::uint32_t n) {
+    std::vector<double> ranks;
+    ranks.reserve(n);
+    double previous = 0;
+    for (std::uint32_t k = 1; k <= n; ++k) {
+        if (!suspended.empty() && suspended[k - 1] != 0) continue;
+        // Without suspensions the step is (n - k + 2) / (n - k + 2) = 1
+        // exactly, so j = k to the bit.
+        const double reverseRank = asDouble(n - k + 1);
+        previous = previous + (asDouble(n) + 1 - previous) / (1 + reverseRank);
+        ranks.push_back(previous);
+    }
+    return ranks;
+}
+
+std::vector<double> plotOrdinates(std::span<const std::uint8_t> suspended, std::uint32_t n, RankMethod method) {
+    const RankFunction F = rankFunctionOf(method);
+    std::vector<double> y = adjustedRanks(suspended, n);
+    for (double& value : y) value = weibullPlotY(F(value, n));
+    return y;
+}
 
 RankFunction rankFunctionOf(RankMethod method) {
     switch (method) {
@@ -80,6 +102,22 @@ double weibullPlotY(double F) {
     const double survival = 1.0 - F;
     const double inverse = 1.0 / survival;
     return portableLog(portableLog(inverse));
+}
+
+void sortCensored(std::vector<double>& times, std::vector<std::uint8_t>& suspended) {
+    struct Unit {
+        double t;
+        std::uint8_t suspended;
+    };
+    std::vector<Unit> units(times.size());
+    for (std::size_t i = 0; i < units.size(); ++i) units[i] = {times[i], suspended[i]};
+    std::sort(units.begin(), units.end(), [](const Unit& a, const Unit& b) {
+        return a.t < b.t || (a.t == b.t && a.suspended < b.suspended);
+    });
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        times[i] = units[i].t;
+        suspended[i] = units[i].suspended;
+    }
 }
 
 void sortTimes(std::span<double> times) {

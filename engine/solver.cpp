@@ -81,12 +81,17 @@ double integerPower(double x, std::int32_t k) {
     }
 }
 
-ShapeProblem makeShapeProblem(std::span<const double> times, double gamma) {
+ShapeProblem makeShapeProblem(std::span<const double> times, double gamma, std::span<const std::uint8_t> suspended) {
     ShapeProblem problem;
     problem.times = times;
     problem.gamma = gamma;
-    problem.count = static_cast<double>(times.size());
-    for (const double t : times) problem.logSum += portableLog(t - gamma);
+    std::size_t failures = 0;
+    for (std::size_t i = 0; i < times.size(); ++i) {
+        if (!suspended.empty() && suspended[i] != 0) continue;
+        problem.logSum += portableLog(times[i] - gamma);
+        ++failures;
+    }
+    problem.count = static_cast<double>(failures);
     return problem;
 }
 

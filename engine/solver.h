@@ -21,20 +21,25 @@ struct ShapeSums {
 };
 
 // The likelihood in m for a fixed location: the sorted times, gamma (below
-// the smallest time), the count n and L = sum ln x_i. The last pass is kept,
+// the smallest time), the count n and L = sum ln x_i. With suspensions
+// (right-censored times) n is the count r of failures and L sums over the
+// failures only, while S0, S1 and S2 still run over every time: the
+// equation becomes r/m + L - r S1/S0 and t0 = S0/r. The last pass is kept,
 // so that the slope at the m the equation has just been evaluated at costs
 // nothing.
 struct ShapeProblem {
     std::span<const double> times;
     double gamma = 0;
-    double count = 0;    // n as a double
+    double count = 0;    // n (r failures when censored) as a double
     double logSum = 0;   // L
     mutable double lastM = 0;
     mutable ShapeSums lastSums;
     mutable bool hasLast = false;
 };
 
-ShapeProblem makeShapeProblem(std::span<const double> times, double gamma);
+// suspended[i] = 1 marks times[i] as a suspension; empty = all failures.
+ShapeProblem makeShapeProblem(std::span<const double> times, double gamma,
+                              std::span<const std::uint8_t> suspended = {});
 
 // The sums at m: the same bits as one pass in storage order.
 ShapeSums shapeSums(const ShapeProblem& problem, double m);

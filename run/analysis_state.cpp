@@ -4,5 +4,6 @@ AnalysisState analysisState;
 
 void releaseSample() {
     std::vector<double>().swap(analysisState.sample);  // gives the memory back
+    std::vector<std::uint8_t>().swap(analysisState.suspended);
     analysisState.sampleLoaded = 0;
 }

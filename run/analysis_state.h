@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <vector>
 
 #include "engine/fit_types.h"
@@ -16,7 +17,10 @@ struct AnalysisState {
     char reportFilePath[512];      // report file name chosen for Save
     char helpFilePath[512];        // help file beside the executable
     std::vector<double> sample;    // failure times of the last read; sorted by the run
+    std::vector<std::uint8_t> suspended;  // censored runs: 1 = suspension, per sample entry
     int sampleLoaded;              // 1 exactly while the sample of a read is held
+    int censored;                  // 1 = status words mark suspensions (command line only)
+    std::uint32_t suspendedMarks;  // lines of the last read marked S or s
     RankMethod rankMethod;         // selected plotting position, 1..4
     int autoGamma;                 // 1 = search gamma, 0 = use the typed value
     double initialM;               // start value of the shape iteration (> 0)

@@ -2,6 +2,8 @@
 // line's single call). It reaches the screen only through the front-end seam.
 #include "run/calculation_run.h"
 
+#include <algorithm>
+
 #include "datafiles/data_file.h"
 #include "datafiles/number_format.h"
 #include "engine/gamma_search.h"
@@ -55,7 +57,32 @@ SolveOutcome solveShape(const ShapeProblem& problem) {
     return dampedNewton(analysisState.initialM, equation, slope, control);
 }
 
+// The location at which the Weibull plot of the failures is straight.
+double searchedGamma(const AnalysisState& state) {
+    const auto n = static_cast<std::uint32_t>(state.sample.size());
+    const std::vector<double> ordinates = plotOrdinates(state.suspended, n, state.rankMethod);
+    showRunPhase(RunPhase::searching, 0);
+    if (state.suspended.empty()) return searchGamma(state.sample, ordinates, state.sample[0], showHalving);
+    std::vector<double> failures;
+    failures.reserve(ordinates.size());
+    for (std::size_t i = 0; i < state.sample.size(); ++i) {
+        if (state.suspended[i] == 0) failures.push_back(state.sample[i]);
+    }
+    return searchGamma(failures, ordinates, state.sample[0], showHalving);
+}
+
+std::size_t failureCount(const AnalysisState& state) {
+    std::size_t r = state.sample.size();
+    for (const std::uint8_t s : state.suspended) r -= s;
+    return r;
+}
+
 }  // namespace
+
+ReportInput currentReport() {
+    const AnalysisState& s = analysisState;
+    return {s.dataFilePath, s.rankMethod, s.result, s.sample, s.censored == 1, s.suspended};
+}
 
 void showResults() {
     const FitResult& r = analysisState.result;
@@ -69,21 +96,30 @@ void showResults() {
 
 void runCalculation() {
     AnalysisState& state = analysisState;
-    DataFileContents contents = readDataFile(state.dataFilePath, false, showReadProgress);
-    if (!contents.opened || contents.times.size() < minimumSampleSize) {
+    DataFileContents contents = readDataFile(state.dataFilePath, state.censored == 1, showReadProgress);
+    state.suspendedMarks = contents.suspendedMarks;
+    if (contents.opened) {
+        state.sample = std::move(contents.times);
+        state.suspended = std::move(contents.suspended);
+        state.sampleLoaded = 1;
+        // A censored reading without a single suspension is a plain sample.
+        if (std::find(state.suspended.begin(), state.suspended.end(), 1) == state.suspended.end()) {
+            std::vector<std::uint8_t>().swap(state.suspended);
+        }
+    }
+    if (!contents.opened || failureCount(state) < minimumSampleSize) {
         refuseRun("Invalid data type", "Read data error");
         return;
     }
-    state.sample = std::move(contents.times);
-    state.sampleLoaded = 1;
     showRunPhase(RunPhase::sorting, state.sample.size());
-    sortTimes(state.sample);
+    if (state.suspended.empty()) {
+        sortTimes(state.sample);
+    } else {
+        sortCensored(state.sample, state.suspended);
+    }
 
     FitResult& r = state.result;
-    if (state.autoGamma == 1) {
-        showRunPhase(RunPhase::searching, 0);
-        r.gamma = searchGamma(state.sample, state.rankMethod, showHalving);
-    }
+    if (state.autoGamma == 1) r.gamma = searchedGamma(state);
     // Every reduced time t_i - gamma must be positive; written so that a NaN
     // gamma is refused as well.
     if (!(r.gamma < state.sample[0])) {
@@ -91,7 +127,7 @@ void runCalculation() {
         return;
     }
 
-    const ShapeProblem problem = makeShapeProblem(state.sample, r.gamma);
+    const ShapeProblem problem = makeShapeProblem(state.sample, r.gamma, state.suspended);
     const SolveOutcome outcome = solveShape(problem);
     state.solveEnding = outcome.ending;
     r.m = outcome.m;

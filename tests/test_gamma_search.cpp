@@ -14,7 +14,7 @@ namespace {
 // A sample whose plot is an exact straight line of slope m at location g:
 // t_i = g + exp((Y_i + c) / m) with Y_i the plotting-position ordinate.
 std::vector<double> straightPlot(std::uint32_t n, double g, double m, RankMethod method, double c = 4) {
-    const std::vector<double> y = plotOrdinates(n, method);
+    const std::vector<double> y = plotOrdinates({}, n, method);
     std::vector<double> t(n);
     for (std::uint32_t i = 0; i < n; ++i) t[i] = g + std::exp((y[i] + c) / m);
     return t;
@@ -27,13 +27,13 @@ TEST(GammaSearch, FindsTheLocationOfAStraightPlot) {
     } rows[] = {{50, 2, 1}, {5, 1.5, 3}, {30, 3, 4}, {0.02, 0.9, 1}};
     for (const auto& row : rows) {
         const std::vector<double> t = straightPlot(25, row.g, row.m, row.method);
-        const std::vector<double> y = plotOrdinates(25, row.method);
+        const std::vector<double> y = plotOrdinates({}, 25, row.method);
         double r2 = 0;
         EXPECT_EQ(curvatureSign(t, y, 0, &r2), -1) << row.g;  // too small a location bends the plot down
         EXPECT_LT(r2, 1);
         curvatureSign(t, y, row.g, &r2);
         EXPECT_NEAR(r2, 1, 1e-12) << row.g;  // straight at the true location
-        const double found = searchGamma(t, row.method);
+        const double found = searchGamma(t, y, t[0]);
         EXPECT_NEAR(found, row.g, 0.02 * (t[0] - row.g) + 1e-9 * row.g) << row.g;
         EXPECT_LE(found, 0.99 * t[0]);
     }
@@ -58,10 +58,10 @@ TEST(GammaSearch, EarlyReturns) {
         {"a zero time", {0, 3, 9, 16}, 1, 0, 0},
     };
     for (const auto& row : rows) {
-        const std::vector<double> y = plotOrdinates(static_cast<std::uint32_t>(row.t.size()), row.method);
+        const std::vector<double> y = plotOrdinates({}, static_cast<std::uint32_t>(row.t.size()), row.method);
         double r2 = 0;
         EXPECT_EQ(curvatureSign(row.t, y, 0, &r2), row.signAtZero) << row.name;
-        EXPECT_EQ(searchGamma(row.t, row.method), row.expected < 0 ? 0.99 * row.t[0] : row.expected) << row.name;
+        EXPECT_EQ(searchGamma(row.t, y, row.t[0]), row.expected < 0 ? 0.99 * row.t[0] : row.expected) << row.name;
     }
 }
 

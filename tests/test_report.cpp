@@ -71,9 +71,7 @@ protected:
 
     std::string reportPath() const { return ::testing::TempDir() + "tarquel_report.txt"; }
 
-    static ReportInput input() {
-        return {analysisState.dataFilePath, analysisState.rankMethod, analysisState.result, analysisState.sample};
-    }
+    static ReportInput input() { return currentReport(); }
 };
 
 TEST_F(Report, MatchesTheReferenceReports) {

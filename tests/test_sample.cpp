@@ -83,3 +83,37 @@ TEST(WeibullPlot, Coordinates) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(AdjustedRanks, JohnsonsRanksOfTheFailures) {
+    const struct {
+        std::vector<std::uint8_t> suspended;
+        std::vector<double> ranks;
+    } rows[] = {
+        {{}, {1, 2, 3}},
+        {{0, 0, 0}, {1, 2, 3}},
+        // n = 5, F S F F S: j = 1, 1 + 5/4, 2.25 + 3.75/3.
+        {{0, 1, 0, 0, 1}, {1, 2.25, 3.5}},
+        // A suspension first moves every later failure up: 5/4 each.
+        {{1, 0, 0, 0}, {1.25, 2.5, 3.75}},
+        // Suspensions at the end change nothing before them.
+        {{0, 0, 1, 1}, {1, 2}},
+    };
+    for (const auto& row : rows) {
+        const auto n = static_cast<std::uint32_t>(row.suspended.empty() ? 3 : row.suspended.size());
+        const std::vector<double> j = adjustedRanks(row.suspended, n);
+        ASSERT_EQ(j.size(), row.ranks.size());
+        for (std::size_t i = 0; i < j.size(); ++i) EXPECT_DOUBLE_EQ(j[i], row.ranks[i]) << "rank " << i;
+    }
+}
+
+TEST(SortCensored, FailuresBeforeSuspensionsAtEqualTimes) {
+    std::vector<double> t = {5, 3, 5, 1, 3};
+    std::vector<std::uint8_t> s = {1, 0, 0, 1, 1};
+    sortCensored(t, s);
+    EXPECT_EQ(t, (std::vector<double>{1, 3, 3, 5, 5}));
+    EXPECT_EQ(s, (std::vector<std::uint8_t>{1, 0, 1, 0, 1}));
+}
+
+}  // namespace

@@ -116,9 +116,7 @@ void saveReport() {
                        sizeof analysisState.reportFilePath) != 1) {
         return;
     }
-    const ReportInput input = {analysisState.dataFilePath, analysisState.rankMethod, analysisState.result,
-                               analysisState.sample};
-    if (!writeReport(analysisState.reportFilePath, input)) {
+    if (!writeReport(analysisState.reportFilePath, currentReport())) {
         showError(reportFailedText, reportFailedCaption);
     }
 }
