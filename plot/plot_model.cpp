@@ -120,23 +120,29 @@ bool isSuspended(const PlotInput& input, std::size_t i) {
     return i < input.suspended.size() && input.suspended[i] == 1;
 }
 
-// Points, suspensions and the counts of units left out.
+// Points, suspensions and the counts of units left out. The failures'
+// ordinates are the given ones, or those of the plotting position at
+// Johnson's adjusted ranks (the plain ranks i when nothing is suspended).
 void placeUnits(const PlotInput& input, PlotModel& model) {
     const std::size_t n = input.sortedTimes.size();
-    std::size_t failures = 0;
-    for (std::size_t i = 0; i < n; ++i) failures += isSuspended(input, i) ? 0 : 1;
-    const bool givenOrdinates = !input.failureOrdinates.empty() && input.failureOrdinates.size() == failures;
-    const RankFunction F = rankFunctionOf(input.rankMethod);
+    std::vector<std::uint8_t> flags;
+    std::size_t failures = n;
+    if (!input.suspended.empty()) {
+        for (std::size_t i = 0; i < n; ++i) flags.push_back(isSuspended(input, i) ? 1 : 0);
+        for (std::uint8_t flag : flags) failures -= flag;
+    }
+    std::vector<double> ordinates(input.failureOrdinates.begin(), input.failureOrdinates.end());
+    if (ordinates.size() != failures) {
+        ordinates.assign(failures, notANumber);
+        if (rankFunctionOf(input.rankMethod) != nullptr) {
+            ordinates = plotOrdinates(flags, static_cast<std::uint32_t>(n), input.rankMethod);
+        }
+    }
     std::size_t failure = 0;
     for (std::size_t i = 0; i < n; ++i) {
         const double x = weibullPlotX(input.sortedTimes[i], input.fit.gamma);
         const bool suspended = isSuspended(input, i);
-        double y = notANumber;
-        if (!suspended) {
-            if (givenOrdinates) y = input.failureOrdinates[failure];
-            else if (F != nullptr) y = weibullPlotY(F(static_cast<std::uint32_t>(i + 1), static_cast<std::uint32_t>(n)));
-            ++failure;
-        }
+        const double y = suspended ? notANumber : ordinates[failure++];
         if (!std::isfinite(x)) {
             ++model.belowGamma;
         } else if (suspended) {

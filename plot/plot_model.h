@@ -71,10 +71,11 @@ struct PlotModel {
 // smallest to the largest failure (cut to the visible range; hasFit is false
 // when m or t0 is not finite or the line misses the range), the ticks and the
 // legend. r^2 is computed from the drawn points when input.r2 is NaN (NaN
-// with fewer than two points or a constant coordinate). With suspensions
-// and no failureOrdinates, each failure takes F(i, n) at its place i among
-// all n units; failureOrdinates of another length than the failure count are
-// ignored in the same way.
+// with fewer than two points or a constant coordinate). Without
+// failureOrdinates (or with another count of them than of failures) the
+// failures take the plotting position at Johnson's adjusted ranks among all
+// n units (engine/sample.h plotOrdinates), which are the plain ranks when
+// nothing is suspended: the report's ordinates.
 PlotModel buildPlotModel(const PlotInput& input);
 
 // The model as a self-contained SVG document of width x height pixels: no

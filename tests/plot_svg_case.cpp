@@ -1,10 +1,11 @@
 // Writes the Weibull plot of one whole run as SVG, for tests/plot_svg_test.py:
 // the run as the programs do it (read, sort, gamma, m, t0), then the plot.
-// Usage: plot_svg_case OUT.svg DATAFILE RANK [GAMMA]
+// Usage: plot_svg_case OUT.svg DATAFILE RANK GAMMA|auto
 // Exit status 0 when the SVG was written, 1 when the run refused the data,
 // 2 on bad usage, 3 when the file could not be written.
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 
 #include "datafiles/number_text.h"
@@ -14,15 +15,16 @@
 #include "tests/recording_front_end.h"
 
 int main(int argc, char** argv) {
-    if (argc < 4 || argc > 5) {
-        std::fprintf(stderr, "usage: plot_svg_case OUT.svg DATAFILE RANK [GAMMA]\n");
+    if (argc != 5) {
+        std::fprintf(stderr, "usage: plot_svg_case OUT.svg DATAFILE RANK GAMMA|auto\n");
         return 2;
     }
+    const bool searched = std::strcmp(argv[4], "auto") == 0;
     resetAnalysisState();
     std::snprintf(analysisState.dataFilePath, sizeof analysisState.dataFilePath, "%s", argv[2]);
     analysisState.rankMethod = std::atoi(argv[3]);
-    analysisState.autoGamma = argc == 5 ? 0 : 1;
-    if (argc == 5) analysisState.result.gamma = textToNumber(argv[4]);
+    analysisState.autoGamma = searched ? 1 : 0;
+    if (!searched) analysisState.result.gamma = textToNumber(argv[4]);
     analysisState.initialM = 1;
     analysisState.solver = ShapeSolver::newton;
     runCalculation();
@@ -33,6 +35,7 @@ int main(int argc, char** argv) {
     PlotInput input{};
     input.title = analysisState.dataFilePath;
     input.sortedTimes = analysisState.sample;
+    input.suspended = analysisState.suspended;
     input.rankMethod = analysisState.rankMethod;
     input.fit = analysisState.result;
     input.r2 = std::numeric_limits<double>::quiet_NaN();

@@ -22,17 +22,17 @@ FIT_COLOUR = (0xc0, 0x39, 0x2b)
 FORBIDDEN_TAGS = {'script', 'image', 'use', 'foreignObject', 'style', 'a', 'iframe'}
 
 # file (copied under this name into a fresh folder), source, rank, typed gamma
-# or None for the search, points drawn: every value, except that plotting
+# or 'auto' for the search, points drawn: every value, except that plotting
 # position 2 puts the first and last at F = 0 and 1 (infinite ordinates).
 ROWS = [
-    (b'bearings.dat', 'examples/bearings.dat', '1', None, 23),
-    (b'bearings.dat', 'examples/bearings.dat', '2', None, 21),
-    (b'n3.dat', 'data/n3.dat', '2', None, 1),
+    (b'bearings.dat', 'examples/bearings.dat', '1', 'auto', 23),
+    (b'bearings.dat', 'examples/bearings.dat', '2', 'auto', 21),
+    (b'n3.dat', 'data/n3.dat', '2', 'auto', 1),
     (b'n3.dat', 'data/n3.dat', '3', '5', 3),
-    (b'repeated.dat', 'data/repeated.dat', '4', None, 16),
+    (b'repeated.dat', 'data/repeated.dat', '4', 'auto', 16),
     (b'zero_min.dat', 'data/zero_min.dat', '1', '-0.5', 8),
-    (b'a&b <"c\'>.dat', 'data/n3.dat', '1', None, 3),
-    (b'\xe9t\xe9 caf\xc3\xa9.dat', 'data/n3.dat', '1', None, 3),  # Latin-1, then UTF-8
+    (b'a&b <"c\'>.dat', 'data/n3.dat', '1', 'auto', 3),
+    (b'\xe9t\xe9 caf\xc3\xa9.dat', 'data/n3.dat', '1', 'auto', 3),  # Latin-1, then UTF-8
 ]
 
 
@@ -94,7 +94,7 @@ def main():
             data = os.path.join(work.encode(), name)
             shutil.copy(os.path.join(roots[folder], file), data)
             svg = os.path.join(work, 'plot.svg')
-            args = [case, svg, data, rank] + ([gamma] if gamma else [])
+            args = [case, svg, data, rank, gamma]
             if subprocess.run(args).returncode != 0:
                 failures.append(f'{label}: no SVG written')
                 continue
@@ -119,7 +119,7 @@ def main():
             failures += [f'{label}: {what}' for ok, what in checks if not ok]
 
         # One rendering: the canvas size, and the data and line colours in it.
-        args = [case, os.path.join(work, 'plot.svg'), os.path.join(examples_dir, 'bearings.dat'), '1']
+        args = [case, os.path.join(work, 'plot.svg'), os.path.join(examples_dir, 'bearings.dat'), '1', 'auto']
         subprocess.run(args, check=True)
         png = os.path.join(work, 'plot.png')
         subprocess.run(['rsvg-convert', '-o', png, os.path.join(work, 'plot.svg')], check=True)

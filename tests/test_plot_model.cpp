@@ -115,8 +115,9 @@ TEST(PlotModel, WhichUnitsBecomePoints) {
         {"rank 2, both ends suspended", 2, {1, 0, 0, 0, 1}, {}, 0, 3, 0, 2, 0, ""},
         {"given ordinates, one infinite", 1, {0, 1, 0, 1, 0}, {-1, infinity, 0.5}, 0, 2, 1, 2, 0,
          "1 point at F = 0 or 1 not shown"},
-        {"ordinates of another length are not used", 2, {0, 1, 0, 1, 0}, {-1, 0.5}, 0, 1, 2, 2, 0,
-         "2 points at F = 0 or 1 not shown"},
+        // Adjusted ranks 1, 2.25, 4.125: only the first failure is at F = 0.
+        {"ordinates of another length are not used", 2, {0, 1, 0, 1, 0}, {-1, 0.5}, 0, 2, 1, 2, 0,
+         "1 point at F = 0 or 1 not shown"},
         {"gamma at the smallest time", 1, {}, {}, 10, 4, 0, 0, 1, "1 point at t <= gamma not shown"},
     };
     for (const UnitsRow& row : rows) {
@@ -246,7 +247,9 @@ PlotInput goldenInput() {
 
 TEST(PlotSvg, SameBytesOnEveryPlatform) {
     const std::string svg = plotSvg(buildPlotModel(goldenInput()), 720, 540);
-    EXPECT_EQ(countOf(svg, "class=\"point\""), 23u - 2 - 2);  // two suspended, two at F = 0 and 1
+    // Two suspended, and the first failure at F = 0; with suspensions the
+    // last failure's adjusted rank is below n, so its F is below 1.
+    EXPECT_EQ(countOf(svg, "class=\"point\""), 23u - 2 - 1);
     EXPECT_EQ(countOf(svg, "class=\"fit\""), 1u);
     EXPECT_EQ(countOf(svg, "class=\"suspension\""), 2u);
     EXPECT_EQ(countOf(svg, "class=\"b10\""), 3u);

@@ -40,6 +40,7 @@ void rebuildModel() {
     PlotInput input{};
     input.title = analysisState.dataFilePath;
     input.sortedTimes = analysisState.sample;
+    input.suspended = analysisState.suspended;
     input.rankMethod = analysisState.rankMethod;
     input.fit = analysisState.result;
     input.r2 = std::numeric_limits<double>::quiet_NaN();
