@@ -59,6 +59,7 @@ TEST(PlotTicks, LogAxisInDataUnits) {
         {0.9e-30, 1.1e30, "1e-30 1e-20 1e-10 1 1e+10 1e+20 1e+30"},  // every tenth decade
         {1.5, 9.5, "2 3 5 7"},
         {0.0031, 0.0079, "0.004 0.005 0.006 0.007"},  // every digit
+        {0.0013, 0.048, "0.002 0.005 0.01 0.02"},
         {94, 117, "95 100 105 110 115"},            // even steps inside a decade
         {1000.25, 1000.9, "1000.4 1000.6 1000.8"},
     };
@@ -113,6 +114,7 @@ TEST(PlotModel, WhichUnitsBecomePoints) {
         {"rank 3", 3, {}, {}, 0, 5, 0, 0, 0, ""},
         {"rank 4", 4, {}, {}, 0, 5, 0, 0, 0, ""},
         {"rank 2, both ends suspended", 2, {1, 0, 0, 0, 1}, {}, 0, 3, 0, 2, 0, ""},
+        {"the first unit suspended", 1, {1, 0, 0, 0, 0}, {}, 0, 4, 0, 1, 0, "n = 5 (1 suspended)"},
         {"given ordinates, one infinite", 1, {0, 1, 0, 1, 0}, {-1, infinity, 0.5}, 0, 2, 1, 2, 0,
          "1 point at F = 0 or 1 not shown"},
         // Adjusted ranks 1, 2.25, 4.125: only the first failure is at F = 0.
@@ -164,6 +166,10 @@ TEST(PlotModel, FittedLine) {
     for (const LineRow& row : rows) {
         const PlotModel model = buildPlotModel(inputFor(five, 1, row.m, row.eta, row.gamma));
         EXPECT_EQ(model.hasFit, row.drawn) << row.label;
+        for (const PlotPoint& p : model.points) {
+            EXPECT_TRUE(p.x >= model.xMin && p.x <= model.xMax && p.y >= model.yMin && p.y <= model.yMax)
+                << row.label;
+        }
         if (!model.hasFit) continue;
         const PlotPoint a = model.fitStart;
         const PlotPoint b = model.fitEnd;
@@ -232,7 +238,8 @@ std::size_t countOf(const std::string& text, const std::string& what) {
 PlotInput goldenInput() {
     static const std::uint8_t suspended[23] = {0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 1};
     PlotInput input{};
-    input.title = "bearings <A&B> \xe9.dat";
+    // Not UTF-8: an overlong form, a lead byte before ASCII; then UTF-8 for e acute.
+    input.title = "bearings <A&B> \xe0\x80\x80 \xc3( caf\xc3\xa9.dat";
     input.sortedTimes = bearings;
     input.rankMethod = 2;
     input.fit = {1.85130410, 2779.86378, 8.05776741, 0, 0, 0, 0};
@@ -253,7 +260,7 @@ TEST(PlotSvg, SameBytesOnEveryPlatform) {
     EXPECT_EQ(countOf(svg, "class=\"fit\""), 1u);
     EXPECT_EQ(countOf(svg, "class=\"suspension\""), 2u);
     EXPECT_EQ(countOf(svg, "class=\"b10\""), 3u);
-    EXPECT_NE(svg.find("bearings &lt;A&amp;B&gt; ?.dat</text>"), std::string::npos);
+    EXPECT_NE(svg.find("bearings &lt;A&amp;B&gt; ??? ?( caf\xc3\xa9.dat</text>"), std::string::npos);
     expectMatchesGolden(svg, "plot_bearings.svg", static_cast<int>(countOf(svg, "\n")));
 }
 
