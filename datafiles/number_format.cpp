@@ -28,6 +28,12 @@ void rightAlign(char (&out)[numberTextSize], const char* text, std::size_t lengt
 }  // namespace
 
 void formatExponent(double value, int width, int precision, char (&out)[numberTextSize]) {
+    if (std::isnan(value)) {
+        // Every NaN reads " nan": its sign bit carries no meaning, and the
+        // runtimes and operations that make one set it differently.
+        rightAlign(out, " nan", 4, width);
+        return;
+    }
     char digits[numberTextSize];
     char* p = digits;
     // The blank flag: a sign column that holds a blank unless the sign bit is set.

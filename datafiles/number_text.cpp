@@ -1,7 +1,9 @@
 // Text to number.
 //
-// The number's syntax is scanned here; the digits are then handed, in a
-// normalised form, to std::from_chars, which rounds to the nearest double
+// The number's syntax is scanned here. A number of at most 19 digits whose
+// value and power of ten are exact doubles is converted by one IEEE
+// operation (the exact fast path below); every other one is handed, in a
+// normalised form, to std::from_chars. Both round to the nearest double
 // exactly and identically on every platform (a plain strtod would also take
 // hex, inf and nan, would not know the d exponent, and rounds differently in
 // some C runtimes).
@@ -9,6 +11,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <system_error>
@@ -23,60 +26,64 @@ constexpr long exponentClamp = 99999;
 // at most 255 characters).
 constexpr std::size_t localCapacity = 320;
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
-
 bool isExponentLetter(char c) { return c == 'e' || c == 'E' || c == 'd' || c == 'D'; }
 
 // The pieces of one scanned number, pointing into the text.
-struct NumberParts {
+struct ScannedNumber {
     bool negative = false;
     const char* mantissa = nullptr;  // digits and at most one point
     std::size_t mantissaLength = 0;
     std::size_t digitCount = 0;      // mantissa digits, the point aside
+    std::size_t fractionDigits = 0;  // mantissa digits after the point
+    std::uint64_t digits = 0;        // the mantissa digits as an integer, modulo 2^64
     bool hasExponent = false;
     bool exponentNegative = false;
     long exponent = 0;               // magnitude, clamped
+    const char* end = nullptr;       // first character after the number
 };
 
-NumberParts scanNumber(const char* p) {
-    NumberParts parts;
-    while (*p == ' ' || *p == '\t') ++p;
+ScannedNumber scanNumber(const char* text) {
+    ScannedNumber number;
+    const char* p = skipBlanks(text);
     if (*p == '+' || *p == '-') {
-        parts.negative = *p == '-';
+        number.negative = *p == '-';
         ++p;
     }
-    parts.mantissa = p;
-    bool seenPoint = false;
-    for (;; ++p) {
-        if (isDigit(*p)) {
-            ++parts.digitCount;
-        } else if (*p == '.' && !seenPoint) {
-            seenPoint = true;
-        } else {
-            break;
-        }
+    // Digits, at most one point among them. The digits are also summed as an
+    // integer for the exact fast path (wrapping beyond 19 digits, unused there).
+    number.mantissa = p;
+    std::uint64_t digits = 0;
+    for (; isDigit(*p); ++p) digits = digits * 10 + static_cast<std::uint64_t>(*p - '0');
+    const char* point = p;
+    if (*p == '.') {
+        for (++p; isDigit(*p); ++p) digits = digits * 10 + static_cast<std::uint64_t>(*p - '0');
+        number.fractionDigits = static_cast<std::size_t>(p - point) - 1;
     }
-    parts.mantissaLength = static_cast<std::size_t>(p - parts.mantissa);
-    if (!isExponentLetter(*p)) return parts;
+    number.mantissaLength = static_cast<std::size_t>(p - number.mantissa);
+    number.digitCount = static_cast<std::size_t>(point - number.mantissa) + number.fractionDigits;
+    number.digits = digits;
+    number.end = p;
+    if (!isExponentLetter(*p)) return number;
     const char* e = p + 1;
     bool negative = false;
     if (*e == '+' || *e == '-') {
         negative = *e == '-';
         ++e;
     }
-    if (!isDigit(*e)) return parts;  // "1e", "1e+": the letter is not part of it
-    parts.hasExponent = true;
-    parts.exponentNegative = negative;
+    if (!isDigit(*e)) return number;  // "1e", "1e+": the letter is not part of it
+    number.hasExponent = true;
+    number.exponentNegative = negative;
     for (; isDigit(*e); ++e) {
-        if (parts.exponent < exponentClamp) parts.exponent = parts.exponent * 10 + (*e - '0');
+        if (number.exponent < exponentClamp) number.exponent = number.exponent * 10 + (*e - '0');
     }
-    if (parts.exponent > exponentClamp) parts.exponent = exponentClamp;
-    return parts;
+    if (number.exponent > exponentClamp) number.exponent = exponentClamp;
+    number.end = e;
+    return number;
 }
 
 // Decimal order of magnitude of the first nonzero mantissa digit, exponent
 // included; only used to tell overflow from underflow.
-long orderOfMagnitude(const NumberParts& parts) {
+long orderOfMagnitude(const ScannedNumber& parts) {
     long beforePoint = 0;
     bool pastPoint = false;
     long position = 0;  // digits seen before the first nonzero one, after the point
@@ -97,9 +104,37 @@ long orderOfMagnitude(const NumberParts& parts) {
     return 0;
 }
 
-double convertParts(const NumberParts& parts) {
-    if (parts.digitCount == 0) return 0;
+// Powers of ten that a double holds exactly (5^22 < 2^53).
+constexpr double exactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                       1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                       1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+constexpr long largestExactPower = 22;
+constexpr std::uint64_t largestExactInteger = std::uint64_t{1} << 53;
+constexpr std::size_t fastDigits = 19;  // any 19 digits fit in 64 bits
 
+// Clinger's exact fast path. Method: when the mantissa digits, read as an
+// integer M, satisfy M <= 2^53 and the decimal exponent E (after moving the
+// point behind the last digit) satisfies |E| <= 22, both M and 10^|E| are
+// doubles exactly, so the single IEEE multiplication M * 10^E or division
+// M / 10^-E is the correctly rounded value of the number: the same double
+// std::from_chars gives (nearest, ties to even), one operation on every
+// platform. Returns false, and leaves `value` alone, outside that domain.
+bool exactFastValue(const ScannedNumber& parts, double& value) {
+    if (parts.digitCount > fastDigits || parts.digits > largestExactInteger) return false;
+    const long fractionDigits = static_cast<long>(parts.fractionDigits);
+    const long exponent = (parts.exponentNegative ? -parts.exponent : parts.exponent) - fractionDigits;
+    if (exponent < -largestExactPower || exponent > largestExactPower) return false;
+    const double mantissa = static_cast<double>(parts.digits);
+    const double magnitude = exponent >= 0 ? mantissa * exactPowersOfTen[exponent]
+                                           : mantissa / exactPowersOfTen[-exponent];
+    value = parts.negative ? -magnitude : magnitude;
+    return true;
+}
+
+// The general path: the number in a normalised form ("-0.5e-7") handed to
+// std::from_chars, with overflow and underflow told apart by the order of
+// magnitude.
+double generalValue(const ScannedNumber& parts) {
     char local[localCapacity];
     std::string heap;
     const std::size_t needed = parts.mantissaLength + 16;
@@ -130,4 +165,11 @@ double convertParts(const NumberParts& parts) {
 
 }  // namespace
 
-double textToNumber(const char* text) { return convertParts(scanNumber(text)); }
+double textToNumber(const char* text, const char** end) {
+    const ScannedNumber number = scanNumber(text);
+    if (end != nullptr) *end = number.end;
+    if (number.digitCount == 0) return 0;
+    double value = 0;
+    if (exactFastValue(number, value)) return value;
+    return generalValue(number);
+}

@@ -2,14 +2,23 @@
 # Installs the Debian packages the build and its tests need (python3 and
 # rsvg-convert read back and render the plot SVG). With --windows also the
 # MinGW-w64 cross compilers, Wine and the virtual display for the Windows
-# program and its tests. Packages already present are left alone.
+# program and its tests. With --bench also what scripts/bench.sh's comparison
+# run needs (scipy, GNU time); the build, the tests and CI never need those.
+# Packages already present are left alone.
 set -euo pipefail
 
-packages=(g++ cmake make libgtest-dev python3 librsvg2-bin)
+packages=(g++ cmake make ninja-build libgtest-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev
+          python3 librsvg2-bin)
 if [ "${1:-}" = "--windows" ]; then
+  # Everything the full test run needs: the fuzzer (clang's libFuzzer), the
+  # package tools, and the Windows side.
+  packages+=(clang-14 libclang-rt-14-dev dpkg-dev unzip)
   packages+=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
              binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
              wine wine64 fonts-wine fonts-liberation xvfb xauth x11-utils imagemagick)
+fi
+if [ "${1:-}" = "--bench" ]; then
+  packages+=(python3-scipy time)
 fi
 
 missing=()

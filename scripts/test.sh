@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
-# Every test: the native build with warnings as errors, the same tests under
-# AddressSanitizer and UndefinedBehaviorSanitizer, then the Windows build
-# (x86-64 and i686) with its tests run under Wine on a virtual display.
+# Every test: the native build with warnings as errors and its tests, the
+# benchmark built and run once on a tiny sample, a one-minute differential
+# fuzz run of the data file reader, the same tests under AddressSanitizer and
+# UndefinedBehaviorSanitizer, the Windows build (x86-64 and i686) with its
+# tests under Wine on a virtual display, and the release packages built and
+# listed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh --windows
@@ -12,6 +15,12 @@ cmake -S . -B build/native -DCMAKE_BUILD_TYPE=Release -DTARQUEL_WERROR=ON >/dev/
 cmake --build build/native -j"$jobs"
 ctest --test-dir build/native --output-on-failure -j"$jobs"
 
+echo "== benchmark smoke run"
+JOBS="$jobs" bash scripts/bench.sh --smoke
+
+echo "== reader fuzzing"
+bash scripts/fuzz.sh 60
+
 echo "== sanitizer build"
 cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=Debug -DTARQUEL_WERROR=ON -DTARQUEL_SANITIZE=ON >/dev/null
 cmake --build build/sanitize -j"$jobs"
@@ -19,3 +28,6 @@ ctest --test-dir build/sanitize --output-on-failure -j"$jobs"
 
 echo "== Windows build and tests under Wine"
 bash ui/windows-tests.sh
+
+echo "== release packages"
+bash scripts/package.sh

@@ -1,13 +1,23 @@
 // The data file reader on real files: which lines carry a value, the value
-// each gives, text-mode line ends, Ctrl-Z, the byte-order mark, long lines.
+// and status word each gives, text-mode line ends across block boundaries,
+// Ctrl-Z, the byte-order mark, 255-character pieces, pipes and refusals.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "datafiles/data_file.h"
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -20,84 +30,185 @@ void writeBytes(const std::string& path, const std::string& bytes) {
     std::fclose(f);
 }
 
-class DataFile : public ::testing::Test {};
+std::string blanks(std::size_t n) { return std::string(n, ' '); }
 
 struct FileRow {
     const char* name;
     std::string bytes;
     std::vector<double> values;  // in file order
+    std::string marks;           // '1' where the status word is S or s; "" when none is
 };
-
-const std::string blanks300(300, ' ');
 
 const std::vector<FileRow> fileRows = {
-    {"empty", "", {}},
-    {"headings only", "Failure times\n\n   \n\t\n# hours\n", {}},
-    {"plain", "10\n20\n35\n", {10, 20, 35}},
-    {"leading blanks", " 12.5\n\t7\n", {12.5, 7}},
-    {"signs skipped", "1\n-2\n+3\n4\n", {1, 4}},
-    {"signs after blanks", "  -2\n\t+3\n5\n", {5}},
-    {"points", ".5\n5.\n.x\n", {0.5, 5}},
-    {"exponent letter first", "e5\nex\nE7\n", {0, 0}},
-    {"exponents", "1e5\n1.5d2\n2E-1\n", {100000, 150, 0.2}},
-    {"trailing text", "12abc\n1,5\n3 4 5\n0x10\n", {12, 1, 3, 0}},
-    {"crlf", "1\r\n2\r\n3\r\n", {1, 2, 3}},
-    {"lone cr kept", "1\r2\n", {1}},
-    {"last line without lf", "1\n2", {1, 2}},
-    {"blank last line without lf", "1\n   ", {1, 0}},
-    {"blank last line with lf", "1\n   \n", {1}},
-    {"300 blanks", blanks300 + "\n7\n", {0, 7}},
-    {"254 characters and lf", std::string(253, ' ') + "7\n3\n", {7, 3}},
-    {"text then a value in one line", std::string(255, 'x') + "8\n", {8}},
-    {"ctrl-z ends the text", "1\n2\n\x1a" "3\n4\n", {1, 2}},
-    {"utf-8 byte-order mark", "\xEF\xBB\xBF" "8\n9\n", {8, 9}},
-    {"high bytes", "\xA0" "1\n2\n", {2}},
-    {"beyond a double", "1e999\n2\n", {HUGE_VAL, 2}},
+    {"empty", "", {}, ""},
+    {"headings only", "Failure times\n\n   \n\t\n# hours\n\r\n", {}, ""},
+    {"plain", "10\n20\n35\n", {10, 20, 35}, ""},
+    {"leading blanks", " 12.5\n\t7\n", {12.5, 7}, ""},
+    {"signs skipped", "1\n-2\n+3\n  -2\n\t+3\n4\n", {1, 4}, ""},
+    {"points", ".5\n5.\n.x\n.\n.e\n", {0.5, 5}, ""},
+    {"exponent letter first", "e5\nex\nE7\nd1\n", {0, 0}, ""},
+    {"exponents", "1e5\n1.5d2\n2E-1\n1e\n", {100000, 150, 0.2, 1}, ""},
+    {"trailing text", "12abc\n1,5\n3 4 5\n0x10\n", {12, 1, 3, 0}, ""},
+    {"beyond a double", "1e999\n-0\n", {HUGE_VAL}, ""},
+    {"crlf", "1\r\n2\r\n3\r\n", {1, 2, 3}, ""},
+    {"lone cr kept", "1\r2\n", {1}, ""},
+    {"cr cr lf", "1\r\r\n\r\r\n2\n", {1, 2}, ""},
+    {"lone cr, then ctrl-z", "1\r\x1a\n5\n", {1}, ""},
+    {"ctrl-z ends the text", "1\n2\n\x1a" "3\n4\n", {1, 2}, ""},
+    {"last line without lf", "1\n2", {1, 2}, ""},
+    {"blank last line without lf", "1\n   ", {1, 0}, ""},
+    {"blank last line with lf", "1\n   \n", {1}, ""},
+    {"utf-8 byte-order mark", "\xEF\xBB\xBF" "8\n9\n", {8, 9}, ""},
+    {"byte-order mark later", "8\n\xEF\xBB\xBF" "9\n", {8}, ""},
+    {"part of a mark", "\xEF\xBB" "8\n9\n", {9}, ""},
+    {"high bytes", "\xA0" "1\n2\n", {2}, ""},
+    {"nul ends the piece", std::string("\0" "5\n4\0x\n", 7), {0, 4}, ""},
+    {"300 blanks", blanks(300) + "\n7\n", {0, 7}, ""},
+    {"255 blanks", blanks(255) + "\n7\n", {0, 7}, ""},
+    {"254 characters and lf", blanks(253) + "7\n3\n", {7, 3}, ""},
+    {"text then a value in one line", std::string(255, 'x') + "8\n", {8}, ""},
+    {"digits cut at 255", std::string(254, '0') + "15\n", {1, 5}, ""},
+    {"status words", "10 S\n20 F\n30\n40 s\n50 f\n", {10, 20, 30, 40, 50}, "10010"},
+    {"status between tabs", "10\tS\t\n20 \t F \n", {10, 20}, "10"},
+    {"status then a remark", "10 S  last seen\n20 F x\n", {10, 20}, "10"},
+    {"status word needs a blank", "10S\n20s\n", {10, 20}, "00"},
+    {"other text is a failure", "1475 h\n10 Sx\n10 h S\n10 \"S\"\n", {1475, 10, 10, 10}, "0000"},
+    {"status at the end of the text", "1e5 s", {100000}, "1"},
+    {"status before cr lf", "10 S\r\n20 S\r5\n", {10, 20}, "10"},
+    {"exponent letter is text", "1e S\n1e1 S\n", {1, 10}, "01"},
+    {"status before a nul", std::string("10 S\0x\n", 7), {10}, "1"},
+    {"status at the end of a piece", blanks(252) + "1 S\n", {1}, "1"},
+    {"status in the next piece", blanks(253) + "1 S\n", {1}, "0"},
 };
 
-TEST_F(DataFile, ValuesInFileOrder) {
+// Small blocks put a block boundary at every place of these short files.
+const std::size_t blockSizes[] = {1, 2, 3, 7, 1u << 20};
+
+TEST(DataFile, ValuesAndStatusWords) {
+    const std::string path = tempPath("values.dat");
     for (const FileRow& row : fileRows) {
-        const std::string path = tempPath("values.dat");
         writeBytes(path, row.bytes);
-        const DataFileContents contents = readDataFile(path.c_str(), false);
-        EXPECT_TRUE(contents.opened) << row.name;
-        EXPECT_EQ(contents.times, row.values) << row.name;
+        std::vector<std::uint8_t> marks(row.values.size(), 0);
+        for (std::size_t i = 0; i < row.marks.size(); ++i) marks[i] = row.marks[i] == '1';
+        const std::uint32_t markCount = static_cast<std::uint32_t>(std::count(marks.begin(), marks.end(), 1));
+        for (const std::size_t blockSize : blockSizes) {
+            for (const bool censored : {false, true}) {
+                const DataFileContents c = readDataFileInBlocks(path.c_str(), censored, blockSize, nullptr, nullptr);
+                SCOPED_TRACE(std::string(row.name) + ", block " + std::to_string(blockSize) +
+                             (censored ? ", censored" : ""));
+                EXPECT_TRUE(c.opened);
+                EXPECT_EQ(c.times, row.values);
+                EXPECT_EQ(c.suspended, censored ? marks : std::vector<std::uint8_t>{});
+                EXPECT_EQ(c.suspendedMarks, markCount);
+            }
+        }
     }
-    EXPECT_FALSE(readDataFile(tempPath("no such file.dat").c_str(), false).opened);
 }
 
-TEST_F(DataFile, PieceClassification) {
+TEST(DataFile, ReferenceFilesKeepTheirValues) {
     const struct {
-        const char* piece;
-        bool data;
+        const char* file;
+        std::vector<double> values;
     } rows[] = {
-        {"7\n", true},    {"  7", true},      {"\t.5\n", true},  {"e1\n", true},   {"E9", true},
-        {"", true},       {"   ", true},      {" \t", true},     {"\n", false},    {"  \n", false},
-        {"\r\n", false},  {"-1\n", false},    {"+1\n", false},   {".\n", false},   {".e", false},
-        {"ex\n", false},  {"d1\n", false},    {"x1\n", false},   {"\xEF\xBB\xBF" "1", false},
+        {"concave_up.dat", {0.5, 3, 9, 16, 22, 27, 31, 34, 36.5, 38.5, 40, 41.2, 42.2}},
+        {"headers_crlf.dat", {1250.5, 980, 1310, 1475, 1100, 1675, 2210, 1890, 1655.25, 2050}},
+        {"n3.dat", {10, 20, 35}},
+        {"repeated.dat", {12, 15, 15, 15, 18, 21, 21, 24, 24, 24, 24, 30, 33, 40, 40, 52}},
+        {"two_values.dat", {1.5, 2.5}},
+        {"zero_min.dat", {0, 3.5, 5.25, 7, 8.5, 11, 14.75, 19}},
     };
     for (const auto& row : rows) {
-        EXPECT_EQ(isDataLine(row.piece), row.data) << "piece \"" << row.piece << "\"";
+        const DataFileContents c = readDataFile((std::string(TARQUEL_TEST_DATA) + "/" + row.file).c_str(), false);
+        EXPECT_TRUE(c.opened) << row.file;
+        EXPECT_EQ(c.times, row.values) << row.file;
     }
 }
 
-TEST_F(DataFile, LongLinesAreCutIntoPieces) {
-    // 254 characters and the line feed make one piece; a 255th character
-    // starts a second piece, classified on its own.
-    std::string line = std::string(255, '2') + "5\n";
-    const std::string path = tempPath("long.dat");
-    writeBytes(path, line);
-    const DataFileContents contents = readDataFile(path.c_str(), false);
-    ASSERT_EQ(contents.times.size(), 2u);
-    EXPECT_EQ(contents.times[1], 5);
+void recordProgress(std::uint64_t valuesSoFar, void* context) {
+    static_cast<std::vector<std::uint64_t>*>(context)->push_back(valuesSoFar);
 }
 
-TEST_F(DataFile, ReferenceFileWithHeadingsCrLfAndCtrlZ) {
-    const std::string path = std::string(TARQUEL_TEST_DATA) + "/headers_crlf.dat";
-    const DataFileContents contents = readDataFile(path.c_str(), false);
-    ASSERT_GT(contents.times.size(), 3u);
-    // Nothing after the Ctrl-Z byte is read: the file ends "2050 CR LF ^Z 1 2 3".
-    EXPECT_EQ(contents.times.back(), 2050);
+TEST(DataFile, FileOfManyBlocks) {
+    // 5 MiB of numbered suspended lines ending in CR LF, one CR LF split by
+    // the end of the first 1 MiB block: a CR kept there would make "S\r" a
+    // failure.
+    const std::size_t boundary = std::size_t{1} << 20;
+    std::string text = "Times\r\n";
+    std::uint32_t n = 0;
+    while (text.size() < 5 * boundary) {
+        const std::string number = std::to_string(++n);
+        std::size_t pad = 0;
+        const std::size_t toBoundary = boundary - 1 - text.size();  // where this line's CR should go
+        if (toBoundary >= number.size() + 2 && toBoundary < number.size() + 200) pad = toBoundary - number.size() - 2;
+        text += blanks(pad) + number + " S\r\n";
+    }
+    ASSERT_EQ(text.substr(boundary - 3, 4), " S\r\n");
+    const std::string path = tempPath("blocks.dat");
+    writeBytes(path, text);
+    std::vector<std::uint64_t> reports;
+    const DataFileContents c = readDataFile(path.c_str(), true, recordProgress, &reports);
+    ASSERT_EQ(c.times.size(), n);
+    for (std::uint32_t i = 0; i < n; ++i) ASSERT_EQ(c.times[i], i + 1) << "line " << i + 1;
+    EXPECT_EQ(c.suspendedMarks, n);
+    EXPECT_EQ(std::count(c.suspended.begin(), c.suspended.end(), 1), n);
+    ASSERT_FALSE(reports.empty());
+    EXPECT_TRUE(std::is_sorted(reports.begin(), reports.end()));
+    EXPECT_LT(reports.back(), n);
 }
+
+TEST(DataFile, NotOpened) {
+    for (const std::string& path : {tempPath("no such file.dat"), ::testing::TempDir()}) {
+        const DataFileContents c = readDataFile(path.c_str(), true);
+        EXPECT_FALSE(c.opened) << path;
+        EXPECT_TRUE(c.times.empty()) << path;
+    }
+}
+
+#ifndef _WIN32
+
+std::string makeFifo(const char* name) {
+    const std::string path = tempPath(name);
+    ::unlink(path.c_str());
+    EXPECT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    return path;
+}
+
+TEST(DataFile, FifoWithoutWriterReadsAsEmpty) {
+    const std::string path = makeFifo("idle.fifo");
+    const DataFileContents c = readDataFile(path.c_str(), false);
+    EXPECT_TRUE(c.opened);
+    EXPECT_TRUE(c.times.empty());
+    ::unlink(path.c_str());
+}
+
+TEST(DataFile, FifoWithWriterReadsInOnePass) {
+    const std::string path = makeFifo("busy.fifo");
+    // A reader that reads nothing keeps the FIFO open, so the writer can
+    // connect first and the reader under test cannot see an early end.
+    const int keeper = ::open(path.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(keeper, 0);
+    const int writer = ::open(path.c_str(), O_WRONLY);
+    ASSERT_GE(writer, 0);
+    std::string text;
+    for (int i = 1; i <= 30000; ++i) text += std::to_string(i) + (i % 3 == 0 ? " S\n" : " F\n");
+    std::thread feed([&] {
+        for (std::size_t done = 0; done < text.size();) {
+            const ssize_t r = ::write(writer, text.data() + done, text.size() - done);
+            if (r <= 0) break;
+            done += static_cast<std::size_t>(r);
+        }
+        ::close(writer);
+    });
+    const DataFileContents c = readDataFile(path.c_str(), false);
+    feed.join();
+    ::close(keeper);
+    ::unlink(path.c_str());
+    EXPECT_TRUE(c.opened);
+    ASSERT_EQ(c.times.size(), 30000u);
+    EXPECT_EQ(c.times.back(), 30000);
+    EXPECT_EQ(c.suspendedMarks, 10000u);
+}
+
+#endif
 
 }  // namespace

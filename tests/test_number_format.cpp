@@ -42,7 +42,7 @@ const Row rows[] = {
     {inf, "   inf", "         inf"},
     {-inf, "  -inf", "        -inf"},
     {nan, "   nan", "         nan"},
-    {-nan, "  -nan", "        -nan"},
+    {-nan, "   nan", "         nan"},  // the sign bit of a NaN is not shown
 };
 
 TEST(NumberFormat, ScreenAndReportTexts) {

@@ -1,0 +1,170 @@
+// Per-pass cost of the engine's hot loops, in points per second (and
+// nanoseconds per point): the likelihood-equation pass, one curvature fit of
+// the location search, the data-file reader and the sort.
+//
+// Timings are wall-clock (UseRealTime): a pass may run on several threads,
+// and the CPU time of the calling thread alone would hide that.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <span>
+#include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include <unistd.h>
+
+#include "bench/weibull_sample.h"
+#include "datafiles/data_file.h"
+#include "engine/gamma_search.h"
+#include "engine/sample.h"
+#include "engine/solver.h"
+
+namespace {
+
+// Values near 2: the shape, scale and location the script's "near 2" sample has.
+constexpr WeibullLaw nearTwo{1.8, 2.0, 0.5};
+constexpr std::uint64_t sampleSeed = 20240601;
+
+// Below the location, so every t - gamma is positive: a pass at a location
+// the search or the solver could visit.
+constexpr double passGamma = 0.4;
+
+// Two shapes and two locations to alternate: the engine may keep the last
+// pass, and every timed call must do a fresh one.
+constexpr double passShapes[2] = {1.8, 1.9};
+constexpr double fitGammas[2] = {0.4, 0.45};
+
+const std::vector<double>& unsortedSample(std::int64_t n) {
+    static std::map<std::int64_t, std::vector<double>> samples;
+    auto found = samples.find(n);
+    if (found == samples.end())
+        found = samples.emplace(n, weibullSample(static_cast<std::uint64_t>(n), nearTwo, sampleSeed)).first;
+    return found->second;
+}
+
+const std::vector<double>& sortedSample(std::int64_t n) {
+    static std::map<std::int64_t, std::vector<double>> samples;
+    auto found = samples.find(n);
+    if (found == samples.end()) {
+        std::vector<double> times = unsortedSample(n);
+        std::sort(times.begin(), times.end());
+        found = samples.emplace(n, std::move(times)).first;
+    }
+    return found->second;
+}
+
+// Items per second for n points a pass, and its inverse, the time per point
+// (printed with an SI prefix: "98.5ns").
+void countPoints(benchmark::State& state, std::int64_t n) {
+    state.SetItemsProcessed(state.iterations() * n);
+    state.counters["time_per_point"] = benchmark::Counter(
+        static_cast<double>(n), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+void equationPass(benchmark::State& state) {
+    const std::int64_t n = state.range(0);
+    const ShapeProblem problem = makeShapeProblem(sortedSample(n), passGamma);
+    ShapeSums sums;
+    int which = 0;
+    for (auto _ : state) {
+        sums = shapeSums(problem, passShapes[which]);
+        which ^= 1;
+        benchmark::DoNotOptimize(sums);
+    }
+    if (!(sums.S0 > 0)) state.SkipWithError("the pass gave no positive S0");
+    countPoints(state, n);
+}
+
+void curvatureFit(benchmark::State& state) {
+    const std::int64_t n = state.range(0);
+    const std::vector<double>& times = sortedSample(n);
+    const std::vector<double> ordinates = plotOrdinates({}, static_cast<std::uint32_t>(n), 1);
+    double r2 = 0;
+    int which = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(curvatureSign(times, ordinates, fitGammas[which], &r2));
+        which ^= 1;
+    }
+    if (!(r2 > 0 && r2 <= 1)) state.SkipWithError("r2 is not in (0, 1]");
+    countPoints(state, n);
+}
+
+// A data file of n near-2 values, written once and removed at exit.
+class SampleFile {
+public:
+    explicit SampleFile(std::int64_t n) {
+        path_ = (std::filesystem::temp_directory_path() /
+                 ("tarquel-bench-" + std::to_string(::getpid()) + "-" + std::to_string(n) + ".dat"))
+                    .string();
+        written_ = writeSampleFile(path_.c_str(), unsortedSample(n));
+        std::error_code error;
+        bytes_ = written_ ? static_cast<std::int64_t>(std::filesystem::file_size(path_, error)) : 0;
+    }
+    ~SampleFile() { std::remove(path_.c_str()); }
+    SampleFile(const SampleFile&) = delete;
+    SampleFile& operator=(const SampleFile&) = delete;
+
+    const char* path() const { return path_.c_str(); }
+    bool written() const { return written_; }
+    std::int64_t bytes() const { return bytes_; }
+
+private:
+    std::string path_;
+    bool written_ = false;
+    std::int64_t bytes_ = 0;
+};
+
+const SampleFile& sampleFile(std::int64_t n) {
+    static std::map<std::int64_t, SampleFile> files;
+    auto found = files.find(n);
+    if (found == files.end())
+        found = files.emplace(std::piecewise_construct, std::forward_as_tuple(n), std::forward_as_tuple(n)).first;
+    return found->second;
+}
+
+void readFile(benchmark::State& state) {
+    const std::int64_t n = state.range(0);
+    const SampleFile& file = sampleFile(n);
+    if (!file.written()) {
+        state.SkipWithError("cannot write the sample file");
+        return;
+    }
+    std::size_t values = 0;
+    for (auto _ : state) {
+        const DataFileContents contents = readDataFile(file.path(), false);
+        values = contents.opened ? contents.times.size() : 0;
+        benchmark::DoNotOptimize(values);
+    }
+    if (values != static_cast<std::size_t>(n)) state.SkipWithError("the reader did not give every value");
+    state.SetBytesProcessed(state.iterations() * file.bytes());
+    countPoints(state, n);
+}
+
+void sortValues(benchmark::State& state) {
+    const std::int64_t n = state.range(0);
+    const std::vector<double>& unsorted = unsortedSample(n);
+    std::vector<double> times;
+    for (auto _ : state) {
+        state.PauseTiming();
+        times = unsorted;
+        state.ResumeTiming();
+        sortTimes(times);
+    }
+    if (times != sortedSample(n)) state.SkipWithError("the times are not in ascending order");
+    countPoints(state, n);
+}
+
+}  // namespace
+
+BENCHMARK(equationPass)->Arg(10000)->Arg(100000)->Arg(1000000)->UseRealTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(curvatureFit)->Arg(10000)->Arg(100000)->Arg(1000000)->UseRealTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(readFile)->Arg(1000000)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(sortValues)->Arg(1000000)->Arg(10000000)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+BENCHMARK_MAIN();
