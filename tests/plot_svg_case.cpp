@@ -1,6 +1,6 @@
 // Writes the Weibull plot of one whole run as SVG, for tests/plot_svg_test.py:
 // the run as the programs do it (read, sort, gamma, m, t0), then the plot.
-// Usage: plot_svg_case OUT.svg DATAFILE RANK GAMMA|auto
+// Usage: plot_svg_case OUT.svg DATAFILE RANK GAMMA|auto [censored]
 // Exit status 0 when the SVG was written, 1 when the run refused the data,
 // 2 on bad usage, 3 when the file could not be written.
 #include <cstdio>
@@ -15,8 +15,8 @@
 #include "tests/recording_front_end.h"
 
 int main(int argc, char** argv) {
-    if (argc != 5) {
-        std::fprintf(stderr, "usage: plot_svg_case OUT.svg DATAFILE RANK GAMMA|auto\n");
+    if (argc != 5 && !(argc == 6 && std::strcmp(argv[5], "censored") == 0)) {
+        std::fprintf(stderr, "usage: plot_svg_case OUT.svg DATAFILE RANK GAMMA|auto [censored]\n");
         return 2;
     }
     const bool searched = std::strcmp(argv[4], "auto") == 0;
@@ -25,6 +25,7 @@ int main(int argc, char** argv) {
     analysisState.rankMethod = std::atoi(argv[3]);
     analysisState.autoGamma = searched ? 1 : 0;
     if (!searched) analysisState.result.gamma = textToNumber(argv[4]);
+    analysisState.censored = argc == 6 ? 1 : 0;
     analysisState.initialM = 1;
     analysisState.solver = ShapeSolver::newton;
     runCalculation();

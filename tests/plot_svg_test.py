@@ -22,17 +22,20 @@ FIT_COLOUR = (0xc0, 0x39, 0x2b)
 FORBIDDEN_TAGS = {'script', 'image', 'use', 'foreignObject', 'style', 'a', 'iframe'}
 
 # file (copied under this name into a fresh folder), source, rank, typed gamma
-# or 'auto' for the search, points drawn: every value, except that plotting
-# position 2 puts the first and last at F = 0 and 1 (infinite ordinates).
+# or 'auto' for the search, censored reading, points drawn and suspensions
+# marked: every value is a point, except that plotting position 2 puts the
+# first and last of an uncensored sample at F = 0 and 1 (infinite ordinates).
 ROWS = [
-    (b'bearings.dat', 'examples/bearings.dat', '1', 'auto', 23),
-    (b'bearings.dat', 'examples/bearings.dat', '2', 'auto', 21),
-    (b'n3.dat', 'data/n3.dat', '2', 'auto', 1),
-    (b'n3.dat', 'data/n3.dat', '3', '5', 3),
-    (b'repeated.dat', 'data/repeated.dat', '4', 'auto', 16),
-    (b'zero_min.dat', 'data/zero_min.dat', '1', '-0.5', 8),
-    (b'a&b <"c\'>.dat', 'data/n3.dat', '1', 'auto', 3),
-    (b'\xe9t\xe9 caf\xc3\xa9.dat', 'data/n3.dat', '1', 'auto', 3),  # Latin-1, then UTF-8
+    (b'bearings.dat', 'examples/bearings.dat', '1', 'auto', False, 23, 0),
+    (b'bearings.dat', 'examples/bearings.dat', '2', 'auto', False, 21, 0),
+    (b'n3.dat', 'data/n3.dat', '2', 'auto', False, 1, 0),
+    (b'n3.dat', 'data/n3.dat', '3', '5', False, 3, 0),
+    (b'repeated.dat', 'data/repeated.dat', '4', 'auto', False, 16, 0),
+    (b'zero_min.dat', 'data/zero_min.dat', '1', '-0.5', False, 8, 0),
+    # 9 relapses (F) and 12 patients still in remission (S).
+    (b'remission.dat', 'examples/remission.dat', '1', 'auto', True, 9, 12),
+    (b'a&b <"c\'>.dat', 'data/n3.dat', '1', 'auto', False, 3, 0),
+    (b'\xe9t\xe9 caf\xc3\xa9.dat', 'data/n3.dat', '1', 'auto', False, 3, 0),  # Latin-1, then UTF-8
 ]
 
 
@@ -88,13 +91,13 @@ def main():
     failures = []
     work = tempfile.mkdtemp()
     try:
-        for name, source, rank, gamma, points in ROWS:
+        for name, source, rank, gamma, censored, points, suspensions in ROWS:
             label = f'{name!r} rank {rank} gamma {gamma}'
             folder, file = source.split('/')
             data = os.path.join(work.encode(), name)
             shutil.copy(os.path.join(roots[folder], file), data)
             svg = os.path.join(work, 'plot.svg')
-            args = [case, svg, data, rank, gamma]
+            args = [case, svg, data, rank, gamma] + (['censored'] if censored else [])
             if subprocess.run(args).returncode != 0:
                 failures.append(f'{label}: no SVG written')
                 continue
@@ -111,6 +114,7 @@ def main():
                 (root.tag == NS + 'svg', 'root is an SVG element'),
                 (classes.count('point') == points, f'{classes.count("point")} points, expected {points}'),
                 (classes.count('fit') == 1, f'{classes.count("fit")} fitted lines'),
+                (classes.count('suspension') == suspensions, f'{classes.count("suspension")} suspensions'),
                 (not tags & FORBIDDEN_TAGS, f'forbidden elements {tags & FORBIDDEN_TAGS}'),
                 (not any('href' in a for a in attributes), 'a reference attribute'),
                 (root.find(NS + 'title').text == 'Weibull plot: ' + title, 'document title'),
