@@ -1,16 +1,18 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build needs. With --windows also the
+# Installs the Debian packages the build and its tests need (python3 and
+# rsvg-convert read back and render the plot SVG). With --windows also the
 # MinGW-w64 cross compilers, Wine and the virtual display for the Windows
 # program and its tests. With --bench also what scripts/bench.sh's comparison
 # run needs (scipy, GNU time); the build, the tests and CI never need those.
 # Packages already present are left alone.
 set -euo pipefail
 
-packages=(g++ cmake make ninja-build libgtest-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev)
+packages=(g++ cmake make ninja-build libgtest-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev
+          python3 librsvg2-bin)
 if [ "${1:-}" = "--windows" ]; then
   # Everything the full test run needs: the fuzzer (clang's libFuzzer), the
-  # SVG renderer, the package tools, and the Windows side.
-  packages+=(clang-14 libclang-rt-14-dev librsvg2-bin dpkg-dev unzip)
+  # package tools, and the Windows side.
+  packages+=(clang-14 libclang-rt-14-dev dpkg-dev unzip)
   packages+=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
              binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
              wine wine64 fonts-wine fonts-liberation xvfb xauth x11-utils imagemagick)

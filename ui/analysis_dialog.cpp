@@ -14,6 +14,7 @@
 #include "ui/help.h"
 #include "ui/main_window.h"
 #include "ui/numeric_edit.h"
+#include "ui/plot_window.h"
 #include "ui/window_handles.h"
 
 namespace {
@@ -149,6 +150,7 @@ INT_PTR onCommand(WPARAM wParam) {
 
 void onCalculationDone() {
     setIdleState(true);
+    refreshPlotWindow();
     SetFocus(controlOf(IDC_SAVE));
 }
 
@@ -278,6 +280,7 @@ void setIdleState(bool idle) {
         enableControl(id, idle);
     }
     enableMenuItem(windowHandles.menu, IDM_SAVE, canSave);
+    enableMenuItem(windowHandles.menu, IDM_PLOT, canSave);
     enableControl(IDC_SAVE, canSave);
     enableControl(IDC_GAMMA, idle && !isChecked(IDC_AUTO_GAMMA));
 }

@@ -8,6 +8,7 @@
 #include "tarquel_version.h"
 #include "ui/analysis_dialog.h"
 #include "ui/help.h"
+#include "ui/plot_window.h"
 #include "ui/window_handles.h"
 
 WindowHandles windowHandles;
@@ -74,6 +75,7 @@ LRESULT onCommand(WPARAM wParam) {
     switch (LOWORD(wParam)) {
     case IDM_CALCULATE: forwardToDialog(IDC_CALCULATE); break;
     case IDM_SAVE: forwardToDialog(IDC_SAVE); break;
+    case IDM_PLOT: openPlotWindow(); break;
     case IDM_STOP: forwardToDialog(IDC_STOP); break;
     case IDM_EXIT: forwardToDialog(IDC_EXIT); break;
     case IDM_CONTENTS: forwardToDialog(IDC_HELP_BUTTON); break;

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Takes docs/screenshot.png: the real window of tarquel.exe under Wine on a
-# virtual X display, after a real run on an example data file.
+# Takes docs/screenshot.png and docs/plot-screenshot.png: the real window of
+# tarquel.exe under Wine on a virtual X display after a real run on an
+# example data file, and its Weibull plot window (File > Plot...).
 #
 # Needs: the x86-64 Windows build (ui/windows-tests.sh makes it), wine64,
 #        xvfb, xauth, imagemagick.
@@ -35,7 +36,8 @@ wineserver -w
 
 # Inside the virtual display: start the program with the data file on its
 # command line (copied beside it, as a bare name, so the field shows a short
-# name), press Calculate through the driver, capture, crop to the window.
+# name), press Calculate through the driver, capture, crop to the window;
+# then open the plot window through the driver, capture and crop again.
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 cp "$data" "$work/"
@@ -48,9 +50,12 @@ app=\$!
 geometry=\$(wine "$build/ui/tests/tarquel_screenshot_driver.exe" 1 | tr -d '\r')
 import -window root "$work/screen.png"
 convert "$work/screen.png" -crop "\$geometry" +repage "$root/docs/screenshot.png"
+geometry=\$(wine "$build/ui/tests/tarquel_screenshot_driver.exe" plot | tr -d '\r')
+import -window root "$work/screen.png"
+convert "$work/screen.png" -crop "\$geometry" +repage "$root/docs/plot-screenshot.png"
 kill \$app 2>/dev/null || true
 wineserver -k 2>/dev/null || true
 SHOOT
 mkdir -p docs
-xvfb-run -a -s "-screen 0 800x600x24" bash "$work/shoot.sh"
-echo "wrote docs/screenshot.png"
+xvfb-run -a -s "-screen 0 1280x720x24" bash "$work/shoot.sh"
+echo "wrote docs/screenshot.png and docs/plot-screenshot.png"

@@ -3,11 +3,43 @@
 // Calculate, and waits until Save becomes available (pressing Stop after
 // 20 s if the iteration has not ended by then). Prints the frame's screen
 // rectangle as "WIDTHxHEIGHT+X+Y" for cropping the screenshot.
+//
+// Called with "plot" instead, once the results are shown: chooses Plot...
+// from the menu, places the plot window beside the frame and prints the
+// plot window's rectangle.
+//
+// Usage: tarquel_screenshot_driver [INITIAL_M | plot]
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
 
 #include "ui/resource.h"
+
+namespace {
+
+int showPlot(HWND frame) {
+    SendMessageA(frame, WM_COMMAND, IDM_PLOT, 0);
+    HWND plot = nullptr;
+    for (int i = 0; i < 50 && plot == nullptr; ++i) {
+        plot = FindWindowA("TarquelPlotClass", "Weibull plot");
+        if (plot == nullptr) Sleep(100);
+    }
+    if (plot == nullptr) {
+        std::fprintf(stderr, "screenshot_driver: no plot window\n");
+        return 1;
+    }
+    RECT f;
+    GetWindowRect(frame, &f);
+    SetWindowPos(plot, nullptr, f.right + 8, f.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    Sleep(500);  // let it paint
+    RECT r;
+    GetWindowRect(plot, &r);
+    std::printf("%ldx%ld+%ld+%ld\n", r.right - r.left, r.bottom - r.top, r.left, r.top);
+    return 0;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     const char* initialM = argc > 1 ? argv[1] : "1";
@@ -20,6 +52,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "screenshot_driver: no Tarquel window\n");
         return 1;
     }
+    if (std::strcmp(initialM, "plot") == 0) return showPlot(frame);
     HWND dialog = FindWindowExA(frame, nullptr, "#32770", nullptr);
     if (dialog == nullptr) {
         std::fprintf(stderr, "screenshot_driver: no dialog\n");

@@ -22,10 +22,12 @@
 #include <vector>
 
 #include "datafiles/number_format.h"
+#include "plot/plot_layout.h"
 #include "run/analysis_state.h"
 #include "ui/analysis_dialog.h"
 #include "ui/main_window.h"
 #include "ui/numeric_edit.h"
+#include "ui/plot_window.h"
 #include "ui/window_handles.h"
 
 namespace {
@@ -396,6 +398,18 @@ void testTemplateAndFrame() {
     const WORD japanese = MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT);
     check(FindResourceExA(nullptr, RT_DIALOG, "TarquelDlg", japanese) != nullptr, "dialog in Japanese");
     check(FindResourceExA(nullptr, RT_MENU, "TarquelMenu", japanese) != nullptr, "menu in Japanese");
+    {
+        // File: Calculate, Save, Plot..., then the rest as before.
+        HMENU bar = LoadMenuA(GetModuleHandleA(nullptr), "TarquelMenu");
+        HMENU file = GetSubMenu(bar, 0);
+        char itemText[64] = "";
+        GetMenuStringA(file, 2, itemText, sizeof itemText, MF_BYPOSITION);
+        check(GetMenuItemID(file, 1) == IDM_SAVE && GetMenuItemID(file, 2) == IDM_PLOT &&
+                  GetMenuItemID(file, 4) == IDM_STOP,
+              "Plot follows Save in the File menu");
+        checkText(itemText, "Plot(&P)...", "Plot item text");
+        DestroyMenu(bar);
+    }
     HRSRC version = FindResourceA(nullptr, MAKEINTRESOURCEA(VS_VERSION_INFO), RT_VERSION);
     check(version != nullptr, "version resource present");
     if (version != nullptr) {
@@ -535,6 +549,7 @@ void testIdleAndBusy() {
         {"rank 3", [] { return enabled(IDC_RANK_3); }, true, false},
         {"rank 4", [] { return enabled(IDC_RANK_4); }, true, false},
         {"menu Save (no sample)", [=] { return menuEnabled(bar, IDM_SAVE); }, false, false},
+        {"menu Plot (no sample)", [=] { return menuEnabled(bar, IDM_PLOT); }, false, false},
         {"Save (no sample)", [] { return enabled(IDC_SAVE); }, false, false},
         {"gamma (Auto Gamma ticked)", [] { return enabled(IDC_GAMMA); }, false, false},
         {"Help", [] { return enabled(IDC_HELP_BUTTON); }, true, true},
@@ -597,6 +612,7 @@ void testIdleAndBusy() {
     check(analysisState.sampleLoaded == 1, "sample kept after Stop");
     checkOutputsShowResult();
     check(enabled(IDC_SAVE) && menuEnabled(bar, IDM_SAVE), "Save offered after a stopped run");
+    check(menuEnabled(bar, IDM_PLOT), "Plot offered after a stopped run");
     check(GetFocus() == control(IDC_SAVE), "focus on Save after the run");
 
     // Gamma follows Auto Gamma again after a run.
@@ -748,6 +764,7 @@ void testRefusals() {
         setInputs(dataFile("n3.dat"), true, "", "1");
         check(runToEnd(), "preceding run ends", row.label);
         check(enabled(IDC_SAVE), "Save offered before the refusal", row.label);
+        check(menuEnabled(windowHandles.menu, IDM_PLOT), "Plot offered with Save", row.label);
 
         setInputs(dataFile(row.file), row.autoGamma, row.gamma, "1");
         click(IDC_CALCULATE);
@@ -758,6 +775,7 @@ void testRefusals() {
         check(pumpUntil(isIdle, 5000), "idle again", row.label);
         check(!enabled(IDC_SAVE) && !menuEnabled(windowHandles.menu, IDM_SAVE), "Save unavailable",
               row.label);
+        check(!menuEnabled(windowHandles.menu, IDM_PLOT), "Plot unavailable", row.label);
         check(outputsEmpty(), "output fields stay empty", row.label);
         check(analysisState.sampleLoaded == 0, "sample released", row.label);
     }
@@ -944,6 +962,135 @@ void testFilesFromOutside() {
     closeProgram();
 }
 
+BOOL CALLBACK collectPlotWindow(HWND window, LPARAM param) {
+    char cls[64];
+    GetClassNameA(window, cls, sizeof cls);
+    if (std::strcmp(cls, "TarquelPlotClass") == 0) reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
+    return TRUE;
+}
+
+// The plot windows of this process (top-level windows of the plot's class).
+std::vector<HWND> plotWindows() {
+    std::vector<HWND> windows;
+    EnumThreadWindows(GetCurrentThreadId(), collectPlotWindow, reinterpret_cast<LPARAM>(&windows));
+    return windows;
+}
+
+// Pixels of `colour` in the client area of `window` as drawn on the screen:
+// the window paints first, then its device context is copied into a 32-bit
+// bitmap.
+int pixelsOf(HWND window, PlotColour colour) {
+    UpdateWindow(window);
+    pumpFor(30);
+    RECT client;
+    GetClientRect(window, &client);
+    const int width = client.right;
+    const int height = client.bottom;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    HDC screen = GetDC(window);
+    void* bits = nullptr;
+    HBITMAP copy = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HDC memory = CreateCompatibleDC(screen);
+    HGDIOBJ old = SelectObject(memory, copy);
+    BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+    GdiFlush();
+    const DWORD wanted = (DWORD{colour.red} << 16) | (DWORD{colour.green} << 8) | colour.blue;
+    int count = 0;
+    const auto* pixels = static_cast<const DWORD*>(bits);
+    for (int i = 0; bits != nullptr && i < width * height; ++i) count += (pixels[i] & 0xffffff) == wanted ? 1 : 0;
+    SelectObject(memory, old);
+    DeleteDC(memory);
+    DeleteObject(copy);
+    ReleaseDC(window, screen);
+    return count;
+}
+
+void testPlotWindow() {
+    currentCase = "plot window";
+    check(openProgram(), "program starts");
+    setInputs(dataFile("repeated.dat"), true, "", "1");
+    check(runToEnd(), "run ends");
+    menu(IDM_PLOT);
+    pumpFor(50);
+    HWND plot = plotWindow();
+    check(plot != nullptr && IsWindowVisible(plot), "menu Plot opens a visible window");
+    if (plot == nullptr) {
+        closeProgram();
+        return;
+    }
+    checkText(textOf(plot), "Weibull plot", "window title");
+    const LONG_PTR style = GetWindowLongPtrA(plot, GWL_STYLE);
+    check((style & WS_CHILD) == 0 && (style & WS_THICKFRAME) != 0, "a resizable top-level window");
+    check(GetWindow(plot, GW_OWNER) == windowHandles.mainWindow, "owned by the frame");
+    check(shownPlotModel() != nullptr && shownPlotModel()->points.size() == 16, "16 points of repeated.dat");
+    check(pixelsOf(plot, pointColour) > 0, "points drawn in their colour");
+    check(pixelsOf(plot, fitColour) > 0, "fitted line drawn in its colour");
+    menu(IDM_PLOT);
+    pumpFor(30);
+    check(plotWindows().size() == 1 && plotWindow() == plot, "a second Plot brings back the same window");
+
+    // Resized: drawn again for the new size.
+    SetWindowPos(plot, nullptr, 0, 0, 420, 330, SWP_NOMOVE | SWP_NOZORDER);
+    RECT client;
+    GetClientRect(plot, &client);
+    check(client.right < 420 && client.bottom < 330, "window smaller");
+    check(pixelsOf(plot, pointColour) > 0 && pixelsOf(plot, fitColour) > 0, "drawn again after resizing");
+
+    // Each new run replaces the picture: plotting position 2 leaves out the
+    // first and last of three points.
+    setInputs(dataFile("n3.dat"), true, "", "1");
+    setCheck(IDC_RANK_1, false);
+    setCheck(IDC_RANK_2, true);
+    check(runToEnd(), "second run ends");
+    setCheck(IDC_RANK_2, false);
+    setCheck(IDC_RANK_1, true);
+    check(shownPlotModel() != nullptr && shownPlotModel()->points.size() == 1 &&
+              shownPlotModel()->infiniteOrdinates == 2,
+          "picture of the second run: one point, two left out");
+    check(pixelsOf(plot, pointColour) > 0, "second run drawn");
+
+    // A refused run leaves nothing to plot; the window stays and says so.
+    setInputs(dataFile("two_values.dat"), true, "", "1");
+    click(IDC_CALCULATE);
+    check(closeMessageBox().found, "refusal shown");
+    check(pumpUntil(isIdle, 5000), "idle after the refusal");
+    check(IsWindow(plot) && shownPlotModel() == nullptr, "window open without a picture after a refusal");
+    check(pixelsOf(plot, pointColour) == 0, "no points drawn after a refusal");
+
+    // Esc, through the program's message loop, closes the plot alone.
+    setInputs(dataFile("repeated.dat"), true, "", "1");
+    check(runToEnd(), "third run ends");
+    check(shownPlotModel() != nullptr && shownPlotModel()->points.size() == 16, "picture of the third run");
+    PostMessageA(plot, WM_KEYDOWN, VK_ESCAPE, 0);
+    pumpFor(50);
+    check(!IsWindow(plot) && plotWindow() == nullptr, "Esc closes the plot window");
+    check(IsWindow(windowHandles.mainWindow) && quitCount == 0 && isIdle(), "the program goes on after Esc");
+
+    // The close box, likewise.
+    menu(IDM_PLOT);
+    pumpFor(50);
+    plot = plotWindow();
+    check(plot != nullptr && pixelsOf(plot, pointColour) > 0, "reopened with the last run's picture");
+    SendMessageA(plot, WM_SYSCOMMAND, SC_CLOSE, 0);
+    pumpFor(50);
+    check(!IsWindow(plot) && plotWindow() == nullptr, "the close box closes the plot window");
+    check(IsWindow(windowHandles.mainWindow) && quitCount == 0, "the program goes on after the close box");
+
+    // Exit takes an open plot window with it.
+    menu(IDM_PLOT);
+    pumpFor(50);
+    plot = plotWindow();
+    closeProgram();
+    check(plot != nullptr && !IsWindow(plot) && plotWindow() == nullptr, "Exit closes the plot window too");
+    check(quitCount == 1, "Exit ends the program once");
+}
+
 // A run that reaches a point its next step leaves unchanged ends there by
 // itself, with the numbers any later Stop would show; so does one whose
 // point is not a number.
@@ -1041,6 +1188,7 @@ int main(int argc, char** argv) {
         {"refusals", testRefusals},
         {"numeric filter", testNumericFilter},
         {"command line and drops", testFilesFromOutside},
+        {"plot window", testPlotWindow},
         {"ends by itself", testEndsByItself},
         {"menu and exit", testMenuAndExit},
     };

@@ -1,0 +1,165 @@
+// Layout of the Weibull plot in pixels. Plain arithmetic on the model's
+// coordinates (no library calls), so the same canvas size gives the same
+// numbers on every platform.
+#include "plot/plot_layout.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr PlotColour black = {0, 0, 0};
+constexpr PlotColour white = {0xff, 0xff, 0xff};
+constexpr PlotColour gridGrey = {0xdd, 0xdd, 0xdd};
+constexpr PlotColour legendGrey = {0x99, 0x99, 0x99};
+constexpr PlotColour suspensionColour = {0x2e, 0x8b, 0x57};
+constexpr PlotColour b10Colour = {0x8e, 0x44, 0xad};
+
+// Margins around the plot area and the text sizes, in pixels.
+constexpr double leftMargin = 64;
+constexpr double rightMargin = 24;
+constexpr double topMargin = 40;
+constexpr double bottomMargin = 52;
+constexpr double titleSize = 16;
+constexpr double labelSize = 11;
+constexpr double legendSize = 12;
+constexpr double pointRadius = 3.5;
+constexpr double tickLength = 5;
+constexpr double suspensionLength = 10;
+constexpr double legendLineHeight = 16;
+constexpr double legendKeyWidth = 22;
+// A sans-serif character is at most about this many ems wide on average;
+// the legend box is sized by it, as text widths are not known here.
+constexpr double averageCharacterWidth = 0.6;
+
+// Maps plot coordinates into the plot area.
+struct Frame {
+    double left, top, right, bottom;
+    double xMin, xScale;  // pixels per unit of x
+    double yMin, yScale;  // pixels per unit of y
+    double px(double x) const { return left + (x - xMin) * xScale; }
+    double py(double y) const { return bottom - (y - yMin) * yScale; }
+};
+
+Frame frameOf(const PlotModel& model, int width, int height) {
+    Frame f{};
+    f.left = leftMargin;
+    f.top = topMargin;
+    f.right = std::max(f.left + 1, width - rightMargin);
+    f.bottom = std::max(f.top + 1, height - bottomMargin);
+    f.xMin = model.xMin;
+    f.yMin = model.yMin;
+    f.xScale = (f.right - f.left) / (model.xMax - model.xMin);
+    f.yScale = (f.bottom - f.top) / (model.yMax - model.yMin);
+    return f;
+}
+
+PlotShape line(const char* role, double x1, double y1, double x2, double y2, PlotColour colour, double width) {
+    return {ShapeKind::line, role, x1, y1, x2, y2, colour, width, colour, false, 0, TextAnchor::start, {}};
+}
+
+PlotShape circle(const char* role, double x, double y, double radius, PlotColour colour) {
+    return {ShapeKind::circle, role, x, y, radius, 0, colour, 0, colour, true, 0, TextAnchor::start, {}};
+}
+
+PlotShape rectangle(const char* role, double x1, double y1, double x2, double y2, PlotColour outline,
+                    double outlineWidth, bool filled, PlotColour fill) {
+    return {ShapeKind::rectangle, role, x1, y1, x2, y2, outline, outlineWidth, fill, filled, 0, TextAnchor::start, {}};
+}
+
+PlotShape text(const char* role, double x, double y, double size, TextAnchor anchor, std::string content) {
+    return {ShapeKind::text, role, x, y, 0, 0, black, 0, black, true, size, anchor, std::move(content)};
+}
+
+void addAxes(std::vector<PlotShape>& shapes, const PlotModel& model, const Frame& f) {
+    for (const PlotTick& tick : model.xTicks) {
+        const double x = f.px(tick.position);
+        shapes.push_back(line("grid", x, f.top, x, f.bottom, gridGrey, 1));
+    }
+    for (const PlotTick& tick : model.yTicks) {
+        const double y = f.py(tick.position);
+        shapes.push_back(line("grid", f.left, y, f.right, y, gridGrey, 1));
+    }
+    shapes.push_back(rectangle("frame", f.left, f.top, f.right, f.bottom, black, 1, false, white));
+    for (const PlotTick& tick : model.xTicks) {
+        const double x = f.px(tick.position);
+        shapes.push_back(line("tick", x, f.bottom, x, f.bottom + tickLength, black, 1));
+        shapes.push_back(text("tick-label", x, f.bottom + tickLength + labelSize + 2, labelSize, TextAnchor::middle,
+                              tick.label));
+    }
+    for (const PlotTick& tick : model.yTicks) {
+        const double y = f.py(tick.position);
+        shapes.push_back(line("tick", f.left - tickLength, y, f.left, y, black, 1));
+        shapes.push_back(text("tick-label", f.left - tickLength - 3, y + labelSize * 0.35, labelSize,
+                              TextAnchor::end, tick.label));
+    }
+    shapes.push_back(text("axis-label", (f.left + f.right) / 2, f.bottom + 44, legendSize, TextAnchor::middle,
+                          model.xLabel));
+    shapes.push_back(text("axis-label", f.left - tickLength - 3, f.top - 8, legendSize, TextAnchor::end,
+                          model.yLabel));
+}
+
+void addB10Marker(std::vector<PlotShape>& shapes, const PlotModel& model, const Frame& f) {
+    if (!model.hasB10) return;
+    const double lo = f.px(model.b10LoX);
+    const double hi = f.px(model.b10HiX);
+    const double y = f.py(model.b10Y);
+    shapes.push_back(line("b10", lo, y, hi, y, b10Colour, 2));
+    shapes.push_back(line("b10", lo, y - 6, lo, y + 6, b10Colour, 2));
+    shapes.push_back(line("b10", hi, y - 6, hi, y + 6, b10Colour, 2));
+}
+
+// The symbol of a legend line, centred at (x, y) in a key column of
+// legendKeyWidth pixels.
+void addLegendKey(std::vector<PlotShape>& shapes, LegendKey key, double x, double y) {
+    const double half = legendKeyWidth / 2 - 3;
+    switch (key) {
+    case LegendKey::point: shapes.push_back(circle("legend-key", x, y, pointRadius, pointColour)); break;
+    case LegendKey::fit: shapes.push_back(line("legend-key", x - half, y, x + half, y, fitColour, 2)); break;
+    case LegendKey::suspension:
+        shapes.push_back(line("legend-key", x, y - 5, x, y + 5, suspensionColour, 2));
+        break;
+    case LegendKey::b10: shapes.push_back(line("legend-key", x - half, y, x + half, y, b10Colour, 2)); break;
+    case LegendKey::none: break;
+    }
+}
+
+void addLegend(std::vector<PlotShape>& shapes, const PlotModel& model, const Frame& f) {
+    std::size_t longest = 0;
+    for (const LegendLine& entry : model.legend) longest = std::max(longest, entry.text.size());
+    const double left = f.left + 10;
+    const double top = f.top + 10;
+    const double width = legendKeyWidth + 12 + static_cast<double>(longest) * legendSize * averageCharacterWidth;
+    const double height = static_cast<double>(model.legend.size()) * legendLineHeight + 8;
+    shapes.push_back(rectangle("legend", left, top, left + width, top + height, legendGrey, 1, true, white));
+    double baseline = top + 4 + legendSize;
+    for (const LegendLine& entry : model.legend) {
+        addLegendKey(shapes, entry.key, left + 4 + legendKeyWidth / 2, baseline - legendSize * 0.35);
+        shapes.push_back(text("legend-text", left + 8 + legendKeyWidth, baseline, legendSize, TextAnchor::start,
+                              entry.text));
+        baseline += legendLineHeight;
+    }
+}
+
+}  // namespace
+
+std::vector<PlotShape> layoutPlot(const PlotModel& model, int width, int height) {
+    const double w = std::max(width, 1);
+    const double h = std::max(height, 1);
+    const Frame f = frameOf(model, std::max(width, 1), std::max(height, 1));
+    std::vector<PlotShape> shapes;
+    shapes.push_back(rectangle("background", 0, 0, w, h, white, 0, true, white));
+    addAxes(shapes, model, f);
+    for (double s : model.suspensions) {
+        const double x = f.px(s);
+        shapes.push_back(line("suspension", x, f.bottom, x, f.bottom - suspensionLength, suspensionColour, 2));
+    }
+    addB10Marker(shapes, model, f);
+    if (model.hasFit) {
+        shapes.push_back(line("fit", f.px(model.fitStart.x), f.py(model.fitStart.y), f.px(model.fitEnd.x),
+                              f.py(model.fitEnd.y), fitColour, 2));
+    }
+    for (const PlotPoint& p : model.points) shapes.push_back(circle("point", f.px(p.x), f.py(p.y), pointRadius, pointColour));
+    addLegend(shapes, model, f);
+    shapes.push_back(text("title", w / 2, 24, titleSize, TextAnchor::middle, model.title));
+    return shapes;
+}

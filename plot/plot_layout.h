@@ -1,0 +1,44 @@
+// The plot model laid out on a canvas of a given size in pixels: one list
+// of simple shapes (lines, circles, rectangles, text) that every renderer
+// draws in order, the SVG writer as elements and the desktop window with
+// GDI, so both show the same picture.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "plot/plot_model.h"
+
+struct PlotColour {
+    std::uint8_t red;
+    std::uint8_t green;
+    std::uint8_t blue;
+};
+
+// The colours of the data, so that tests can look for them in a picture.
+constexpr PlotColour pointColour = {0x1f, 0x5f, 0xbf};
+constexpr PlotColour fitColour = {0xc0, 0x39, 0x2b};
+
+enum class ShapeKind : int { line, circle, rectangle, text };
+enum class TextAnchor : int { start, middle, end };
+
+// One shape in pixels, the origin at the top left, y downwards.
+struct PlotShape {
+    ShapeKind kind;
+    const char* role;      // what it shows ("point", "fit", "grid", ...); the SVG class
+    double x1, y1;         // line: first end; rectangle: top left; circle: centre; text: anchor on the baseline
+    double x2, y2;         // line: second end; rectangle: bottom right; circle: x2 = radius
+    PlotColour stroke;     // line and outline colour
+    double strokeWidth;    // 0: no outline (circles, rectangles)
+    PlotColour fill;       // fill of circles and rectangles, colour of text
+    bool filled;           // circles and rectangles: filled with `fill`
+    double fontSize;       // text: height of the em box in pixels
+    TextAnchor anchor;     // text: which end (or the middle) sits at x1
+    std::string text;      // text: ASCII, or the title's bytes as given
+};
+
+// The shapes of `model` on a width x height canvas (each at least 1), back
+// to front: background, grid, frame, ticks and labels, suspensions, B10
+// marker, fitted line, points, legend, title.
+std::vector<PlotShape> layoutPlot(const PlotModel& model, int width, int height);

@@ -1,0 +1,261 @@
+// The Weibull plot's model: points, fitted line, ticks and legend in plot
+// coordinates, computed once with the engine's portable kernels so that
+// every renderer on every platform starts from the same numbers.
+#include "plot/plot_model.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+#include "datafiles/report.h"
+#include "engine/portable_math.h"
+#include "engine/sample.h"
+#include "plot/plot_ticks.h"
+
+namespace {
+
+constexpr double notANumber = std::numeric_limits<double>::quiet_NaN();
+
+// The visible ranges are at least this wide (one point, or equal times,
+// still gives a readable plot) and get this fraction of their width as a
+// margin on each side.
+constexpr double minimumXSpan = 0.2;
+constexpr double minimumYSpan = 0.5;
+constexpr double marginFraction = 0.05;
+
+// The fitted line's ends take part in the y range only this far beyond the
+// points (a diverged fit would otherwise squash the points into a line).
+constexpr double fitOvershoot = 1.0;  // in widths of the points' y range
+
+struct Range {
+    double lo;
+    double hi;
+    bool any;  // a finite value has been included
+};
+
+void include(Range& range, double value) {
+    if (!std::isfinite(value)) return;
+    if (!range.any) {
+        range = {value, value, true};
+        return;
+    }
+    if (value < range.lo) range.lo = value;
+    if (value > range.hi) range.hi = value;
+}
+
+// The visible range around `range`: widened about its centre to at least
+// `minimumSpan`, then a margin on both sides. An empty range is centred on 0.
+Range visibleRange(Range range, double minimumSpan) {
+    if (!range.any) range = {0.0, 0.0, true};
+    if (range.hi - range.lo < minimumSpan) {
+        const double centre = range.lo / 2 + range.hi / 2;
+        range.lo = centre - minimumSpan / 2;
+        range.hi = centre + minimumSpan / 2;
+    }
+    const double margin = (range.hi - range.lo) * marginFraction;
+    return {range.lo - margin, range.hi + margin, true};
+}
+
+// Five significant digits, as printf's "%.5g", exactly rounded.
+std::string significantText(double value) {
+    char text[32];
+    const std::to_chars_result r = std::to_chars(text, text + sizeof text, value, std::chars_format::general, 5);
+    return std::string(text, r.ptr);
+}
+
+// Cuts the segment a-b to the rectangle (Liang and Barsky's parametric
+// clipping); false when no part of it is inside. An end that is inside
+// keeps its exact coordinates.
+bool clipToRange(PlotPoint& a, PlotPoint& b, const PlotModel& box) {
+    const double dx = b.x - a.x;
+    const double dy = b.y - a.y;
+    const double p[4] = {-dx, dx, -dy, dy};
+    const double q[4] = {a.x - box.xMin, box.xMax - a.x, a.y - box.yMin, box.yMax - a.y};
+    double enter = 0;
+    double leave = 1;
+    for (int i = 0; i < 4; ++i) {
+        if (p[i] == 0) {
+            if (q[i] < 0) return false;
+            continue;
+        }
+        const double t = q[i] / p[i];
+        if (p[i] < 0 && t > enter) enter = t;
+        if (p[i] > 0 && t < leave) leave = t;
+    }
+    if (enter > leave) return false;
+    const PlotPoint start = a;
+    if (enter > 0) a = {start.x + enter * dx, start.y + enter * dy};
+    if (leave < 1) b = {start.x + leave * dx, start.y + leave * dy};
+    return true;
+}
+
+// Squared correlation of the points: two passes (means, then centred sums),
+// NaN with fewer than two points or when either coordinate is constant.
+double squaredCorrelation(const std::vector<PlotPoint>& points) {
+    if (points.size() < 2) return notANumber;
+    double sumX = 0;
+    double sumY = 0;
+    for (const PlotPoint& p : points) {
+        sumX += p.x;
+        sumY += p.y;
+    }
+    const double count = static_cast<double>(points.size());
+    const double meanX = sumX / count;
+    const double meanY = sumY / count;
+    double sxx = 0;
+    double syy = 0;
+    double sxy = 0;
+    for (const PlotPoint& p : points) {
+        const double dx = p.x - meanX;
+        const double dy = p.y - meanY;
+        sxx += dx * dx;
+        syy += dy * dy;
+        sxy += dx * dy;
+    }
+    if (sxx == 0 || syy == 0) return notANumber;
+    return sxy / sxx * (sxy / syy);
+}
+
+bool isSuspended(const PlotInput& input, std::size_t i) {
+    return i < input.suspended.size() && input.suspended[i] == 1;
+}
+
+// Points, suspensions and the counts of units left out. The failures'
+// ordinates are the given ones, or those of the plotting position at
+// Johnson's adjusted ranks (the plain ranks i when nothing is suspended).
+void placeUnits(const PlotInput& input, PlotModel& model) {
+    const std::size_t n = input.sortedTimes.size();
+    std::vector<std::uint8_t> flags;
+    std::size_t failures = n;
+    if (!input.suspended.empty()) {
+        for (std::size_t i = 0; i < n; ++i) flags.push_back(isSuspended(input, i) ? 1 : 0);
+        for (std::uint8_t flag : flags) failures -= flag;
+    }
+    std::vector<double> ordinates(input.failureOrdinates.begin(), input.failureOrdinates.end());
+    if (ordinates.size() != failures) {
+        ordinates.assign(failures, notANumber);
+        if (rankFunctionOf(input.rankMethod) != nullptr) {
+            ordinates = plotOrdinates(flags, static_cast<std::uint32_t>(n), input.rankMethod);
+        }
+    }
+    std::size_t failure = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const double x = weibullPlotX(input.sortedTimes[i], input.fit.gamma);
+        const bool suspended = isSuspended(input, i);
+        const double y = suspended ? notANumber : ordinates[failure++];
+        if (!std::isfinite(x)) {
+            ++model.belowGamma;
+        } else if (suspended) {
+            model.suspensions.push_back(x);
+        } else if (!std::isfinite(y)) {
+            ++model.infiniteOrdinates;
+        } else {
+            model.points.push_back({x, y});
+        }
+    }
+}
+
+// The fitted line from the smallest to the largest failure with a finite x.
+bool lineAcrossFailures(const PlotInput& input, PlotPoint& start, PlotPoint& end) {
+    Range x{0, 0, false};
+    for (std::size_t i = 0; i < input.sortedTimes.size(); ++i) {
+        if (!isSuspended(input, i)) include(x, weibullPlotX(input.sortedTimes[i], input.fit.gamma));
+    }
+    const double m = input.fit.m;
+    const double lnT0 = portableLog(input.fit.t0);
+    if (!x.any || !std::isfinite(m) || !std::isfinite(lnT0)) return false;
+    start = {x.lo, m * x.lo - lnT0};
+    end = {x.hi, m * x.hi - lnT0};
+    return std::isfinite(start.y) && std::isfinite(end.y);
+}
+
+double b10X(const PlotInput& input, double bound) { return weibullPlotX(bound, input.fit.gamma); }
+
+void setRanges(PlotModel& model, bool hasLine, PlotPoint lineStart, PlotPoint lineEnd) {
+    Range x{0, 0, false};
+    for (const PlotPoint& p : model.points) include(x, p.x);
+    for (double s : model.suspensions) include(x, s);
+    if (hasLine) {
+        include(x, lineStart.x);
+        include(x, lineEnd.x);
+    }
+    Range y{0, 0, false};
+    for (const PlotPoint& p : model.points) include(y, p.y);
+    if (model.hasB10) {
+        include(x, model.b10LoX);
+        include(x, model.b10HiX);
+        include(y, model.b10Y);
+    }
+    if (hasLine) {
+        const double span = y.any && y.hi - y.lo > minimumYSpan ? y.hi - y.lo : minimumYSpan;
+        const double lo = y.any ? y.lo - fitOvershoot * span : -750.0;
+        const double hi = y.any ? y.hi + fitOvershoot * span : 750.0;
+        include(y, std::fmin(std::fmax(lineStart.y, lo), hi));
+        include(y, std::fmin(std::fmax(lineEnd.y, lo), hi));
+    }
+    const Range visibleX = visibleRange(x, minimumXSpan);
+    const Range visibleY = visibleRange(y, minimumYSpan);
+    model.xMin = visibleX.lo;
+    model.xMax = visibleX.hi;
+    model.yMin = visibleY.lo;
+    model.yMax = visibleY.hi;
+}
+
+std::string pointCount(std::size_t count) {
+    return std::to_string(count) + (count == 1 ? " point" : " points");
+}
+
+void writeLegend(const PlotInput& input, PlotModel& model) {
+    const FitResult& fit = input.fit;
+    auto add = [&model](LegendKey key, std::string text) { model.legend.push_back({key, std::move(text)}); };
+    add(LegendKey::point, "failures");
+    add(LegendKey::fit, "fitted line");
+    if (!model.suspensions.empty()) add(LegendKey::suspension, "suspensions");
+    if (model.hasB10) {
+        add(LegendKey::b10, "B10 bounds (" + significantText(input.confidence * 100) + "%): " +
+                                significantText(input.b10Lo) + " to " + significantText(input.b10Hi));
+    }
+    add(LegendKey::none, "m = " + significantText(fit.m));
+    add(LegendKey::none, "eta = " + significantText(portablePow(fit.t0, 1 / fit.m)));
+    add(LegendKey::none, "gamma = " + significantText(fit.gamma));
+    std::string count = "n = " + std::to_string(input.sortedTimes.size());
+    std::size_t suspended = 0;
+    for (std::size_t i = 0; i < input.sortedTimes.size(); ++i) suspended += isSuspended(input, i) ? 1 : 0;
+    if (suspended > 0) count += " (" + std::to_string(suspended) + " suspended)";
+    add(LegendKey::none, count);
+    add(LegendKey::none, "r^2 = " + significantText(model.r2));
+    add(LegendKey::none, std::string("F = ") + rankLabelOf(input.rankMethod));
+    if (model.infiniteOrdinates > 0) {
+        add(LegendKey::none, pointCount(model.infiniteOrdinates) + " at F = 0 or 1 not shown");
+    }
+    if (model.belowGamma > 0) add(LegendKey::none, pointCount(model.belowGamma) + " at t <= gamma not shown");
+}
+
+}  // namespace
+
+PlotModel buildPlotModel(const PlotInput& input) {
+    PlotModel model{};
+    model.title = input.title != nullptr ? input.title : "";
+    model.xLabel = "t - gamma";
+    model.yLabel = "F (%)";
+    placeUnits(input, model);
+
+    model.b10LoX = b10X(input, input.b10Lo);
+    model.b10HiX = b10X(input, input.b10Hi);
+    model.b10Y = weibullPlotY(0.1);
+    model.hasB10 = input.hasB10Bounds && std::isfinite(model.b10LoX) && std::isfinite(model.b10HiX);
+
+    PlotPoint lineStart{};
+    PlotPoint lineEnd{};
+    const bool hasLine = lineAcrossFailures(input, lineStart, lineEnd);
+    setRanges(model, hasLine, lineStart, lineEnd);
+    model.fitStart = lineStart;
+    model.fitEnd = lineEnd;
+    model.hasFit = hasLine && clipToRange(model.fitStart, model.fitEnd, model);
+
+    model.xTicks = logAxisTicks(model.xMin, model.xMax);
+    model.yTicks = percentAxisTicks(model.yMin, model.yMax);
+    model.r2 = std::isnan(input.r2) ? squaredCorrelation(model.points) : input.r2;
+    writeLegend(input, model);
+    return model;
+}

@@ -1,0 +1,280 @@
+// The Weibull plot model: tick choice, which units become points, the fitted
+// line, r^2, and the SVG bytes (a golden file, so the same on every platform).
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <limits>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "engine/portable_math.h"
+#include "engine/sample.h"
+#include "plot/plot_model.h"
+#include "plot/plot_ticks.h"
+#include "tests/test_support.h"
+
+namespace {
+
+constexpr double eps = std::numeric_limits<double>::epsilon();
+constexpr double notANumber = std::numeric_limits<double>::quiet_NaN();
+constexpr double infinity = std::numeric_limits<double>::infinity();
+
+// Ball bearing fatigue lives, millions of revolutions (examples/bearings.dat).
+const std::vector<double> bearings = {17.88, 28.92, 33.00, 41.52, 42.12, 45.60, 48.48, 51.84,
+                                      51.96, 54.12, 55.56, 67.80, 68.64, 68.64, 68.88, 84.12,
+                                      93.12, 98.64, 105.12, 105.84, 127.92, 128.04, 173.40};
+const std::vector<double> five = {10, 20, 30, 40, 50};
+
+std::string labelsOf(const std::vector<PlotTick>& ticks) {
+    std::string labels;
+    for (const PlotTick& tick : ticks) labels += (labels.empty() ? "" : " ") + tick.label;
+    return labels;
+}
+
+PlotInput inputFor(const std::vector<double>& times, RankMethod rank, double m, double eta, double gamma) {
+    PlotInput input{};
+    input.title = "test.dat";
+    input.sortedTimes = times;
+    input.rankMethod = rank;
+    input.fit.m = m;
+    input.fit.t0 = portablePow(eta, m);
+    input.fit.gamma = gamma;
+    input.r2 = notANumber;
+    return input;
+}
+
+struct TickRow {
+    double lo, hi;       // the visible range in data units (x) or as F (y)
+    const char* labels;  // expected labels, ascending
+};
+
+TEST(PlotTicks, LogAxisInDataUnits) {
+    const TickRow rows[] = {
+        {8.7, 196, "10 20 50 100"},                 // 1, 2, 5 in each decade
+        {16, 194, "20 30 50 70 100"},               // three of those are too few
+        {0.53, 5.6e5, "1 10 100 1000 10000 100000"},  // 18 of those are too many: decades
+        {0.9e-30, 1.1e30, "1e-30 1e-20 1e-10 1 1e+10 1e+20 1e+30"},  // every tenth decade
+        {1.5, 9.5, "2 3 5 7"},
+        {0.0031, 0.0079, "0.004 0.005 0.006 0.007"},  // every digit
+        {0.0013, 0.048, "0.002 0.005 0.01 0.02"},
+        {94, 117, "95 100 105 110 115"},            // even steps inside a decade
+        {1000.25, 1000.9, "1000.4 1000.6 1000.8"},
+    };
+    for (const TickRow& row : rows) {
+        const double lo = portableLog(row.lo);
+        const double hi = portableLog(row.hi);
+        const std::vector<PlotTick> ticks = logAxisTicks(lo, hi);
+        EXPECT_EQ(labelsOf(ticks), row.labels) << row.lo << " to " << row.hi;
+        for (const PlotTick& tick : ticks) {
+            // Each tick sits at the logarithm of its own label.
+            EXPECT_NEAR(tick.position, portableLog(std::stod(tick.label)), 4 * eps * std::fabs(hi))
+                << row.lo << " to " << row.hi << ": " << tick.label;
+        }
+    }
+}
+
+TEST(PlotTicks, PercentAxis) {
+    const TickRow rows[] = {
+        {0.02, 0.98, "5 10 20 30 50 63.2 90"},
+        {0.005, 0.9995, "1 5 10 20 30 50 63.2 90 99 99.9"},
+        {0.8e-5, 0.5001, "0.001 0.01 0.1 1 5 10 20 30 50"},
+        {0.02, 0.99995, "5 10 20 30 50 63.2 90 99 99.9 99.99"},
+        {0.641, 0.889, "65 70 75 80 85"},                 // none of the list: every 5 %
+        {0.455, 0.545, "46 47 48 49 50 51 52 53 54"},      // one of the list: every 1 %
+    };
+    for (const TickRow& row : rows) {
+        const std::vector<PlotTick> ticks = percentAxisTicks(weibullPlotY(row.lo), weibullPlotY(row.hi));
+        EXPECT_EQ(labelsOf(ticks), row.labels) << row.lo << " to " << row.hi;
+        // 63.2 % is where y = 0: F = 1 - 1/e.
+        for (const PlotTick& tick : ticks) {
+            if (tick.label == "63.2") {
+                EXPECT_NEAR(tick.position, 0.0, 2e-3);
+            }
+        }
+    }
+}
+
+struct UnitsRow {
+    const char* label;
+    RankMethod rank;
+    std::vector<std::uint8_t> suspended;
+    std::vector<double> ordinates;
+    double gamma;
+    std::size_t points, infinite, suspensions, belowGamma;
+    const char* note;  // a legend line that must be present, or "" for no "not shown" line
+};
+
+TEST(PlotModel, WhichUnitsBecomePoints) {
+    const UnitsRow rows[] = {
+        {"rank 1", 1, {}, {}, 0, 5, 0, 0, 0, ""},
+        {"rank 2: F = 0 and F = 1", 2, {}, {}, 0, 3, 2, 0, 0, "2 points at F = 0 or 1 not shown"},
+        {"rank 3", 3, {}, {}, 0, 5, 0, 0, 0, ""},
+        {"rank 4", 4, {}, {}, 0, 5, 0, 0, 0, ""},
+        {"rank 2, both ends suspended", 2, {1, 0, 0, 0, 1}, {}, 0, 3, 0, 2, 0, ""},
+        {"the first unit suspended", 1, {1, 0, 0, 0, 0}, {}, 0, 4, 0, 1, 0, "n = 5 (1 suspended)"},
+        {"given ordinates, one infinite", 1, {0, 1, 0, 1, 0}, {-1, infinity, 0.5}, 0, 2, 1, 2, 0,
+         "1 point at F = 0 or 1 not shown"},
+        // Adjusted ranks 1, 2.25, 4.125: only the first failure is at F = 0.
+        {"ordinates of another length are not used", 2, {0, 1, 0, 1, 0}, {-1, 0.5}, 0, 2, 1, 2, 0,
+         "1 point at F = 0 or 1 not shown"},
+        {"gamma at the smallest time", 1, {}, {}, 10, 4, 0, 0, 1, "1 point at t <= gamma not shown"},
+    };
+    for (const UnitsRow& row : rows) {
+        PlotInput input = inputFor(five, row.rank, 2, 30, row.gamma);
+        input.suspended = row.suspended;
+        input.failureOrdinates = row.ordinates;
+        const PlotModel model = buildPlotModel(input);
+        EXPECT_EQ(model.points.size(), row.points) << row.label;
+        EXPECT_EQ(model.infiniteOrdinates, row.infinite) << row.label;
+        EXPECT_EQ(model.suspensions.size(), row.suspensions) << row.label;
+        EXPECT_EQ(model.belowGamma, row.belowGamma) << row.label;
+        bool noted = false;
+        for (const LegendLine& line : model.legend) {
+            if (*row.note == '\0') {
+                EXPECT_EQ(line.text.find("not shown"), std::string::npos) << row.label;
+            }
+            noted = noted || line.text == row.note;
+        }
+        if (*row.note != '\0') {
+            EXPECT_TRUE(noted) << row.label << ": no legend line \"" << row.note << '"';
+        }
+        for (const PlotPoint& p : model.points) {
+            EXPECT_TRUE(p.x >= model.xMin && p.x <= model.xMax && p.y >= model.yMin && p.y <= model.yMax)
+                << row.label;
+        }
+    }
+}
+
+struct LineRow {
+    const char* label;
+    double m, eta, gamma;
+    bool drawn;
+    bool cut;  // the line leaves the visible range and is cut to it
+};
+
+TEST(PlotModel, FittedLine) {
+    const LineRow rows[] = {
+        {"m 2", 2, 30, 0, true, false},
+        {"m 0.5 with gamma", 0.5, 25, 3, true, false},
+        {"m 40: cut at both ends", 40, 30, 0, true, true},
+        {"m not a number", notANumber, 30, 0, false, false},
+        {"t0 infinite", 1e154, 30, 0, false, false},
+    };
+    for (const LineRow& row : rows) {
+        const PlotModel model = buildPlotModel(inputFor(five, 1, row.m, row.eta, row.gamma));
+        EXPECT_EQ(model.hasFit, row.drawn) << row.label;
+        for (const PlotPoint& p : model.points) {
+            EXPECT_TRUE(p.x >= model.xMin && p.x <= model.xMax && p.y >= model.yMin && p.y <= model.yMax)
+                << row.label;
+        }
+        if (!model.hasFit) continue;
+        const PlotPoint a = model.fitStart;
+        const PlotPoint b = model.fitEnd;
+        const double scale = std::fabs(a.y) + std::fabs(b.y) + row.m * (std::fabs(a.x) + std::fabs(b.x));
+        // Slope m, and y = 0 (F = 63.2 %) at t - gamma = eta.
+        EXPECT_NEAR((b.y - a.y) / (b.x - a.x), row.m, 64 * eps * scale / (b.x - a.x)) << row.label;
+        EXPECT_NEAR(a.y + row.m * (portableLog(row.eta) - a.x), 0.0, 16 * eps * scale) << row.label;
+        if (row.cut) {
+            EXPECT_NEAR(a.y, model.yMin, 16 * eps * scale) << row.label;
+            EXPECT_NEAR(b.y, model.yMax, 16 * eps * scale) << row.label;
+        } else {  // across the data: from the smallest to the largest time
+            EXPECT_EQ(a.x, weibullPlotX(five.front(), row.gamma)) << row.label;
+            EXPECT_EQ(b.x, weibullPlotX(five.back(), row.gamma)) << row.label;
+        }
+    }
+}
+
+struct R2Row {
+    const char* label;
+    std::vector<double> times;
+    RankMethod rank;
+    double given;     // PlotInput.r2
+    double expected;  // NaN: expected not a number
+    double tolerance;  // in epsilons
+};
+
+// Times whose plot points lie on y = 1.5 x - 2 (up to the rounding of exp and log).
+std::vector<double> onALine(std::uint32_t n) {
+    std::vector<double> times;
+    for (std::uint32_t i = 1; i <= n; ++i) times.push_back(portableExp((weibullPlotY(rankMeanI(i, n)) + 2) / 1.5));
+    return times;
+}
+
+TEST(PlotModel, SquaredCorrelation) {
+    // Expected values for the bearings: Python's statistics.correlation of
+    // (math.log(t), math.log(math.log(1/(1 - F)))), squared.
+    const R2Row rows[] = {
+        {"bearings, i/(n+1)", bearings, 1, notANumber, 0.9711548575081251, 64},
+        {"bearings, (i-0.3)/(n+0.4)", bearings, 3, notANumber, 0.9703439208959624, 64},
+        {"points on a line", onALine(12), 1, notANumber, 1.0, 64},
+        {"given value kept", bearings, 1, 0.5, 0.5, 0},
+        {"one point", {10, 20, 35}, 2, notANumber, notANumber, 0},
+    };
+    for (const R2Row& row : rows) {
+        PlotInput input = inputFor(row.times, row.rank, 2, 30, 0);
+        input.r2 = row.given;
+        const double r2 = buildPlotModel(input).r2;
+        if (std::isnan(row.expected)) {
+            EXPECT_TRUE(std::isnan(r2)) << row.label << ": " << r2;
+        } else {
+            EXPECT_NEAR(r2, row.expected, row.tolerance * eps) << row.label;
+        }
+    }
+}
+
+std::size_t countOf(const std::string& text, const std::string& what) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++count;
+    return count;
+}
+
+// The bearings as the desktop program fits them (rank i/(n+1), gamma
+// searched; the README's numbers), shown with plotting position 2, two
+// units marked as suspensions and B10 bounds, under a title that needs
+// escaping. Every number of the SVG comes from the portable code.
+PlotInput goldenInput() {
+    static const std::uint8_t suspended[23] = {0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 1};
+    PlotInput input{};
+    // Not UTF-8: an overlong form, a lead byte before ASCII; then UTF-8 for e acute.
+    input.title = "bearings <A&B> \xe0\x80\x80 \xc3( caf\xc3\xa9.dat";
+    input.sortedTimes = bearings;
+    input.rankMethod = 2;
+    input.fit = {1.85130410, 2779.86378, 8.05776741, 0, 0, 0, 0};
+    input.r2 = notANumber;
+    input.hasB10Bounds = true;
+    input.b10Lo = 21.5;
+    input.b10Hi = 33.25;
+    input.confidence = 0.9;
+    input.suspended = suspended;
+    return input;
+}
+
+TEST(PlotSvg, SameBytesOnEveryPlatform) {
+    const std::string svg = plotSvg(buildPlotModel(goldenInput()), 720, 540);
+    // Two suspended, and the first failure at F = 0; with suspensions the
+    // last failure's adjusted rank is below n, so its F is below 1.
+    EXPECT_EQ(countOf(svg, "class=\"point\""), 23u - 2 - 1);
+    EXPECT_EQ(countOf(svg, "class=\"fit\""), 1u);
+    EXPECT_EQ(countOf(svg, "class=\"suspension\""), 2u);
+    EXPECT_EQ(countOf(svg, "class=\"b10\""), 3u);
+    EXPECT_NE(svg.find("bearings &lt;A&amp;B&gt; ??? ?( caf\xc3\xa9.dat</text>"), std::string::npos);
+    expectMatchesGolden(svg, "plot_bearings.svg", static_cast<int>(countOf(svg, "\n")));
+}
+
+TEST(PlotSvg, WritesTheFile) {
+    const PlotInput input = goldenInput();
+    const std::string path = ::testing::TempDir() + "tarquel_plot.svg";
+    std::remove(path.c_str());
+    ASSERT_TRUE(writeWeibullPlotSvg(path.c_str(), input));
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream written;
+    written << in.rdbuf();
+    EXPECT_EQ(written.str(), plotSvg(buildPlotModel(input), 720, 540));
+    const std::string missingFolder = ::testing::TempDir() + "tarquel_no_such_folder/plot.svg";
+    EXPECT_FALSE(writeWeibullPlotSvg(missingFolder.c_str(), input));
+}
+
+}  // namespace
