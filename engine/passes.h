@@ -43,7 +43,7 @@ struct ShapeSums {
 // The sums of one evaluation of the likelihood equation, as the loop
 //     for i: xm = portablePowAndLog(x_i, m, lnX);
 //            S0 += xm; S1 += xm * lnX; S2 += xm * (lnX * lnX);
-// forms them. Extra memory: 4 chunks of 8 bytes a point per thread.
+// forms them. Extra memory: 4 chunks of x^m per thread (64 KiB each).
 ShapeSums shapeSums(const ShapeTable& table, double m, PassPool& pool);
 
 // The sums of the least-squares parabola and of the correlation through the

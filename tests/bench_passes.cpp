@@ -1,6 +1,7 @@
 // Timings of the passes (not a test): one evaluation of the likelihood
 // equation's sums and one location candidate at a million points, with the
-// plain scalar loop for comparison. Run: build/native/tests/tarquel-bench
+// plain scalar loop for comparison. Build and run:
+//     cmake --build build/native --target tarquel-bench && build/native/tests/tarquel-bench
 #include <benchmark/benchmark.h>
 
 #include <cmath>
