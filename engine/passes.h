@@ -34,6 +34,11 @@ struct ShapeTable {
 ShapeTable prepareShapeTable(const double* t, std::size_t n, double gamma, const unsigned char* failed,
                              PassPool& pool);
 
+// The same into an existing table, whose memory is reused: a new table of a
+// million points costs about as much in fresh pages as in logarithms.
+void prepareShapeTable(const double* t, std::size_t n, double gamma, const unsigned char* failed, PassPool& pool,
+                       ShapeTable& table);
+
 struct ShapeSums {
     double S0 = 0;  // sum x_i^m
     double S1 = 0;  // sum x_i^m ln x_i
