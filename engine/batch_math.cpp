@@ -4,13 +4,14 @@
 // Method: the lanes are GCC vectors of doubles, and the rounding steps are
 // the very templates the scalar kernels use (portable_math_detail.h), so a
 // lane performs the scalar operations one for one. What the scalar code does
-// with integers is done here exactly in doubles:
+// with std::floor and integers is done here exactly without SSE4.1:
 //   floor v      = (v + 1.5 2^52) - 1.5 2^52, minus 1 where that exceeds v
 //                  (exact for |v| < 2^51; the arguments stay below 2^17,
 //                  and are never -0, the one value where it differs);
-//   integer k    = the low bits of k + 2^52 (table indices);
-//   2^k          = the bits of (k + 1023 + 2^52) shifted left by 52;
-//   k = n div 64 = floor(n / 64), i = n - 64 k (n / 64 is exact).
+//   the integer floor v is then the bits of v + 1.5 2^52 (less 1 where
+//                  corrected) minus those of 1.5 2^52, in 64-bit lanes:
+//                  table indices, n mod 64 and n div 64 by masks and shifts,
+//                  2^k by shifting k + 1023 into the exponent field.
 // The log reduction x = 2^e f reads e and f from the bits, as the scalar
 // code does (subnormal x scaled by 2^54 first). Lanes outside the vector
 // path (log: x not positive and finite; power: log x = 0 or infinite, m log x
@@ -91,33 +92,36 @@ TARQUEL_ALWAYS_INLINE bool allSet(BitsOf<V> mask) {
     return all != 0;
 }
 
-// floor(v), the same bits as std::floor for |v| < 2^51 except floor(-0) = +0.
+// The offset 1.5 2^52: for an integer |n| < 2^51, n + offset is exact and
+// its bits are those of the offset plus n, as 64-bit integers.
+constexpr double roundingOffset = 0x1.8p52;
+constexpr std::uint64_t roundingOffsetBits = 0x4338000000000000ULL;
+
+// floor(v), the same bits as std::floor for |v| < 2^51 except floor(-0) = +0;
+// integer receives floor(v) + roundingOffsetBits.
 template <class V>
-TARQUEL_ALWAYS_INLINE V floorExact(V v) {
-    const V magic = splat<V>(0x1.8p52);
-    const V nearest = (v + magic) - magic;
-    const BitsOf<V> above = (BitsOf<V>)(nearest > v);
+TARQUEL_ALWAYS_INLINE V floorExact(V v, BitsOf<V>& integer) {
+    const V rounded = v + roundingOffset;  // the integer nearest v, + offset
+    const V nearest = rounded - roundingOffset;
+    const BitsOf<V> above = (BitsOf<V>)(nearest > v);  // all ones (-1) where 1 too large
+    integer = (BitsOf<V>)rounded + above;
     return nearest - (V)(above & (BitsOf<V>)splat<V>(1.0));
 }
 
-// The integer k, 0 <= k < 2^32, in the low half of each lane.
+// 2^k for -1022 <= k <= 1023 from k + roundingOffsetBits.
 template <class V>
-TARQUEL_ALWAYS_INLINE BitsOf<V> integerBits(V k) {
-    return (BitsOf<V>)(k + splat<V>(0x1p52));
+TARQUEL_ALWAYS_INLINE V powerOfTwo(BitsOf<V> k) {
+    return (V)((k + (1023 - roundingOffsetBits)) << 52);
 }
 
-// 2^k for an integer -1022 <= k <= 1023.
-template <class V>
-TARQUEL_ALWAYS_INLINE V powerOfTwo(V k) {
-    return (V)((BitsOf<V>)(k + splat<V>(1023 + 0x1p52)) << 52);
-}
-
-// The table entries at the lane indices, as the lanes of hi and of lo.
+// The table entries at the lane indices, as the lanes of hi and of lo. The
+// index of a lane is the low half of its bits, a signed 32-bit integer (as in
+// an integer + roundingOffsetBits, whose low half is 0).
 template <class V>
 TARQUEL_ALWAYS_INLINE DDOf<V> gather(const DD* table, BitsOf<V> index);
 
 TARQUEL_ALWAYS_INLINE Double2 entry(const DD* table, std::uint64_t index) {
-    return load<Double2>(&table[static_cast<std::uint32_t>(index)].hi);
+    return load<Double2>(&table[static_cast<std::int32_t>(static_cast<std::uint32_t>(index))].hi);
 }
 
 template <>
@@ -237,9 +241,10 @@ TARQUEL_ALWAYS_INLINE LogReduction<V> reduceLog(V x, const Tables& tables) {
     const Bits large = (Bits)(r.f > splat<V>(portableMath::sqrt2));
     r.f = select(large, r.f, r.f * 0.5);
     r.e = select(large, r.e, r.e + 1.0);
-    const V j = floorExact((r.f - 1.0) * 128.0 + 0.5);
+    Bits index;
+    const V j = floorExact((r.f - 1.0) * 128.0 + 0.5, index);
     r.centre = 1.0 + j / 128.0;
-    r.logCentre = gather<V>(tables.logCentre, integerBits(j - double{Tables::logFirst}));
+    r.logCentre = gather<V>(tables.logCentre - Tables::logFirst, index);
     return r;
 }
 
@@ -342,7 +347,7 @@ struct PowerStep {
     BitsOf<V> regular;  // lanes for the vector kernel; the others take powFromTable
     DDOf<V> y;          // m log x (0 in the other lanes)
     V nd;               // y 64/ln2 rounded down after adding 1/2
-    V k;                // the power of two of the result
+    BitsOf<V> k;        // the power of two of the result, + roundingOffsetBits
     DDOf<V> power;      // 2^(i/64), i = nd - 64 k
 };
 
@@ -350,17 +355,19 @@ template <class V>
 TARQUEL_ALWAYS_INLINE PowerStep<V> beginPower(DDOf<V> logX, double m, const Tables& tables) {
     using Bits = BitsOf<V>;
     // The lanes where portableMath::powerFromLog reaches the exp kernel with
-    // a y of the regular range; log x = 0 (x = 1) is left out too.
-    const V estimate = logX.hi * m;
+    // a y of the regular range; log x = 0 (x = 1) is left out too. Its first
+    // test, of the estimate logX.hi m, cannot fail there: y.hi is that
+    // product plus less than 2^-51 of it.
     const DDOf<V> y = dd::multiply(logX, splat<V>(m));
     PowerStep<V> step;
-    step.regular = (Bits)(estimate <= 2 * portableMath::expOverflow) &
-                   (Bits)(estimate >= 2 * portableMath::expUnderflow) & (Bits)(y.hi <= regularExpHigh) &
-                   (Bits)(y.hi >= regularExpLow) & (Bits)(logX.hi != 0.0);
+    step.regular = (Bits)(y.hi <= regularExpHigh) & (Bits)(y.hi >= regularExpLow) & (Bits)(logX.hi != 0.0);
     step.y = {(V)((Bits)y.hi & step.regular), (V)((Bits)y.lo & step.regular)};
-    step.nd = floorExact(step.y.hi * (64 * portableMath::invLn2) + 0.5);
-    step.k = floorExact(step.nd * (1.0 / 64));
-    step.power = gather<V>(tables.twoToSixtyFourths, integerBits(step.nd - step.k * 64.0));
+    // nd = 64 k + i: from n = nd + offset bits, i = n mod 64 (the offset is
+    // a multiple of 64) and k = floor((nd + 2^20) / 64) - 2^14.
+    Bits n;
+    step.nd = floorExact(step.y.hi * (64 * portableMath::invLn2) + 0.5, n);
+    step.k = ((n + ((1ULL << 20) - roundingOffsetBits)) >> 6) + (roundingOffsetBits - (1ULL << 14));
+    step.power = gather<V>(tables.twoToSixtyFourths, n & 63);
     return step;
 }
 
@@ -387,7 +394,7 @@ TARQUEL_ALWAYS_INLINE void powerBlocks(const double* logHi, const double* logLo,
     for (unsigned j = 0; j < N; ++j) {
         const std::size_t first = at + j * lanesOf<V>;
         const unsigned valid = j + 1 < N ? lanesOf<V> : count;
-        V result = mantissa.block[j] * powerOfTwo(steps[j].k);
+        V result = mantissa.block[j] * powerOfTwo<V>(steps[j].k);
         if (!allSet<V>(steps[j].regular)) {
             for (unsigned i = 0; i < valid; ++i) {
                 if (steps[j].regular[i] == 0) result[i] = powFromTable(logHi[first + i], logLo[first + i], m);

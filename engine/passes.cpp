@@ -103,6 +103,12 @@ void orderedPass(PassPool& pool, std::size_t chunks, std::size_t window, Compute
 ShapeTable prepareShapeTable(const double* t, std::size_t n, double gamma, const unsigned char* failed,
                              PassPool& pool) {
     ShapeTable table;
+    prepareShapeTable(t, n, gamma, failed, pool, table);
+    return table;
+}
+
+void prepareShapeTable(const double* t, std::size_t n, double gamma, const unsigned char* failed, PassPool& pool,
+                       ShapeTable& table) {
     table.logHi.resize(n);
     table.logLo.resize(n);
     double* hi = table.logHi.data();
@@ -121,7 +127,6 @@ ShapeTable prepareShapeTable(const double* t, std::size_t n, double gamma, const
     const std::size_t chunks = chunkCount(n);
     orderedPass(pool, chunks, chunks, compute, add);
     table.L = L;
-    return table;
 }
 
 ShapeSums shapeSums(const ShapeTable& table, double m, PassPool& pool) {

@@ -34,6 +34,11 @@ struct ShapeTable {
 ShapeTable prepareShapeTable(const double* t, std::size_t n, double gamma, const unsigned char* failed,
                              PassPool& pool);
 
+// The same into an existing table, whose memory is reused: a new table of a
+// million points costs about as much in fresh pages as in logarithms.
+void prepareShapeTable(const double* t, std::size_t n, double gamma, const unsigned char* failed, PassPool& pool,
+                       ShapeTable& table);
+
 struct ShapeSums {
     double S0 = 0;  // sum x_i^m
     double S1 = 0;  // sum x_i^m ln x_i
@@ -43,7 +48,7 @@ struct ShapeSums {
 // The sums of one evaluation of the likelihood equation, as the loop
 //     for i: xm = portablePowAndLog(x_i, m, lnX);
 //            S0 += xm; S1 += xm * lnX; S2 += xm * (lnX * lnX);
-// forms them. Extra memory: 4 chunks of 8 bytes a point per thread.
+// forms them. Extra memory: 4 chunks of x^m per thread (64 KiB each).
 ShapeSums shapeSums(const ShapeTable& table, double m, PassPool& pool);
 
 // The sums of the least-squares parabola and of the correlation through the
