@@ -16,9 +16,6 @@
 
 namespace {
 
-// Upper end of the bracket, as a fraction of the smallest failure time.
-constexpr double bracketFraction = 0.99;
-
 // Halvings of the bracket at the most.
 constexpr int maxHalvings = 64;
 
@@ -87,7 +84,7 @@ int curvatureSign(std::span<const double> times, std::span<const double> ordinat
 double searchGamma(std::span<const double> sortedTimes, RankMethod method, SearchProgress progress) {
     const std::vector<double> ordinates = plotOrdinates(static_cast<std::uint32_t>(sortedTimes.size()), method);
     double lo = 0;
-    double hi = bracketFraction * sortedTimes[0];
+    double hi = gammaBracketFraction * sortedTimes[0];
     double rLo = 0, rHi = 0;
     int sLo = curvatureSign(sortedTimes, ordinates, lo, &rLo);
     const int sHi = curvatureSign(sortedTimes, ordinates, hi, &rHi);

@@ -11,6 +11,9 @@
 // more than this (summed over both bracket ends).
 constexpr double gammaSearchTolerance = 1e-10;
 
+// The search runs between 0 and this fraction of the smallest failure time.
+constexpr double gammaBracketFraction = 0.99;
+
 // The Weibull-plot ordinates ln ln(1/(1 - F(i))), i = 1..n, of a method 1..4.
 std::vector<double> plotOrdinates(std::uint32_t n, RankMethod method);
 
