@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build needs. With --windows also the
+# Installs the Debian packages the build needs (compilers, CMake, GoogleTest,
+# and the header-only CLI11 and nlohmann/json, which the Windows build uses
+# too). With --windows also the
 # MinGW-w64 cross compilers, Wine and the virtual display for the Windows
 # program and its tests. Packages already present are left alone.
 set -euo pipefail
 
-packages=(g++ cmake make libgtest-dev)
+packages=(g++ cmake make libgtest-dev libcli11-dev nlohmann-json3-dev)
 if [ "${1:-}" = "--windows" ]; then
   packages+=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
              binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
