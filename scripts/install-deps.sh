@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build needs (compilers, CMake, GoogleTest,
-# and the header-only CLI11 and nlohmann/json, which the Windows build uses
-# too). With --windows also the
-# MinGW-w64 cross compilers, Wine and the virtual display for the Windows
-# program and its tests. Packages already present are left alone.
+# Installs the Debian packages the build needs: compilers, CMake, GoogleTest,
+# and the header-only CLI11 and nlohmann/json (the Windows build uses the same
+# headers). With --windows also the MinGW-w64 cross compilers, Wine and the
+# virtual display for the Windows program and its tests. Packages already
+# present are left alone.
 set -euo pipefail
 
 packages=(g++ cmake make libgtest-dev libcli11-dev nlohmann-json3-dev)
