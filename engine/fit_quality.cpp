@@ -121,7 +121,7 @@ double andersonDarling(std::span<const double> sortedTimes, double gamma, double
     std::vector<double> z(n);
     for (std::size_t i = 0; i < n; ++i) z[i] = portablePow(sortedTimes[i] - gamma, m) / t0;
     double sum = 0;
-    for (std::size_t i = 0; i <= n; ++i) {
+    for (std::size_t i = 0; i < n; ++i) {
         const double logF = portableLog(-portableExpm1(-z[i]));
         const double logSurvival = -z[n - 1 - i];
         sum += static_cast<double>(2 * i + 1) * (logF + logSurvival);

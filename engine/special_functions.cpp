@@ -119,8 +119,7 @@ double acklamQuantile(double p) {
 // x / ln u is formed first, so that no product overflows. Accuracy: below 4
 // units in the last place (measured against 40-digit values in the tests).
 double portableExpm1(double x) {
-    if (std::isnan(x)) return x;
-    if (x > expOverflow) return infinity;
+    if (x > expOverflow) return infinity;  // a NaN passes on through u
     const double u = portableExp(x);
     if (u == 1) return x;
     const double um1 = u - 1;
