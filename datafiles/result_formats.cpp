@@ -90,17 +90,23 @@ std::string csvField(const std::string& text) {
 }
 
 // "label" then the number in "% 12.8e", as the report's result lines.
-bool putValue(std::FILE* out, const char* label, double value) {
+void appendValue(std::string& text, const char* label, double value) {
     char number[numberTextSize];
     formatReportNumber(value, number);
-    return std::fprintf(out, "%s%s\n", label, number) >= 0;
+    text += label;
+    text += number;
+    text += '\n';
 }
 
-bool putInterval(std::FILE* out, const char* label, const Interval& interval) {
+void appendInterval(std::string& text, const char* label, const Interval& interval) {
     char lo[numberTextSize], hi[numberTextSize];
     formatReportNumber(interval.lo, lo);
     formatReportNumber(interval.hi, hi);
-    return std::fprintf(out, "%s%s   %s\n", label, lo, hi) >= 0;
+    text += label;
+    text += lo;
+    text += "   ";
+    text += hi;
+    text += '\n';
 }
 
 }  // namespace
@@ -152,21 +158,20 @@ std::string shortestText(double value) {
 
 bool writeQualityLines(std::FILE* out, const FitSummary& s) {
     const FitQuality& q = s.quality;
-    bool ok = std::fputs("\n", out) >= 0;
-    ok = putValue(out, "Scale (t0^(1/m))   : eta    = ", q.eta) && ok;
-    ok = putValue(out, "Log-likelihood     : lnL    = ", q.logLikelihood) && ok;
-    ok = putValue(out, "Plot correlation   : r2     = ", q.r2) && ok;
-    ok = putValue(out, "Anderson-Darling   : A2     = ", q.andersonDarling) && ok;
-    ok = putValue(out, "B1  life           : B1     = ", q.b1) && ok;
-    ok = putValue(out, "B10 life           : B10    = ", q.b10) && ok;
-    ok = putValue(out, "B50 life           : B50    = ", q.b50) && ok;
-    ok = std::fprintf(out, "Bounds, two-sided at confidence %s (Fisher matrix, gamma held fixed): lower, upper\n",
-                      shortestText(s.confidence).c_str()) >= 0 &&
-         ok;
-    ok = putInterval(out, "Shape    parameter : m      = ", q.mBounds) && ok;
-    ok = putInterval(out, "Scale (t0^(1/m))   : eta    = ", q.etaBounds) && ok;
-    ok = putInterval(out, "B10 life           : B10    = ", q.b10Bounds) && ok;
-    return ok;
+    std::string text = "\n";
+    appendValue(text, "Scale (t0^(1/m))   : eta    = ", q.eta);
+    appendValue(text, "Log-likelihood     : lnL    = ", q.logLikelihood);
+    appendValue(text, "Plot correlation   : r2     = ", q.r2);
+    appendValue(text, "Anderson-Darling   : A2     = ", q.andersonDarling);
+    appendValue(text, "B1  life           : B1     = ", q.b1);
+    appendValue(text, "B10 life           : B10    = ", q.b10);
+    appendValue(text, "B50 life           : B50    = ", q.b50);
+    text += "Bounds, two-sided at confidence " + shortestText(s.confidence) +
+            " (Fisher matrix, gamma held fixed): lower, upper\n";
+    appendInterval(text, "Shape    parameter : m      = ", q.mBounds);
+    appendInterval(text, "Scale (t0^(1/m))   : eta    = ", q.etaBounds);
+    appendInterval(text, "B10 life           : B10    = ", q.b10Bounds);
+    return std::fputs(text.c_str(), out) >= 0;
 }
 
 std::string summaryJson(const FitSummary& s) {

@@ -48,7 +48,7 @@ void addNonFiniteWarning(const FitSummary& s, std::vector<std::string>& warnings
 
 }  // namespace
 
-FitSummary summarizeLastRun(double confidence, bool timedOut) {
+FitSummary summarizeLastRun(double confidence, bool timedOut, std::span<const std::uint8_t> failed) {
     const AnalysisState& state = analysisState;
     FitSummary s;
     s.dataFile = state.dataFilePath;
@@ -59,7 +59,7 @@ FitSummary summarizeLastRun(double confidence, bool timedOut) {
     s.confidence = confidence;
     s.ending = endingOf(state.solveEnding, timedOut);
     const FitResult& r = state.result;
-    s.quality = computeFitQuality({state.sample, {}, r.gamma, r.m, r.t0, state.rankMethod, confidence});
+    s.quality = computeFitQuality({state.sample, failed, r.gamma, r.m, r.t0, state.rankMethod, confidence});
 
     addSearchWarnings(s, state.sample.front(), s.warnings);
     if (r.m <= 1) {
