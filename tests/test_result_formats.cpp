@@ -182,7 +182,7 @@ TEST(ResultFormats, WarningsOfAFit) {
     const std::string censored = "anderson_darling is not defined for a censored sample";
     // Away from the estimate (m set by hand) -H is not positive definite: no bounds.
     const std::string noBounds = "non-finite result: m_lo, m_hi, eta_lo, eta_hi, B10_lo, B10_hi";
-    const std::vector<std::uint8_t> none, mask = {1, 1, 0, 1, 1, 1, 0, 1, 1, 1, 1, 1, 1, 1, 1, 0};
+    const std::vector<std::uint8_t> none, mask = {1, 1, 0, 1, 1, 1, 0, 1, 1, 1, 1, 1, 1, 1, 1, 0}, middle = {1, 0, 1};
     const struct {
         const char* bytes;
         RankMethod method;
@@ -200,6 +200,7 @@ TEST(ResultFormats, WarningsOfAFit) {
         {"1\n2\n3\n", 2, false, 0, none, {"non-finite result: r2"}},
         {inputs[0], 1, true, 0, none, {}},
         {inputs[0], 1, true, 0, mask, {censored}},
+        {"1\n2\n3\n", 2, false, 0, middle, {censored, "non-finite result: r2"}},
     };
     resetAnalysisState();
     for (const auto& row : rows) {
