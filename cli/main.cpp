@@ -159,14 +159,15 @@ void showNote(const CommandLine& line, const std::string& note) {
     }
 }
 
-// Prints the results in the chosen format; returns exitResults or exitOutput.
-int printResults(const CommandLine& line, const FitSummary& summary, bool firstPrinted) {
+// Prints the results in the chosen format (`first`: nothing printed before);
+// returns exitResults or exitOutput.
+int printResults(const CommandLine& line, const FitSummary& summary, bool first) {
     bool ok = true;
     switch (line.format) {
         case OutputFormat::text: {
             const ReportInput input{analysisState.dataFilePath, analysisState.rankMethod, analysisState.result,
                                     analysisState.sample};
-            if (!firstPrinted) ok = std::fputs("\n", stdout) >= 0;
+            if (!first) ok = std::fputs("\n", stdout) >= 0;  // a blank line between files
             ok = writeResultLines(stdout, input) && ok;
             ok = writeQualityLines(stdout, summary) && ok;
             ok = std::fflush(stdout) == 0 && ok;
