@@ -96,8 +96,14 @@ void showResultText(int /*index*/, const char* /*text*/) {
 
 void showRunError(const char* text, const char* caption) {
     clearMonitorLine();
+    // Alone, "Caption: Text"; in a batch, after the program's and the file's name.
+    if (!terminalFrontEnd.errorPrefix.empty()) {
+        std::fprintf(stderr, "tarquel-cli: %s: ", terminalFrontEnd.errorPrefix.c_str());
+    }
     std::fprintf(stderr, "%s: %s\n", caption, text);
     terminalFrontEnd.runRefused = true;
+    terminalFrontEnd.errorCaption = caption;
+    terminalFrontEnd.errorText = text;
 }
 
 std::uint32_t readTickCount() {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <chrono>
+#include <string>
 
 struct TerminalFrontEnd {
     bool monitorEnabled;   // show the progress line on standard error
@@ -14,6 +15,9 @@ struct TerminalFrontEnd {
     std::chrono::steady_clock::time_point lastPhaseLine;     // last reading/search line shown
     unsigned long long outerStep;                            // of the last trial point shown
     char monitorM[32];     // the trial m, shown together with its g(m)
+    std::string errorCaption;  // caption of the last run error
+    std::string errorText;     // text of the last run error
+    std::string errorPrefix;   // "" or the data file's name, shown before a run error
 };
 
 extern TerminalFrontEnd terminalFrontEnd;

@@ -15,9 +15,6 @@
 
 namespace {
 
-// Upper end of the bracket, as a fraction of the smallest failure time.
-constexpr double bracketFraction = 0.99;
-
 // Halvings of the bracket at the most.
 constexpr int maxHalvings = 64;
 
@@ -53,7 +50,7 @@ double searchGamma(std::span<const double> times, std::span<const double> ordina
     std::vector<double> scratch;  // ln(t_i - g) of the current candidate
     auto signAt = [&](double g, double* r2) { return curvatureSign(times, ordinates, g, pool, scratch, r2); };
     double lo = 0;
-    double hi = bracketFraction * smallestTime;
+    double hi = gammaBracketFraction * smallestTime;
     double rLo = 0, rHi = 0;
     int sLo = signAt(lo, &rLo);
     const int sHi = signAt(hi, &rHi);

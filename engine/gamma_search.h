@@ -13,6 +13,9 @@ class PassPool;
 // more than this (summed over both bracket ends).
 constexpr double gammaSearchTolerance = 1e-10;
 
+// The search runs between 0 and this fraction of the smallest time.
+constexpr double gammaBracketFraction = 0.99;
+
 // Sign of the leading coefficient of the least-squares parabola through the
 // points (ln(t_i - g), y_i): -1, +1, or 0 (zero or not a number). Always
 // writes r2, the squared correlation of the points. scratch holds ln(t_i - g)

@@ -7,3 +7,11 @@ void releaseSample() {
     std::vector<std::uint8_t>().swap(analysisState.suspended);
     analysisState.sampleLoaded = 0;
 }
+
+void clearRunResults() {
+    releaseSample();
+    analysisState.result = FitResult{};
+    analysisState.solveEnding = SolveEnding::notRun;
+    analysisState.suspendedMarks = 0;
+    analysisState.stopFlag.store(0, std::memory_order_relaxed);
+}

@@ -34,3 +34,8 @@ extern AnalysisState analysisState;
 
 // Drops the sample and clears sampleLoaded.
 void releaseSample();
+
+// Readies the record for the next run of a batch: drops the sample, zeroes
+// the results (result.gamma included: a typed gamma is set again after
+// this), forgets how the last iteration ended and lowers the stop flag.
+void clearRunResults();

@@ -23,6 +23,6 @@ for golden in "$here"/golden/*.rank*.txt; do
     grep -v '^tarquel-cli:' "$work/err" >"$golden"
   fi
 done
-# The kernel, generated-fit and plot goldens are rewritten by the unit tests:
-TARQUEL_BLESS=1 "$(dirname "$cli")/../tests/tarquel-tests" --gtest_filter="PortableMath.SameBits*:FitGolden.*:PlotSvg.SameBytes*" >/dev/null
+# The kernel, generated-fit, fit-quality and plot goldens are rewritten by the unit tests:
+TARQUEL_BLESS=1 "$(dirname "$cli")/../tests/tarquel-tests" --gtest_filter="PortableMath.SameBits*:FitGolden.*:FitQuality.SameBits*:PlotSvg.SameBytes*" >/dev/null
 git -C "$here" status --short -- golden

@@ -1,0 +1,365 @@
+// Options: one CLI11 declaration each (the help text is generated from
+// them); every value is taken as text and checked here with the messages of
+// the dialog's checks, so that the inputs the dialog refuses are refused
+// alike. CLI11 reports errors by exceptions; they are caught right at the
+// parse call and turned into usage messages.
+#include "cli/command_line.h"
+
+#include <sys/stat.h>
+
+#include <CLI/CLI.hpp>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <set>
+
+#include "datafiles/number_text.h"
+#include "run/input_checks.h"
+#include "tarquel_version.h"
+
+namespace {
+
+// The longest name the record's 512-byte path fields hold.
+constexpr std::size_t longestPath = sizeof analysisState.dataFilePath - 1;
+
+constexpr char usageLine[] = "Usage: tarquel-cli [options] DATAFILE...\n";
+
+constexpr char description[] =
+    "Fits a three-parameter Weibull distribution F(t) = 1 - exp(-(t - gamma)^m / t0)\n"
+    "to the failure times in each DATAFILE and prints m, t0, gamma, mu, xi, tm, sigma2,\n"
+    "then eta, the log-likelihood, r2, A2, B1, B10, B50 and Fisher-matrix bounds.\n";
+
+constexpr char footer[] =
+    "Several data files are fitted in turn with the same options. Ctrl-C stops the\n"
+    "running iteration and prints the results for the point reached; a second\n"
+    "Ctrl-C ends the program. Exit status: 0 results printed, 1 data or gamma\n"
+    "refused, 2 bad usage or input, 3 report or plot file not written, 4 iteration\n"
+    "stopped (time-out or Ctrl-C): results for the point reached, not a finished\n"
+    "fit, 5 standard output not written; when several apply, the largest, over\n"
+    "all data files.";
+
+// The usage line and the description first; the data files are named there.
+class HelpFormatter : public CLI::Formatter {
+public:
+    std::string make_usage(const CLI::App*, std::string) const override {
+        return std::string(usageLine) + description;
+    }
+    std::string make_description(const CLI::App*) const override { return ""; }
+    std::string make_positionals(const CLI::App*) const override { return ""; }
+};
+
+// The option values as typed; `given` tells which appeared.
+struct RawOptions {
+    std::vector<std::string> files;
+    std::string rank, gamma, initialM, report, reportDir, timeout, solver, format, confidence, plot;
+    bool quiet = false;
+    bool censored = false;
+    bool version = false;
+};
+
+struct Declared {
+    CLI::Option *rank, *gamma, *initialM, *report, *reportDir, *timeout, *solver, *format, *confidence, *plot;
+};
+
+Declared declareOptions(CLI::App& app, RawOptions& raw) {
+    app.formatter(std::make_shared<HelpFormatter>());
+    app.get_formatter()->column_width(24);
+    app.footer(footer);
+    app.allow_extras();  // unknown options are reported below, by name
+    app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    app.set_help_flag("-h,--help", "show this help and exit");
+    Declared d{};
+    d.rank = app.add_option("-r,--rank", raw.rank,
+                            "plotting position 1..4 (default 1):\n"
+                            "1 i/(n+1)  2 (i-1)/(n-1)  3 (i-0.3)/(n+0.4)  4 (i-0.5)/n")
+                 ->type_name("N");
+    d.gamma = app.add_option("-g,--gamma", raw.gamma, "typed location parameter (default: searched,\nas Auto Gamma)")
+                  ->type_name("VALUE");
+    d.initialM = app.add_option("-m,--initial-m", raw.initialM, "start value of the shape iteration (default 1)")
+                     ->type_name("VALUE");
+    d.report = app.add_option("-o,--report", raw.report, "also write the report file (one data file only)")
+                   ->type_name("FILE");
+    d.reportDir = app.add_option("--report-dir", raw.reportDir,
+                                 "write the report of each data file as DIR/NAME.txt\n"
+                                 "(NAME: the data file's name without its extension)")
+                      ->type_name("DIR");
+    d.timeout = app.add_option("-t,--timeout", raw.timeout,
+                               "stop each iteration SEC seconds after it starts,\nas Stop does")
+                    ->type_name("SEC");
+    d.solver = app.add_option("--solver", raw.solver,
+                              "damped (default, the desktop program's iteration) or\n"
+                              "newton (the same root in far fewer passes)")
+                   ->type_name("NAME");
+    d.format = app.add_option("--format", raw.format,
+                              "text (default), json (one object per line) or\n"
+                              "csv (a header row, then one row per data file)")
+                   ->type_name("FORMAT");
+    d.confidence = app.add_option("--confidence", raw.confidence,
+                                  "level of the two-sided bounds, 0 < C < 1 (default 0.9)")
+                       ->type_name("C");
+    d.plot = app.add_option("--plot", raw.plot, "also write the Weibull plot as an SVG file\n(one data file only)")
+                 ->type_name("FILE");
+    app.add_flag("-c,--censored", raw.censored,
+                 "a status word after a value marks it: S or s suspended\n"
+                 "(right-censored), F or f failed (the default)");
+    app.add_flag("-q,--quiet", raw.quiet, "no progress monitor");
+    app.add_flag("--version", raw.version, "show the version and exit");
+    app.add_option("DATAFILE", raw.files, "data files");
+    return d;
+}
+
+int usageError(const char* format, const char* detail) {
+    std::fprintf(stderr, "%s: ", programName);
+    std::fprintf(stderr, format, detail);
+    std::fprintf(stderr, "\nTry '%s --help'.\n", programName);
+    return exitUsage;
+}
+
+// The arguments for CLI11, last first (its vector interface takes them in
+// reverse). "--name=" with nothing after the '=' becomes "--name" and an
+// empty value, as the option's value is then empty; CLI11 itself would
+// take the next argument instead.
+std::vector<std::string> argumentsFor(const CLI::App& app, int argc, char** argv) {
+    std::vector<std::string> args;
+    bool optionsEnded = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        optionsEnded = optionsEnded || arg == "--";
+        const std::size_t length = arg.size();
+        if (!optionsEnded && length > 3 && arg.compare(0, 2, "--") == 0 && arg[length - 1] == '=') {
+            const CLI::Option* option = app.get_option_no_throw(arg.substr(0, length - 1));
+            if (option != nullptr && option->get_type_size() != 0) {
+                args.push_back(arg.substr(0, length - 1));
+                args.emplace_back();
+                continue;
+            }
+        }
+        args.push_back(arg);
+    }
+    return {args.rbegin(), args.rend()};
+}
+
+// Runs CLI11; returns exitResults, or exitUsage after the message.
+int parseWithCli11(CLI::App& app, int argc, char** argv, CommandLine& line) {
+    try {
+        app.parse(argumentsFor(app, argc, argv));
+    } catch (const CLI::CallForHelp&) {
+        std::fputs(app.help().c_str(), stdout);
+        line.finished = true;
+        return exitResults;
+    } catch (const CLI::ArgumentMismatch& e) {
+        // CLI11's message starts with the option's name and a colon.
+        const std::string message = e.what();
+        return usageError("option '%s' needs a value", message.substr(0, message.find(':')).c_str());
+    } catch (const CLI::ParseError& e) {
+        return usageError("%s", e.what());
+    }
+    for (const std::string& extra : app.remaining()) {
+        if (extra != "--") return usageError("unknown option '%s'", extra.c_str());
+    }
+    return exitResults;
+}
+
+// The dialog's checks on a data file name.
+int checkDataFile(const std::string& name) {
+    if (name.empty()) return usageError("%sno data file given", "");
+    if (name.size() > longestPath) return usageError("DATAFILE: the name is longer than %s characters", "511");
+    if (hasWildcard(name.c_str())) {
+        return usageError("DATAFILE '%s': the name holds a wildcard ('*' or '?')", name.c_str());
+    }
+    struct stat info {};
+    if (stat(name.c_str(), &info) != 0) return usageError("DATAFILE '%s': no such file", name.c_str());
+    if ((info.st_mode & S_IFMT) == S_IFDIR) return usageError("DATAFILE '%s': is a directory", name.c_str());
+    return exitResults;
+}
+
+int checkDataFiles(const std::vector<std::string>& files) {
+    if (files.empty()) return usageError("%sno data file given", "");
+    for (const std::string& name : files) {
+        if (checkDataFile(name) != exitResults) return exitUsage;
+    }
+    return exitResults;
+}
+
+int acceptRank(const CLI::Option* given, const std::string& text, CommandLine& line) {
+    if (given->count() == 0) return exitResults;
+    if (text.size() != 1 || text[0] < '1' || text[0] > '4') {
+        return usageError("--rank: '%s' is not a plotting position 1, 2, 3 or 4", text.c_str());
+    }
+    line.rankMethod = text[0] - '0';
+    return exitResults;
+}
+
+int acceptGamma(const CLI::Option* given, const std::string& text, CommandLine& line) {
+    if (given->count() == 0) return exitResults;
+    if (text.empty()) return usageError("--gamma: %sthe value is empty", "");
+    if (!isEntryText(text.c_str(), true)) {
+        return usageError("--gamma: '%s' is not a number (digits, '.', 'e' or 'E', a leading '-')", text.c_str());
+    }
+    line.autoGamma = false;
+    line.gamma = textToNumber(text.c_str());
+    return exitResults;
+}
+
+int acceptInitialM(const CLI::Option* given, const std::string& text, CommandLine& line) {
+    if (given->count() == 0) return exitResults;
+    if (text.empty()) return usageError("--initial-m: %sthe value is empty", "");
+    if (!isEntryText(text.c_str(), false)) {
+        return usageError("--initial-m: '%s' is not a number (digits, '.', 'e' or 'E')", text.c_str());
+    }
+    line.initialM = textToNumber(text.c_str());
+    if (!isUsableInitialM(line.initialM)) return usageError("--initial-m: '%s' is not above 0", text.c_str());
+    return exitResults;
+}
+
+// Compared by identity, so that a link or another spelling of a data file's
+// name is caught too; a file that does not exist yet is new.
+const std::string* dataFileAt(const std::string& path, const std::vector<std::string>& files) {
+    for (const std::string& file : files) {
+        std::error_code error;
+        if (std::filesystem::equivalent(path, file, error)) return &file;
+    }
+    return nullptr;
+}
+
+int acceptReport(const CLI::Option* given, const std::string& path, CommandLine& line) {
+    line.reportFiles.assign(line.dataFiles.size(), std::string());
+    if (given->count() == 0) return exitResults;
+    if (path.empty()) return usageError("--report: %sthe file name is empty", "");
+    if (path.size() > longestPath) return usageError("--report: the file name is longer than %s characters", "511");
+    if (line.dataFiles.size() > 1) {
+        return usageError("--report: one report file for %s data files; use --report-dir DIR",
+                          std::to_string(line.dataFiles.size()).c_str());
+    }
+    if (dataFileAt(path, line.dataFiles) != nullptr) {
+        return usageError("--report: '%s' is the data file itself", path.c_str());
+    }
+    line.reportFiles[0] = path;
+    return exitResults;
+}
+
+// DIR/NAME.txt for every data file: each a new name, none a data file.
+int acceptReportDir(const Declared& d, const std::string& dir, CommandLine& line) {
+    if (d.reportDir->count() == 0) return exitResults;
+    if (d.report->count() != 0) return usageError("%s--report and --report-dir exclude each other", "");
+    std::error_code error;
+    if (dir.empty() || !std::filesystem::is_directory(dir, error)) {
+        return usageError("--report-dir: '%s' is not a directory", dir.c_str());
+    }
+    std::set<std::string> names;
+    for (std::size_t i = 0; i < line.dataFiles.size(); ++i) {
+        const std::filesystem::path stem = std::filesystem::path(line.dataFiles[i]).stem();
+        const std::string path = (std::filesystem::path(dir) / stem).string() + ".txt";
+        if (path.size() > longestPath) {
+            return usageError("--report-dir: the report name '%s' is longer than 511 characters", path.c_str());
+        }
+        if (!names.insert(path).second) {
+            return usageError("--report-dir: two data files would both write '%s'", path.c_str());
+        }
+        if (dataFileAt(path, line.dataFiles) != nullptr) {
+            return usageError("--report-dir: '%s' is a data file", path.c_str());
+        }
+        line.reportFiles[i] = path;
+    }
+    return exitResults;
+}
+
+int acceptSolver(const CLI::Option* given, const std::string& name, CommandLine& line) {
+    if (given->count() == 0 || name == "damped") return exitResults;
+    if (name == "newton") {
+        line.solver = ShapeSolver::newton;
+        return exitResults;
+    }
+    return usageError("--solver: '%s' is not damped or newton", name.c_str());
+}
+
+// A plain decimal number (std::from_chars: no sign but '-', no blanks), all
+// of the text; false otherwise.
+bool readWholeNumber(const std::string& text, double& value) {
+    const char* end = text.data() + text.size();
+    const std::from_chars_result r = std::from_chars(text.data(), end, value);
+    return r.ec == std::errc() && r.ptr == end && std::isfinite(value);
+}
+
+int acceptTimeout(const CLI::Option* given, const std::string& text, CommandLine& line) {
+    if (given->count() == 0) return exitResults;
+    double seconds = 0;
+    if (!readWholeNumber(text, seconds) || !(seconds > 0)) {
+        return usageError("--timeout: '%s' is not a number of seconds above 0", text.c_str());
+    }
+    line.timeoutSeconds = seconds;
+    line.timeoutText = text;
+    return exitResults;
+}
+
+int acceptFormat(const CLI::Option* given, const std::string& name, CommandLine& line) {
+    if (given->count() == 0 || name == "text") return exitResults;
+    if (name == "json") {
+        line.format = OutputFormat::json;
+    } else if (name == "csv") {
+        line.format = OutputFormat::csv;
+    } else {
+        return usageError("--format: '%s' is not text, json or csv", name.c_str());
+    }
+    return exitResults;
+}
+
+int acceptConfidence(const CLI::Option* given, const std::string& text, CommandLine& line) {
+    if (given->count() == 0) return exitResults;
+    double level = 0;
+    if (!readWholeNumber(text, level) || !(level > 0 && level < 1)) {
+        return usageError("--confidence: '%s' is not a number between 0 and 1", text.c_str());
+    }
+    line.confidence = level;
+    line.confidenceGiven = true;
+    return exitResults;
+}
+
+int acceptPlot(const CLI::Option* given, const std::string& path, CommandLine& line) {
+    if (given->count() == 0) return exitResults;
+    if (path.empty()) return usageError("--plot: %sthe file name is empty", "");
+    if (line.dataFiles.size() > 1) {
+        return usageError("--plot: one plot file for %s data files", std::to_string(line.dataFiles.size()).c_str());
+    }
+    if (dataFileAt(path, line.dataFiles) != nullptr) {
+        return usageError("--plot: '%s' is the data file itself", path.c_str());
+    }
+    line.plotFile = path;
+    return exitResults;
+}
+
+int acceptAll(const Declared& d, const RawOptions& raw, CommandLine& line) {
+    line.dataFiles = raw.files;
+    line.quiet = raw.quiet;
+    line.censored = raw.censored;
+    int status = checkDataFiles(raw.files);
+    if (status == exitResults) status = acceptRank(d.rank, raw.rank, line);
+    if (status == exitResults) status = acceptGamma(d.gamma, raw.gamma, line);
+    if (status == exitResults) status = acceptInitialM(d.initialM, raw.initialM, line);
+    if (status == exitResults) status = acceptReport(d.report, raw.report, line);
+    if (status == exitResults) status = acceptReportDir(d, raw.reportDir, line);
+    if (status == exitResults) status = acceptSolver(d.solver, raw.solver, line);
+    if (status == exitResults) status = acceptTimeout(d.timeout, raw.timeout, line);
+    if (status == exitResults) status = acceptFormat(d.format, raw.format, line);
+    if (status == exitResults) status = acceptConfidence(d.confidence, raw.confidence, line);
+    if (status == exitResults) status = acceptPlot(d.plot, raw.plot, line);
+    return status;
+}
+
+}  // namespace
+
+int parseCommandLine(int argc, char** argv, CommandLine& line) {
+    CLI::App app("", programName);
+    RawOptions raw;
+    const Declared declared = declareOptions(app, raw);
+    if (parseWithCli11(app, argc, argv, line) != exitResults) return exitUsage;
+    if (line.finished) return exitResults;
+    if (raw.version) {
+        std::puts("tarquel-cli (Tarquel) " TARQUEL_VERSION_TEXT);
+        line.finished = true;
+        return exitResults;
+    }
+    return acceptAll(declared, raw, line);
+}
