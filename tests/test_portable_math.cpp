@@ -43,6 +43,14 @@ TEST(PortableMath, SpecialValues) {
         {"log -0", portableLog(-0.0), -inf},  {"log inf", portableLog(inf), inf},
         {"exp 0", portableExp(0), 1},         {"exp -inf", portableExp(-inf), 0},
         {"exp inf", portableExp(inf), inf},   {"exp 710", portableExp(710), inf},
+        // The ends of exp's range (values as the C library gives them): the
+        // largest argument with a finite
+        // result, the next double above it, and the same at the bottom.
+        {"exp ln max", portableExp(0x1.62e42fefa39efp+9), 0x1.fffffffffff2ap+1023},
+        {"exp above ln max", portableExp(0x1.62e42fefa39f0p+9), inf},
+        {"exp 709.78", portableExp(709.78), 0x1.fe9ce5c4c52b4p+1023},
+        {"exp smallest", portableExp(-0x1.74910d52d3051p+9), 0x1p-1074},
+        {"exp below smallest", portableExp(-0x1.74910d52d3052p+9), 0},
         {"exp -746", portableExp(-746), 0},   {"pow x 0", portablePow(nan, 0), 1},
         {"pow 1 y", portablePow(1, nan), 1},  {"pow 0 -2", portablePow(0, -2), inf},
         {"pow 0 3", portablePow(0, 3), 0},    {"pow -0 3", portablePow(-0.0, 3), -0.0},

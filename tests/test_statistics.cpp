@@ -12,25 +12,21 @@ const double sqrtPi = 1.7724538509055160273;
 
 double relativeError(double value, double expected) { return std::fabs(value - expected) / std::fabs(expected); }
 
+// |value - expected| in units of the last place of expected.
+double ulpError(double value, double expected) {
+    const double e = std::fabs(expected);
+    return std::fabs(value - expected) / (std::nextafter(e, std::numeric_limits<double>::infinity()) - e);
+}
+
 TEST(GammaFunction, KnownValues) {
+    // Measured: at most 13 units in the last place on these rows.
     const struct {
-        double x, expected, tolerance;
+        double x, expected;
     } rows[] = {
-        {1, 1, 1e-14},
-        {2, 1, 1e-14},
-        {3, 2, 1e-14},
-        {0.5, sqrtPi, 1e-14},
-        {5, 24, 1e-14},
-        {8, 5040, 1e-14},  // no shift needed from 8 on
-        {10, 362880, 1e-14},
-        {-0.5, -2 * sqrtPi, 1e-14},
-        {-1.5, 4 * sqrtPi / 3, 1e-14},
-        {1.5, sqrtPi / 2, 1e-14},
-        {2.5, 3 * sqrtPi / 4, 1e-14},
+        {1, 1}, {2, 1}, {3, 2}, {0.5, sqrtPi}, {5, 24}, {8, 5040} /* no shift from 8 on */, {10, 362880},
+        {-0.5, -2 * sqrtPi}, {-1.5, 4 * sqrtPi / 3}, {1.5, sqrtPi / 2}, {2.5, 3 * sqrtPi / 4},
     };
-    for (const auto& row : rows) {
-        EXPECT_LT(relativeError(gammaFunction(row.x), row.expected), row.tolerance) << "x " << row.x;
-    }
+    for (const auto& row : rows) EXPECT_LE(ulpError(gammaFunction(row.x), row.expected), 16) << "x " << row.x;
 }
 
 TEST(GammaFunction, Edges) {
@@ -45,19 +41,21 @@ TEST(GammaFunction, Edges) {
 }
 
 TEST(GammaFunction, AccuracyOverTheRangeOfUse) {
-    // Below 1e-14 relative on [1, 3] (the arguments 1 + 1/m, 1 + 2/m for
-    // m >= 1) and below 1e-13 up to 60, against the C library and against
-    // the recurrence Gamma(x + 1) = x Gamma(x).
+    // In units of the last place, against the C library and against the
+    // recurrence Gamma(x + 1) = x Gamma(x): measured at most 52 on [1, 3]
+    // (the arguments 1 + 1/m, 1 + 2/m for m >= 1), 362 up to 60, 696 for the
+    // recurrence; the bounds leave a little room and catch a loss of a few
+    // bits.
     double worstNarrow = 0;
     double worstWide = 0;
     for (double x = 0.05; x <= 60; x += 0.0137) {
-        const double error = relativeError(gammaFunction(x), std::tgamma(x));
+        const double error = ulpError(gammaFunction(x), std::tgamma(x));
         if (x >= 1 && x <= 3) worstNarrow = std::max(worstNarrow, error);
         worstWide = std::max(worstWide, error);
-        EXPECT_LT(relativeError(gammaFunction(x + 1), x * gammaFunction(x)), 2e-13) << x;
+        EXPECT_LE(ulpError(gammaFunction(x + 1), x * gammaFunction(x)), 1024) << x;
     }
-    EXPECT_LT(worstNarrow, 1e-14);
-    EXPECT_LT(worstWide, 1e-13);
+    EXPECT_LE(worstNarrow, 64);
+    EXPECT_LE(worstWide, 512);
 }
 
 class Statistics : public ::testing::Test {
