@@ -35,9 +35,10 @@
 
 namespace {
 
-
 int passed = 0, failed = 0;
 const char* currentCase = "";
+std::string cliPath, dataDir;
+std::string workDir;  // a fresh directory for the files the tests write
 
 void check(bool ok, const std::string& what, const std::string& detail = "") {
     (ok ? passed : failed) += 1;
@@ -49,16 +50,14 @@ void checkText(const std::string& actual, const std::string& expected, const std
     check(actual == expected, what, "got \"" + actual + "\" expected \"" + expected + "\"");
 }
 
-std::string cliPath, dataDir;
-std::string workDir;  // a fresh directory for the files the tests write
-
 std::string readFileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
-void writeFileBytes(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+void writeFileBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
 std::string dataFile(const char* name) { return dataDir + "\\" + name; }
-
 
 int quitCount = 0;
 WPARAM quitCode = 99;
@@ -94,9 +93,10 @@ std::string textOf(HWND window) {
     return text;
 }
 std::string fieldText(int id) { return textOf(control(id)); }
-void setField(int id, const std::string& text) {
-    SendMessageA(control(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+void setText(HWND window, const std::string& text) {
+    SendMessageA(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
+void setField(int id, const std::string& text) { setText(control(id), text); }
 void setCheck(int id, bool on) { SendMessageA(control(id), BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0); }
 // A click as the user makes it: the button notifies the dialog.
 void click(int id) { SendMessageA(control(id), BM_CLICK, 0, 0); }
@@ -131,7 +131,6 @@ std::vector<HWND> windowsOf(HWND parent, const char* className) {
     else EnumChildWindows(parent, visitWindow, reinterpret_cast<LPARAM>(&visit));
     return found;
 }
-
 
 // Starts the program as WinMain does, with `commandLine`.
 void openProgram(const std::string& commandLine = "") {
@@ -198,7 +197,7 @@ void checkOutputsShowResult(const std::string& label) {
     for (int i = 0; i < 7; ++i) {
         char expected[numberTextSize];
         formatScreenNumber(values[i], expected);
-        checkText(fieldText(IDC_OUT_M + i), expected, "output field " + std::to_string(i) + " " + label);
+        checkText(fieldText(IDC_OUT_M + i), expected, label + ", output field " + std::to_string(i));
     }
 }
 
@@ -207,27 +206,24 @@ bool outputsEmpty() {
     return true;
 }
 
-
 using Answer = std::function<void(HWND)>;
-void pressOk(HWND box) { PostMessageA(box, WM_COMMAND, IDOK, 0); }
-void pressYes(HWND box) { PostMessageA(box, WM_COMMAND, IDYES, 0); }
-void cancelBox(HWND box) { PostMessageA(box, WM_COMMAND, IDCANCEL, 0); }
+Answer press(WPARAM button) {
+    return [button](HWND box) { PostMessageA(box, WM_COMMAND, button, 0); };
+}
 
 // Types `name` into a file box and presses OK. The name field is the combo
 // box cmb13 in newer file boxes and the edit edt1 in older ones (and Wine's).
 Answer typeName(const std::string& name) {
     return [name](HWND box) {
         for (int id : {0x47c, 0x480}) {
-            if (HWND field = GetDlgItem(box, id)) SendMessageA(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name.c_str()));
+            if (HWND field = GetDlgItem(box, id)) setText(field, name);
         }
-        pressOk(box);
+        press(IDOK)(box);
     };
 }
 
-struct SeenBox {
-    std::string caption;  // of the last box answered
-    std::string text;     // its static texts, joined by '|'
-};
+// The caption of the last box answered, and its static texts joined by '|'.
+struct SeenBox { std::string caption, text; };
 
 // Does `action` while a watcher thread answers each new box with the next of
 // `answers` (which must close it), and checks that every answer found its
@@ -300,11 +296,10 @@ bool runCommandLine(const std::string& arguments) {
 // Clicks Calculate on inputs that the run refuses; the box it shows.
 SeenBox refusedRun(const char* file, bool autoGamma = true, const char* gamma = "") {
     setInputs(dataFile(file), autoGamma, gamma, "1");
-    SeenBox box = answerBoxes([] { click(IDC_CALCULATE); }, {pressOk}, file);
+    SeenBox box = answerBoxes([] { click(IDC_CALCULATE); }, {press(IDOK)}, file);
     check(pumpUntil(isIdle, 5000), "idle after the refusal", file);
     return box;
 }
-
 
 void testTemplateAndFrame() {
     currentCase = "template";
@@ -326,10 +321,7 @@ void testTemplateAndFrame() {
     // VS_FIXEDFILEINFO follows the 40-byte header of the root block.
     const auto* fixed = reinterpret_cast<const VS_FIXEDFILEINFO*>(
         static_cast<const BYTE*>(LockResource(LoadResource(nullptr, version))) + 40);
-    const struct {
-        const char* label;
-        bool holds;
-    } rows[] = {
+    const struct { const char* label; bool holds; } rows[] = {
         {"dialog style: child, font, hidden", header->style == (WS_CHILD | DS_SETFONT)},
         {"44 controls, 222 x 236 dialog units", header->cdit == 44 && header->cx == 222 && header->cy == 236},
         {"no menu, class or title; 9 point font", p[0] == 0 && p[1] == 0 && p[2] == 0 && p[3] == 9},
@@ -422,19 +414,15 @@ void testValidation() {
 // The situations of the enabling table, in the order the test reaches them.
 const char* const situations[] = {
     "fresh",    // just started: idle, no sample, Auto Gamma ticked
-    "busy",     // a long run, Auto Gamma cleared
+    "busy",     // a long run, Auto Gamma cleared (checked with and without a sample)
     "stopped",  // idle after Stop: a sample, Auto Gamma cleared
     "refused",  // idle after a refused run: no sample, Auto Gamma ticked
 };
 
 enum Where { inDialog, inMenuBar, inSystemMenu, dropTarget };
 
-struct EnablingRow {
-    Where where;
-    UINT id;
-    const char* label;
-    const char* states;  // per situation: '1' enabled, '0' not
-};
+// `states` holds, per situation, '1' for enabled and '0' for not.
+struct EnablingRow { Where where; UINT id; const char *label, *states; };
 
 #define ROW(where, id, states) {where, id, #id, states}
 const EnablingRow enablingRows[] = {
@@ -468,9 +456,9 @@ bool isEnabled(const EnablingRow& row) {
     return false;
 }
 
-void checkEnabling(int situation) {
+void checkEnabling(int s) {
     for (const EnablingRow& row : enablingRows) {
-        check(isEnabled(row) == (row.states[situation] == '1'), situations[situation], row.label);
+        check(isEnabled(row) == (row.states[s] == '1'), situations[s], row.label);
     }
 }
 
@@ -482,12 +470,11 @@ void testIdleAndBusy() {
     checkEnabling(0);
 
     startLongRun();
-    check(isBusy(), "a run is in progress");
     checkEnabling(1);
     // The monitor shows the trial point once the run has lasted 500 ms.
     check(pumpUntil([] { return !fieldText(IDC_MONITOR_M).empty() && !fieldText(IDC_MONITOR_F).empty(); }, 3000),
           "monitor fields show text during a long run");
-    SeenBox about = answerBoxes([] { menu(IDM_ABOUT); }, {cancelBox}, "About while busy");
+    SeenBox about = answerBoxes([] { menu(IDM_ABOUT); }, {press(IDCANCEL)}, "About while busy");
     check(about.caption.find("Tarquel") != std::string::npos, "About box names Tarquel", about.caption);
     // Help and the menu's Contents open the same document, also while busy.
     // Without a .hlp file the shipped document is opened; a bare Wine prefix
@@ -497,7 +484,7 @@ void testIdleAndBusy() {
         std::string document = analysisState.helpFilePath;
         document.replace(document.size() - 4, 4, ".html");
         for (void (*way)() : {+[] { click(IDC_HELP_BUTTON); }, +[] { menu(IDM_CONTENTS); }}) {
-            SeenBox help = answerBoxes(way, {pressOk}, "Help and Contents");
+            SeenBox help = answerBoxes(way, {press(IDOK)}, "Help and Contents");
             checkText(help.caption, "Tarquel help", "Help and Contents");
             check(help.text.find(document) != std::string::npos, "document beside the program", help.text);
         }
@@ -514,10 +501,12 @@ void testIdleAndBusy() {
     checkOutputsShowResult("after Stop");
     checkEnabling(2);
 
-    // The next Calculate clears the stop flag: the run is long again.
+    // The next Calculate clears the stop flag: the run is long again. Busy
+    // with the last run's sample, Save and Plot are still not on offer.
     startLongRun();
     pumpFor(200);
     check(isBusy(), "stop flag cleared by the next Calculate");
+    checkEnabling(1);
     menu(IDM_STOP);
     check(pumpUntil(isIdle, 10000), "menu Stop ends the run like the button");
 
@@ -577,7 +566,7 @@ void testRunsAndSaves() {
         check(!gui.empty() && gui == cli, "report written, the command line's", label + "\n" + gui + "\n" + cli);
     }
 
-    answerBoxes([] { menu(IDM_SAVE); }, {cancelBox}, "menu Save cancelled");
+    answerBoxes([] { menu(IDM_SAVE); }, {press(IDCANCEL)}, "menu Save cancelled");
     check(isIdle(), "idle after a cancelled Save");
 
     // A report that cannot be written (another program holds the file open
@@ -587,7 +576,7 @@ void testRunsAndSaves() {
     writeFileBytes(locked, "held");
     HANDLE holder = CreateFileA(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     check(holder != INVALID_HANDLE_VALUE, "report file held open");
-    SeenBox error = answerBoxes([] { click(IDC_SAVE); }, {typeName(locked), pressYes, pressOk}, "held file");
+    SeenBox error = answerBoxes([] { click(IDC_SAVE); }, {typeName(locked), press(IDYES), press(IDOK)}, "held file");
     CloseHandle(holder);
     checkText(error.caption, "Save error", "caption");
     checkText(error.text, "The report file could not be written.", "text");
@@ -599,11 +588,7 @@ void testRunsAndSaves() {
 
 void testRefusals() {
     currentCase = "refusals";
-    const struct {
-        const char* file;
-        bool autoGamma;
-        const char *gamma, *text, *caption;
-    } rows[] = {
+    const struct { const char* file; bool autoGamma; const char *gamma, *text, *caption; } rows[] = {
         {"two_values.dat", true, "", "Invalid data type", "Read data error"},
         {"concave_up.dat", false, "0.5", "Invalid gamma", "Parameter error"},  // gamma at the smallest time
         {"zero_min.dat", true, "", "Invalid gamma", "Parameter error"},
@@ -621,7 +606,7 @@ void testRefusals() {
     WorkerStarter realStarter = startWorker;
     startWorker = [](unsigned(__stdcall*)(void*)) -> std::uintptr_t { return 0; };
     setInputs(dataFile("n3.dat"), true, "", "1");
-    SeenBox box = answerBoxes([] { click(IDC_CALCULATE); }, {pressOk}, "failed thread start");
+    SeenBox box = answerBoxes([] { click(IDC_CALCULATE); }, {press(IDOK)}, "failed thread start");
     startWorker = realStarter;
     checkText(box.caption, "Calculation error", "failed thread start");
     check(isIdle(), "idle after a failed thread start");
@@ -630,12 +615,7 @@ void testRefusals() {
 
 void testNumericFilter() {
     currentCase = "numeric filter";
-    const struct {
-        const char* before;
-        int selStart, selEnd;
-        unsigned character;
-        bool passes;
-    } rows[] = {
+    const struct { const char* before; int selStart, selEnd; unsigned character; bool passes; } rows[] = {
         {"", 0, 0, '7', true},     {"", 0, 0, '.', false},     {"", 0, 0, 'e', false},
         {"", 0, 0, 'E', false},    {"1", 1, 1, '.', true},     {"1.5", 3, 3, '.', false},
         {"1.5", 0, 0, '.', false},  // wherever the caret stands
@@ -661,27 +641,23 @@ void testNumericFilter() {
     // edit of the same class with the same text and selection.
     HWND reference = CreateWindowExA(0, "EDIT", "", WS_CHILD | ES_AUTOHSCROLL, 0, 0, 80, 20, windowHandles.dialog,
                                      nullptr, nullptr, nullptr);
+    auto type = [](HWND edit, const auto& row) {
+        setText(edit, row.before);
+        SendMessageA(edit, EM_SETSEL, static_cast<WPARAM>(row.selStart), row.selEnd);
+        return SendMessageA(edit, WM_CHAR, row.character, 1);
+    };
     for (int id : {IDC_INITIAL_M, IDC_GAMMA}) {
         for (const auto& row : rows) {
-            std::string expected = row.before;
-            if (row.passes) {
-                SendMessageA(reference, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(row.before));
-                SendMessageA(reference, EM_SETSEL, static_cast<WPARAM>(row.selStart), row.selEnd);
-                SendMessageA(reference, WM_CHAR, row.character, 1);
-                expected = textOf(reference);
-            }
-            setField(id, row.before);
-            SendMessageA(control(id), EM_SETSEL, static_cast<WPARAM>(row.selStart), row.selEnd);
-            LRESULT answer = SendMessageA(control(id), WM_CHAR, row.character, 1);
+            if (row.passes) type(reference, row);
+            const LRESULT answer = type(control(id), row);
             char label[96];
             std::snprintf(label, sizeof label, "field %d \"%s\" [%d,%d] + %u", id, row.before, row.selStart,
                           row.selEnd, row.character);
-            checkText(fieldText(id), expected, label);
+            checkText(fieldText(id), row.passes ? textOf(reference) : row.before, label);
             if (!row.passes) check(answer == 0, "swallowed character answers 0", label);
         }
     }
     DestroyWindow(reference);
-
     closeProgram();
 }
 
@@ -720,9 +696,11 @@ void testFilesFromOutside() {
     }
 }
 
-// Pixels of `colour` in the client area of `window` as drawn on the screen:
-// the window paints, then its device context is copied into a 32-bit bitmap.
-int pixelsOf(HWND window, PlotColour colour) {
+// Whether the client area of `window`, as drawn on the screen, holds pixels
+// of the points' and of the line's colour: the window paints, then its
+// device context is copied into a 32-bit bitmap.
+struct Drawn { bool points, line; };
+Drawn drawnIn(HWND window) {
     UpdateWindow(window);
     pumpFor(30);
     RECT r;
@@ -736,16 +714,19 @@ int pixelsOf(HWND window, PlotColour colour) {
     HGDIOBJ old = SelectObject(memory, copy);
     BitBlt(memory, 0, 0, r.right, r.bottom, screen, 0, 0, SRCCOPY);
     GdiFlush();
-    const DWORD wanted = (DWORD{colour.red} << 16) | (DWORD{colour.green} << 8) | colour.blue;
-    const auto* pixels = static_cast<const DWORD*>(bits);
-    const auto count = bits == nullptr ? 0 : std::count_if(pixels, pixels + r.right * r.bottom, [&](DWORD pixel) {
-        return (pixel & 0xffffff) == wanted;
-    });
+    auto holds = [&](PlotColour c) {
+        const DWORD wanted = (DWORD{c.red} << 16) | (DWORD{c.green} << 8) | c.blue;
+        const auto* pixels = static_cast<const DWORD*>(bits);
+        return bits != nullptr && std::any_of(pixels, pixels + r.right * r.bottom, [&](DWORD pixel) {
+            return (pixel & 0xffffff) == wanted;
+        });
+    };
+    const Drawn drawn = {holds(pointColour), holds(fitColour)};
     SelectObject(memory, old);
     DeleteDC(memory);
     DeleteObject(copy);
     ReleaseDC(window, screen);
-    return static_cast<int>(count);
+    return drawn;
 }
 
 HWND firstPlot;  // the window the first Plot opened
@@ -802,13 +783,14 @@ void testPlotWindow() {
         if (plot == nullptr) continue;
         const PlotModel* model = shownPlotModel();
         if (step.points < 0) {
-            check(model == nullptr && pixelsOf(plot, pointColour) == 0, "no picture", step.label);
+            check(model == nullptr && !drawnIn(plot).points, "no picture", step.label);
             continue;
         }
         check(model != nullptr && model->points.size() == static_cast<std::size_t>(step.points) &&
                   model->infiniteOrdinates == step.leftOut,
               "picture", step.label);
-        check(pixelsOf(plot, pointColour) > 0 && pixelsOf(plot, fitColour) > 0, "points and line drawn", step.label);
+        const Drawn drawn = drawnIn(plot);
+        check(drawn.points && drawn.line, "points and line drawn", step.label);
     }
     closeProgram();
 }
@@ -846,11 +828,7 @@ LRESULT CALLBACK watchDestroy(int code, WPARAM wParam, LPARAM lParam) {
 // edit's own procedure back into both number fields before they go.
 void testExit() {
     currentCase = "exit";
-    const struct {
-        const char* label;
-        void (*action)();
-        bool throughExit;
-    } ways[] = {
+    const struct { const char* label; void (*action)(); bool throughExit; } ways[] = {
         {"menu Exit", [] { menu(IDM_EXIT); }, true},
         {"Exit button", [] { click(IDC_EXIT); }, true},
         {"system Close", [] { SendMessageA(windowHandles.mainWindow, WM_SYSCOMMAND, SC_CLOSE, 0); }, false},
@@ -895,10 +873,7 @@ int main(int argc, char** argv) {
     CreateDirectoryA(workDir.c_str(), nullptr);
     SetCurrentDirectoryA(dataDir.c_str());
 
-    const struct {
-        const char* name;
-        void (*run)();
-    } groups[] = {
+    const struct { const char* name; void (*run)(); } groups[] = {
         {"template and frame", testTemplateAndFrame}, {"validation", testValidation},
         {"idle and busy", testIdleAndBusy},           {"runs and saves", testRunsAndSaves},
         {"refusals", testRefusals},                   {"numeric filter", testNumericFilter},
@@ -906,8 +881,8 @@ int main(int argc, char** argv) {
         {"menu", testMenu},                           {"exit", testExit},
     };
     for (const auto& group : groups) {
-        int failedBefore = failed;
-        DWORD start = GetTickCount();
+        const int failedBefore = failed;
+        const DWORD start = GetTickCount();
         group.run();
         std::printf("%-24s %s (%lu ms)\n", group.name, failed == failedBefore ? "ok" : "FAILED",
                     static_cast<unsigned long>(GetTickCount() - start));
