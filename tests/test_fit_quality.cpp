@@ -282,4 +282,38 @@ TEST(FitQuality, SameBitsOnEveryPlatform) {
     expectMatchesGolden(results, "fit_quality.txt", 12);
 }
 
+TEST(FitQuality, FastFiguresAreThePlainLoopsToTheBit) {
+    // computeFitQuality runs on the batch kernels and passes; the plain
+    // functions are its reference. Sizes across several pass chunks, every
+    // rank method (2: infinite ordinates), with and without suspensions.
+    Xorshift g{0x2545F4914F6CDD1DULL};
+    for (const std::size_t n : {5u, 3000u, 9001u}) {
+        std::vector<double> t(n);
+        for (double& x : t) x = 7 + 40 * std::pow(-std::log1p(-g.unit()), 1 / 1.7);
+        sortTimes(t);
+        Flags failed(n, 1);
+        for (std::size_t i = 1; i < n; i += 3) failed[i] = 0;
+        for (RankMethod method = 1; method <= 4; ++method) {
+            for (const bool censored : {false, true}) {
+                const Flags mask = censored ? failed : Flags{};
+                const double gamma = 3, m = 1.7, t0 = 520;
+                const FitQuality q = computeFitQuality({t, mask, gamma, m, t0, method, 0.9});
+                const ShapeScaleMatrix h = logLikelihoodHessian(t, mask, gamma, m, q.eta);
+                const ShapeScaleMatrix v = covarianceFromHessian(h);
+                const double expected[] = {weibullLogLikelihood(t, mask, gamma, m, t0),
+                                           plotCorrelation(t, mask, gamma, method),
+                                           censored ? q.andersonDarling : andersonDarling(t, gamma, m, t0),
+                                           v.mm, v.ee, v.me};
+                const double got[] = {q.logLikelihood, q.r2, q.andersonDarling,
+                                      q.covariance.mm, q.covariance.ee, q.covariance.me};
+                for (int k = 0; k < 6; ++k) {
+                    EXPECT_EQ(std::memcmp(&got[k], &expected[k], sizeof(double)), 0)
+                        << "n " << n << " rank " << method << (censored ? " censored" : "") << " figure " << k
+                        << ": " << got[k] << " vs " << expected[k];
+                }
+            }
+        }
+    }
+}
+
 }  // namespace
