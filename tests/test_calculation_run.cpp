@@ -11,6 +11,7 @@
 #include "run/analysis_state.h"
 #include "run/calculation_run.h"
 #include "tests/recording_front_end.h"
+#include "tests/test_support.h"
 
 namespace {
 
@@ -27,7 +28,7 @@ protected:
 
     // Writes `bytes` to a data file and sets the inputs as the dialog would.
     void prepare(const char* bytes, RankMethod method, bool autoGamma, double gamma = 0, double initialM = 1) {
-        const std::string path = ::testing::TempDir() + "tarquel_run.dat";
+        const std::string path = uniqueTempPath("run.dat");
         std::FILE* f = std::fopen(path.c_str(), "wb");
         ASSERT_NE(f, nullptr);
         std::fputs(bytes, f);

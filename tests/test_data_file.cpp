@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "datafiles/data_file.h"
+#include "tests/test_support.h"
 
 #ifndef _WIN32
 #include <fcntl.h>
@@ -21,7 +22,7 @@
 
 namespace {
 
-std::string tempPath(const char* name) { return ::testing::TempDir() + "tarquel_" + name; }
+std::string tempPath(const char* name) { return uniqueTempPath(name); }
 
 void writeBytes(const std::string& path, const std::string& bytes) {
     std::FILE* f = std::fopen(path.c_str(), "wb");

@@ -34,7 +34,7 @@ std::string writeSample(Generator& g, int index) {
         text += number;
         text += '\n';
     }
-    const std::string path = ::testing::TempDir() + "tarquel_fit_" + std::to_string(index) + ".dat";
+    const std::string path = uniqueTempPath("fit_" + std::to_string(index) + ".dat");
     std::FILE* f = std::fopen(path.c_str(), "wb");
     if (f != nullptr) {
         std::fputs(text.c_str(), f);

@@ -266,7 +266,7 @@ TEST(PlotSvg, SameBytesOnEveryPlatform) {
 
 TEST(PlotSvg, WritesTheFile) {
     const PlotInput input = goldenInput();
-    const std::string path = ::testing::TempDir() + "tarquel_plot.svg";
+    const std::string path = uniqueTempPath("plot.svg");
     std::remove(path.c_str());
     ASSERT_TRUE(writeWeibullPlotSvg(path.c_str(), input));
     std::ifstream in(path, std::ios::binary);

@@ -15,6 +15,7 @@
 #include "run/analysis_state.h"
 #include "run/calculation_run.h"
 #include "tests/recording_front_end.h"
+#include "tests/test_support.h"
 
 namespace {
 
@@ -71,7 +72,7 @@ protected:
         runCalculation();
     }
 
-    std::string reportPath() const { return ::testing::TempDir() + "tarquel_report.txt"; }
+    std::string reportPath() const { return uniqueTempPath("report.txt"); }
 
     static ReportInput input() { return currentReport(); }
 };

@@ -48,7 +48,7 @@ bool sameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
 // Fits `bytes` through the run layer, as one file of the command line does.
 FitSummary fit(const char* bytes, RankMethod method, bool autoGamma, double gamma = 0) {
-    const std::string path = ::testing::TempDir() + "tarquel_formats.dat";
+    const std::string path = uniqueTempPath("formats.dat");
     std::FILE* f = std::fopen(path.c_str(), "wb");
     if (f != nullptr) {
         std::fputs(bytes, f);

@@ -22,3 +22,10 @@ void expectMatchesGolden(const std::string& results, const char* name, int expec
     }
     EXPECT_EQ(line, expectedLines) << path;
 }
+
+std::string uniqueTempPath(const std::string& name) {
+    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string prefix = "tarquel_";
+    if (test != nullptr) prefix += std::string(test->test_suite_name()) + "_" + test->name() + "_";
+    return ::testing::TempDir() + prefix + name;
+}

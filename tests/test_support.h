@@ -20,3 +20,7 @@ struct Xorshift {
 // tests/golden, which must hold `expectedLines` lines. With the environment
 // variable TARQUEL_BLESS set, the golden file is rewritten first.
 void expectMatchesGolden(const std::string& results, const char* name, int expectedLines);
+
+// A path in the test temporary folder that no other test uses: tests run in
+// parallel processes (one per test under ctest), so shared names would race.
+std::string uniqueTempPath(const std::string& name);
