@@ -17,7 +17,7 @@
 #include "engine/portable_math_detail.h"
 #include "engine/sample.h"
 #include "engine/solver.h"
-#include "engine/special_functions.h"
+#include "engine/probability_kernels.h"
 
 namespace {
 

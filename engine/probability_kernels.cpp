@@ -4,7 +4,7 @@
 // (the build forbids contraction into fused multiply-adds); the only
 // elementary functions are portableLog, portableExp and std::sqrt (correctly
 // rounded by IEEE 754), so the results carry the same bits everywhere.
-#include "engine/special_functions.h"
+#include "engine/probability_kernels.h"
 
 #include <cmath>
 #include <limits>

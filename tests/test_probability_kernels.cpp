@@ -8,7 +8,7 @@
 #include <cstring>
 #include <limits>
 
-#include "engine/special_functions.h"
+#include "engine/probability_kernels.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -42,7 +42,7 @@ void expectWithin(double (*f)(double), const char* name, const Row* rows, std::s
     }
 }
 
-TEST(SpecialFunctions, Expm1AgainstReferenceValues) {
+TEST(ProbabilityKernels, Expm1AgainstReferenceValues) {
     const Row rows[] = {
         {1e-300, 1e-300}, {-1e-300, -1e-300}, {1e-10, 1.00000000005e-10}, {-1e-10, -9.999999999500001e-11},
         {1e-5, 1.0000050000166668e-05}, {-3e-3, -0.002995504496627024}, {0.25, 0.2840254166877415},
@@ -52,7 +52,7 @@ TEST(SpecialFunctions, Expm1AgainstReferenceValues) {
     expectWithin(portableExpm1, "expm1", rows, std::size(rows), 4);
 }
 
-TEST(SpecialFunctions, Log1pAgainstReferenceValues) {
+TEST(ProbabilityKernels, Log1pAgainstReferenceValues) {
     const Row rows[] = {
         {1e-300, 1e-300}, {-1e-300, -1e-300}, {1e-10, 9.999999999500001e-11}, {-1e-10, -1.00000000005e-10},
         {3e-6, 2.999995500009e-06}, {-0.1, -0.10536051565782631}, {-0.5, -0.6931471805599453},
@@ -62,7 +62,7 @@ TEST(SpecialFunctions, Log1pAgainstReferenceValues) {
     expectWithin(portableLog1p, "log1p", rows, std::size(rows), 4);
 }
 
-TEST(SpecialFunctions, ErfcAgainstReferenceValues) {
+TEST(ProbabilityKernels, ErfcAgainstReferenceValues) {
     const Row rows[] = {
         {-3, 1.9999779095030015}, {-1, 1.8427007929497148}, {-0.2, 1.2227025892104784}, {0, 1.0}, {1e-20, 1.0},
         {0.1, 0.887537083981715}, {0.46875, 0.507386526782062}, {0.5, 0.4795001221869535},
@@ -73,7 +73,7 @@ TEST(SpecialFunctions, ErfcAgainstReferenceValues) {
     expectWithin(portableErfc, "erfc", rows, std::size(rows), 8);
 }
 
-TEST(SpecialFunctions, NormalQuantileAgainstReferenceValues) {
+TEST(ProbabilityKernels, NormalQuantileAgainstReferenceValues) {
     const Row rows[] = {
         {1e-300, -37.0470962993612},  {1e-100, -21.273453560965326}, {1e-20, -9.262340089798407},
         {1e-10, -6.361340902404057},  {1e-5, -4.264890793922825},    {0.001, -3.0902323061678136},
@@ -86,7 +86,7 @@ TEST(SpecialFunctions, NormalQuantileAgainstReferenceValues) {
     expectWithin(normalQuantile, "normalQuantile", rows, std::size(rows), 8);
 }
 
-TEST(SpecialFunctions, EdgesAndSpecialValues) {
+TEST(ProbabilityKernels, EdgesAndSpecialValues) {
     const double nan = std::nan("");
     const struct {
         const char* name;
@@ -111,7 +111,7 @@ TEST(SpecialFunctions, EdgesAndSpecialValues) {
 
 // Inverse checks over many arguments: log1p(expm1(x)) = x, and Phi of the
 // quantile is p (Phi(z) = erfc(-z/sqrt2)/2).
-TEST(SpecialFunctions, InversesAgree) {
+TEST(ProbabilityKernels, InversesAgree) {
     Xorshift g{0x2545F4914F6CDD1DULL};
     for (int i = 0; i < 2000; ++i) {
         // |x| <= 1 below 0: further out log1p near -1 magnifies any error.
