@@ -47,10 +47,10 @@ set -euo pipefail
 cd "$work"
 wine "$build/ui/tarquel.exe" "$name" &
 app=\$!
-geometry=\$(wine "$build/ui/tests/tarquel_screenshot_driver.exe" 1 | tr -d '\r')
+geometry=\$(wine "$build/ui/tarquel_screenshot_driver.exe" 1 | tr -d '\r')
 import -window root "$work/screen.png"
 convert "$work/screen.png" -crop "\$geometry" +repage "$root/docs/screenshot.png"
-geometry=\$(wine "$build/ui/tests/tarquel_screenshot_driver.exe" plot | tr -d '\r')
+geometry=\$(wine "$build/ui/tarquel_screenshot_driver.exe" plot | tr -d '\r')
 import -window root "$work/screen.png"
 convert "$work/screen.png" -crop "\$geometry" +repage "$root/docs/plot-screenshot.png"
 kill \$app 2>/dev/null || true
