@@ -15,30 +15,22 @@
 #include "tests/recording_front_end.h"
 
 int main(int argc, char** argv) {
-    if (argc != 5 && !(argc == 6 && std::strcmp(argv[5], "censored") == 0)) {
-        std::fprintf(stderr, "usage: plot_svg_case OUT.svg DATAFILE RANK GAMMA|auto [censored]\n");
-        return 2;
-    }
-    const bool searched = std::strcmp(argv[4], "auto") == 0;
+    if (argc != 5 && !(argc == 6 && std::strcmp(argv[5], "censored") == 0)) return 2;
+    AnalysisState& s = analysisState;
     resetAnalysisState();
-    std::snprintf(analysisState.dataFilePath, sizeof analysisState.dataFilePath, "%s", argv[2]);
-    analysisState.rankMethod = std::atoi(argv[3]);
-    analysisState.autoGamma = searched ? 1 : 0;
-    if (!searched) analysisState.result.gamma = textToNumber(argv[4]);
-    analysisState.censored = argc == 6 ? 1 : 0;
-    analysisState.initialM = 1;
-    analysisState.solver = ShapeSolver::newton;
+    std::snprintf(s.dataFilePath, sizeof s.dataFilePath, "%s", argv[2]);
+    s.rankMethod = std::atoi(argv[3]);
+    s.autoGamma = std::strcmp(argv[4], "auto") == 0 ? 1 : 0;
+    s.result.gamma = s.autoGamma == 1 ? 0 : textToNumber(argv[4]);
+    s.censored = argc == 6 ? 1 : 0;
+    s.initialM = 1;
+    s.solver = ShapeSolver::newton;
     runCalculation();
     if (!recording.errors.empty()) {
         std::fprintf(stderr, "%s\n", recording.errors.front().c_str());
         return 1;
     }
-    PlotInput input{};
-    input.title = analysisState.dataFilePath;
-    input.sortedTimes = analysisState.sample;
-    input.suspended = analysisState.suspended;
-    input.rankMethod = analysisState.rankMethod;
-    input.fit = analysisState.result;
-    input.r2 = std::numeric_limits<double>::quiet_NaN();
+    const PlotInput input{s.dataFilePath, s.sample, s.rankMethod, s.result, std::numeric_limits<double>::quiet_NaN(),
+                          false, 0, 0, 0, s.suspended, {}};
     return writeWeibullPlotSvg(argv[1], input) ? 0 : 3;
 }

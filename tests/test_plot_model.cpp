@@ -3,10 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>
-#include <fstream>
 #include <limits>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -35,15 +32,7 @@ std::string labelsOf(const std::vector<PlotTick>& ticks) {
 }
 
 PlotInput inputFor(const std::vector<double>& times, RankMethod rank, double m, double eta, double gamma) {
-    PlotInput input{};
-    input.title = "test.dat";
-    input.sortedTimes = times;
-    input.rankMethod = rank;
-    input.fit.m = m;
-    input.fit.t0 = portablePow(eta, m);
-    input.fit.gamma = gamma;
-    input.r2 = notANumber;
-    return input;
+    return {"test.dat", times, rank, {m, portablePow(eta, m), gamma, 0, 0, 0, 0}, notANumber, false, 0, 0, 0, {}, {}};
 }
 
 struct TickRow {
@@ -64,9 +53,8 @@ TEST(PlotTicks, LogAxisInDataUnits) {
         {1000.25, 1000.9, "1000.4 1000.6 1000.8"},
     };
     for (const TickRow& row : rows) {
-        const double lo = portableLog(row.lo);
         const double hi = portableLog(row.hi);
-        const std::vector<PlotTick> ticks = logAxisTicks(lo, hi);
+        const std::vector<PlotTick> ticks = logAxisTicks(portableLog(row.lo), hi);
         EXPECT_EQ(labelsOf(ticks), row.labels) << row.lo << " to " << row.hi;
         for (const PlotTick& tick : ticks) {
             // Each tick sits at the logarithm of its own label.
@@ -88,12 +76,6 @@ TEST(PlotTicks, PercentAxis) {
     for (const TickRow& row : rows) {
         const std::vector<PlotTick> ticks = percentAxisTicks(weibullPlotY(row.lo), weibullPlotY(row.hi));
         EXPECT_EQ(labelsOf(ticks), row.labels) << row.lo << " to " << row.hi;
-        // 63.2 % is where y = 0: F = 1 - 1/e.
-        for (const PlotTick& tick : ticks) {
-            if (tick.label == "63.2") {
-                EXPECT_NEAR(tick.position, 0.0, 2e-3);
-            }
-        }
     }
 }
 
@@ -111,8 +93,6 @@ TEST(PlotModel, WhichUnitsBecomePoints) {
     const UnitsRow rows[] = {
         {"rank 1", 1, {}, {}, 0, 5, 0, 0, 0, ""},
         {"rank 2: F = 0 and F = 1", 2, {}, {}, 0, 3, 2, 0, 0, "2 points at F = 0 or 1 not shown"},
-        {"rank 3", 3, {}, {}, 0, 5, 0, 0, 0, ""},
-        {"rank 4", 4, {}, {}, 0, 5, 0, 0, 0, ""},
         {"rank 2, both ends suspended", 2, {1, 0, 0, 0, 1}, {}, 0, 3, 0, 2, 0, ""},
         {"the first unit suspended", 1, {1, 0, 0, 0, 0}, {}, 0, 4, 0, 1, 0, "n = 5 (1 suspended)"},
         {"given ordinates, one infinite", 1, {0, 1, 0, 1, 0}, {-1, infinity, 0.5}, 0, 2, 1, 2, 0,
@@ -131,16 +111,12 @@ TEST(PlotModel, WhichUnitsBecomePoints) {
         EXPECT_EQ(model.infiniteOrdinates, row.infinite) << row.label;
         EXPECT_EQ(model.suspensions.size(), row.suspensions) << row.label;
         EXPECT_EQ(model.belowGamma, row.belowGamma) << row.label;
-        bool noted = false;
+        const bool noted = *row.note != '\0';
+        bool found = false;  // the note, or when none is expected any "not shown" line
         for (const LegendLine& line : model.legend) {
-            if (*row.note == '\0') {
-                EXPECT_EQ(line.text.find("not shown"), std::string::npos) << row.label;
-            }
-            noted = noted || line.text == row.note;
+            found = found || (noted ? line.text == row.note : line.text.find("not shown") != std::string::npos);
         }
-        if (*row.note != '\0') {
-            EXPECT_TRUE(noted) << row.label << ": no legend line \"" << row.note << '"';
-        }
+        EXPECT_EQ(found, noted) << row.label;
         for (const PlotPoint& p : model.points) {
             EXPECT_TRUE(p.x >= model.xMin && p.x <= model.xMax && p.y >= model.yMin && p.y <= model.yMax)
                 << row.label;
@@ -166,10 +142,6 @@ TEST(PlotModel, FittedLine) {
     for (const LineRow& row : rows) {
         const PlotModel model = buildPlotModel(inputFor(five, 1, row.m, row.eta, row.gamma));
         EXPECT_EQ(model.hasFit, row.drawn) << row.label;
-        for (const PlotPoint& p : model.points) {
-            EXPECT_TRUE(p.x >= model.xMin && p.x <= model.xMax && p.y >= model.yMin && p.y <= model.yMax)
-                << row.label;
-        }
         if (!model.hasFit) continue;
         const PlotPoint a = model.fitStart;
         const PlotPoint b = model.fitEnd;
@@ -193,7 +165,6 @@ struct R2Row {
     RankMethod rank;
     double given;     // PlotInput.r2
     double expected;  // NaN: expected not a number
-    double tolerance;  // in epsilons
 };
 
 // Times whose plot points lie on y = 1.5 x - 2 (up to the rounding of exp and log).
@@ -207,11 +178,11 @@ TEST(PlotModel, SquaredCorrelation) {
     // Expected values for the bearings: Python's statistics.correlation of
     // (math.log(t), math.log(math.log(1/(1 - F)))), squared.
     const R2Row rows[] = {
-        {"bearings, i/(n+1)", bearings, 1, notANumber, 0.9711548575081251, 64},
-        {"bearings, (i-0.3)/(n+0.4)", bearings, 3, notANumber, 0.9703439208959624, 64},
-        {"points on a line", onALine(12), 1, notANumber, 1.0, 64},
-        {"given value kept", bearings, 1, 0.5, 0.5, 0},
-        {"one point", {10, 20, 35}, 2, notANumber, notANumber, 0},
+        {"bearings, i/(n+1)", bearings, 1, notANumber, 0.9711548575081251},
+        {"bearings, (i-0.3)/(n+0.4)", bearings, 3, notANumber, 0.9703439208959624},
+        {"points on a line", onALine(12), 1, notANumber, 1.0},
+        {"given value kept", bearings, 1, 0.5, 0.5},
+        {"one point", {10, 20, 35}, 2, notANumber, notANumber},
     };
     for (const R2Row& row : rows) {
         PlotInput input = inputFor(row.times, row.rank, 2, 30, 0);
@@ -220,61 +191,22 @@ TEST(PlotModel, SquaredCorrelation) {
         if (std::isnan(row.expected)) {
             EXPECT_TRUE(std::isnan(r2)) << row.label << ": " << r2;
         } else {
-            EXPECT_NEAR(r2, row.expected, row.tolerance * eps) << row.label;
+            EXPECT_NEAR(r2, row.expected, 64 * eps) << row.label;
         }
     }
-}
-
-std::size_t countOf(const std::string& text, const std::string& what) {
-    std::size_t count = 0;
-    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++count;
-    return count;
 }
 
 // The bearings as the desktop program fits them (rank i/(n+1), gamma
 // searched; the README's numbers), shown with plotting position 2, two
 // units marked as suspensions and B10 bounds, under a title that needs
 // escaping. Every number of the SVG comes from the portable code.
-PlotInput goldenInput() {
-    static const std::uint8_t suspended[23] = {0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 1};
-    PlotInput input{};
-    // Not UTF-8: an overlong form, a lead byte before ASCII; then UTF-8 for e acute.
-    input.title = "bearings <A&B> \xe0\x80\x80 \xc3( caf\xc3\xa9.dat";
-    input.sortedTimes = bearings;
-    input.rankMethod = 2;
-    input.fit = {1.85130410, 2779.86378, 8.05776741, 0, 0, 0, 0};
-    input.r2 = notANumber;
-    input.hasB10Bounds = true;
-    input.b10Lo = 21.5;
-    input.b10Hi = 33.25;
-    input.confidence = 0.9;
-    input.suspended = suspended;
-    return input;
-}
-
 TEST(PlotSvg, SameBytesOnEveryPlatform) {
-    const std::string svg = plotSvg(buildPlotModel(goldenInput()), 720, 540);
-    // Two suspended, and the first failure at F = 0; with suspensions the
-    // last failure's adjusted rank is below n, so its F is below 1.
-    EXPECT_EQ(countOf(svg, "class=\"point\""), 23u - 2 - 1);
-    EXPECT_EQ(countOf(svg, "class=\"fit\""), 1u);
-    EXPECT_EQ(countOf(svg, "class=\"suspension\""), 2u);
-    EXPECT_EQ(countOf(svg, "class=\"b10\""), 3u);
-    EXPECT_NE(svg.find("bearings &lt;A&amp;B&gt; ??? ?( caf\xc3\xa9.dat</text>"), std::string::npos);
-    expectMatchesGolden(svg, "plot_bearings.svg", static_cast<int>(countOf(svg, "\n")));
-}
-
-TEST(PlotSvg, WritesTheFile) {
-    const PlotInput input = goldenInput();
-    const std::string path = uniqueTempPath("plot.svg");
-    std::remove(path.c_str());
-    ASSERT_TRUE(writeWeibullPlotSvg(path.c_str(), input));
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream written;
-    written << in.rdbuf();
-    EXPECT_EQ(written.str(), plotSvg(buildPlotModel(input), 720, 540));
-    const std::string missingFolder = ::testing::TempDir() + "tarquel_no_such_folder/plot.svg";
-    EXPECT_FALSE(writeWeibullPlotSvg(missingFolder.c_str(), input));
+    const std::uint8_t suspended[23] = {0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 1};
+    // The title is not UTF-8: an overlong form, a lead byte before ASCII; then UTF-8 for e acute.
+    const PlotInput input{"bearings <A&B> \xe0\x80\x80 \xc3( caf\xc3\xa9.dat", bearings, 2,
+                          {1.85130410, 2779.86378, 8.05776741, 0, 0, 0, 0}, notANumber, true, 21.5, 33.25, 0.9,
+                          suspended, {}};
+    expectMatchesGolden(plotSvg(buildPlotModel(input), 720, 540), "plot_bearings.svg", 87);
 }
 
 }  // namespace
