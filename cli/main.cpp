@@ -32,7 +32,7 @@
 #include "cli/terminal_front_end.h"
 #include "datafiles/report.h"
 #include "datafiles/result_formats.h"
-#include "plot/plot_model.h"
+#include "plot/run_plot.h"
 #include "run/analysis_state.h"
 #include "run/calculation_run.h"
 #include "run/fit_summary.h"
@@ -190,10 +190,12 @@ int writeFiles(const CommandLine& line, const FitSummary& summary) {
     }
     if (!line.plotFile.empty()) {
         const FitQuality& q = summary.quality;
-        const PlotInput plot{state.dataFilePath, state.sample,        state.rankMethod,
-                             state.result,       q.r2,                line.confidenceGiven,
-                             q.b10Bounds.lo,     q.b10Bounds.hi,      line.confidence,
-                             state.suspended,    {}};
+        PlotInput plot = plotInputOfRun(state);
+        plot.r2 = q.r2;
+        plot.hasB10Bounds = line.confidenceGiven;
+        plot.b10Lo = q.b10Bounds.lo;
+        plot.b10Hi = q.b10Bounds.hi;
+        plot.confidence = line.confidence;
         if (!writeWeibullPlotSvg(line.plotFile.c_str(), plot)) {
             std::fprintf(stderr, "%s: cannot write the plot file '%s'\n", programName, line.plotFile.c_str());
             status = exitReport;

@@ -63,11 +63,10 @@ void appendJson(std::string& out, const Json& value) {
         case Json::value_t::object: appendJsonObject(out, value); return;
         case Json::value_t::array: appendJsonArray(out, value); return;
         case Json::value_t::string: appendJsonString(out, value.get<std::string>()); return;
-        case Json::value_t::number_float: {
-            const std::string text = shortestText(value.get<double>());
-            out += text.empty() ? "null" : text;
+        case Json::value_t::number_float:
+            // Always finite: jsonNumber turns the others into null.
+            out += shortestText(value.get<double>());
             return;
-        }
         case Json::value_t::null:
         case Json::value_t::boolean:
         case Json::value_t::number_integer:

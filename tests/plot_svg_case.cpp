@@ -6,10 +6,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <limits>
 
 #include "datafiles/number_text.h"
-#include "plot/plot_model.h"
+#include "plot/run_plot.h"
 #include "run/analysis_state.h"
 #include "run/calculation_run.h"
 #include "tests/recording_front_end.h"
@@ -30,7 +29,5 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", recording.errors.front().c_str());
         return 1;
     }
-    const PlotInput input{s.dataFilePath, s.sample, s.rankMethod, s.result, std::numeric_limits<double>::quiet_NaN(),
-                          false, 0, 0, 0, s.suspended, {}};
-    return writeWeibullPlotSvg(argv[1], input) ? 0 : 3;
+    return writeWeibullPlotSvg(argv[1], plotInputOfRun(s)) ? 0 : 3;
 }

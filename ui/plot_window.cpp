@@ -5,10 +5,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 #include <vector>
 
 #include "plot/plot_layout.h"
+#include "plot/run_plot.h"
 #include "run/analysis_state.h"
 #include "ui/window_handles.h"
 
@@ -37,14 +37,7 @@ void rebuildModel() {
     plotState.hasModel = analysisState.sampleLoaded == 1;
     plotState.model = PlotModel{};
     if (!plotState.hasModel) return;
-    PlotInput input{};
-    input.title = analysisState.dataFilePath;
-    input.sortedTimes = analysisState.sample;
-    input.suspended = analysisState.suspended;
-    input.rankMethod = analysisState.rankMethod;
-    input.fit = analysisState.result;
-    input.r2 = std::numeric_limits<double>::quiet_NaN();
-    plotState.model = buildPlotModel(input);
+    plotState.model = buildPlotModel(plotInputOfRun(analysisState));
 }
 
 int pixel(double value) { return static_cast<int>(std::lround(value)); }
