@@ -2,8 +2,8 @@
 // written on one platform, the same digits must come out on every other.
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <cstdio>
+#include <fstream>
 #include <string>
 
 #include "datafiles/number_format.h"
@@ -16,12 +16,8 @@
 
 namespace {
 
-struct Generator : Xorshift {
-    Generator() : Xorshift{0x9E3779B97F4A7C15ULL} {}
-};
-
 // A data file of n Weibull failure times, written with "% 12.8e".
-std::string writeSample(Generator& g, int index) {
+std::string writeSample(Xorshift& g, int index) {
     const int n = 3 + static_cast<int>(g.unit() * 40);
     const double m = 0.6 + 5 * g.unit();
     const double scale = portablePow(10, -1 + 5 * g.unit());
@@ -31,15 +27,10 @@ std::string writeSample(Generator& g, int index) {
         const double t = location + scale * portablePow(-portableLog(1 - g.unit()), 1 / m);
         char number[numberTextSize];
         formatReportNumber(t, number);
-        text += number;
-        text += '\n';
+        text += std::string(number) + "\n";
     }
     const std::string path = uniqueTempPath("fit_" + std::to_string(index) + ".dat");
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (f != nullptr) {
-        std::fputs(text.c_str(), f);
-        std::fclose(f);
-    }
+    std::ofstream(path, std::ios::binary) << text;
     return path;
 }
 
@@ -58,17 +49,14 @@ std::string fitLine(const std::string& path, int index, RankMethod method, bool 
     if (!recording.errors.empty()) return line + " " + recording.errors.front() + "\n";
     line += " ending " + std::to_string(static_cast<int>(analysisState.solveEnding));
     const FitResult& r = analysisState.result;
-    for (double v : {r.m, r.t0, r.gamma, r.mu, r.xi, r.tm, r.sigma2}) {
-        char number[numberTextSize];
-        formatReportNumber(v, number);
-        line += number;
-    }
+    char number[numberTextSize];
+    for (double v : {r.m, r.t0, r.gamma, r.mu, r.xi, r.tm, r.sigma2}) line += (formatReportNumber(v, number), number);
     return line + "\n";
 }
 
 TEST(FitGolden, SameDigitsOnEveryPlatform) {
     resetAnalysisState();
-    Generator g;
+    Xorshift g{0x9E3779B97F4A7C15ULL};
     std::string results;
     for (int index = 0; index < 12; ++index) {
         const std::string path = writeSample(g, index);
@@ -78,7 +66,6 @@ TEST(FitGolden, SameDigitsOnEveryPlatform) {
         }
     }
     resetAnalysisState();
-
     expectMatchesGolden(results, "generated_fits.txt", 12 * 4 * 2);
 }
 

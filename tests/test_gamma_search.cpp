@@ -21,13 +21,11 @@ std::vector<double> straightPlot(std::uint32_t n, double g, double m, RankMethod
     return t;
 }
 
+PassPool pool;
+std::vector<double> scratch;
+
 TEST(GammaSearch, FindsTheLocationOfAStraightPlot) {
-    PassPool pool;
-    std::vector<double> scratch;
-    const struct {
-        double g, m;
-        RankMethod method;
-    } rows[] = {{50, 2, 1}, {5, 1.5, 3}, {30, 3, 4}, {0.02, 0.9, 1}};
+    const struct { double g, m; RankMethod method; } rows[] = {{50, 2, 1}, {5, 1.5, 3}, {30, 3, 4}, {0.02, 0.9, 1}};
     for (const auto& row : rows) {
         const std::vector<double> t = straightPlot(25, row.g, row.m, row.method);
         const std::vector<double> y = plotOrdinates({}, 25, row.method);
@@ -43,9 +41,6 @@ TEST(GammaSearch, FindsTheLocationOfAStraightPlot) {
 }
 
 TEST(GammaSearch, EarlyReturns) {
-    PassPool pool;
-    std::vector<double> scratch;
-    const std::vector<double> straightAt100 = straightPlot(10, 100, 2, 1, 0);
     const struct {
         const char* name;
         std::vector<double> t;
@@ -56,7 +51,7 @@ TEST(GammaSearch, EarlyReturns) {
         // Failure times that pile up towards a ceiling: the plot bends up already.
         {"bending up at 0", {0.5, 3, 9, 16, 22, 27, 31, 34, 36.5, 38.5, 40, 41.2, 42.2}, 1, 1, 0},
         // t_1 so close to 100 that 0.99 t_1 lies below the true location.
-        {"still bending down at 0.99 t_1", straightAt100, 1, -1, -1},
+        {"still bending down at 0.99 t_1", straightPlot(10, 100, 2, 1, 0), 1, -1, -1},
         // Method 2's end ordinates are -inf and +inf: the sums are not
         // numbers, the sign reads 0.
         {"infinite ordinates", straightPlot(10, 20, 2, 1), 2, 0, 0},

@@ -21,40 +21,37 @@ const double inf = std::numeric_limits<double>::infinity();
 PassPool pool;
 const double nan = std::numeric_limits<double>::quiet_NaN();
 
+// A control that is never stopped and ends on a fixed point.
+std::atomic<int> noStop{0};
+SolveControl restingControl() {
+    SolveControl control;
+    control.stopFlag = &noStop;
+    control.stopAtFixedPoint = true;
+    return control;
+}
+
 TEST(IntegerPower, Table) {
     const double x = 1.1;
-    const struct {
-        double base;
-        std::int32_t k;
-        double expected;
-    } rows[] = {
+    const struct { double base; std::int32_t k; double expected; } rows[] = {
         {2, 0, 1},        {nan, 0, 1},      {inf, 0, 1},           {2, 1, 2},
         {2, 10, 1024},    {-3, 3, -27},     {2, -2, 0.25},         {0, -2, inf},
         {x, 2, x * x},    {x, 3, x * (x * x)}, {x, 4, (x * x) * (x * x)}, {x, -2, 1 / (x * x)},
         {2, INT32_MIN, 0}, {-1, INT32_MAX, -1},
     };
-    for (const auto& row : rows) {
-        EXPECT_EQ(integerPower(row.base, row.k), row.expected) << row.base << "^" << row.k;
-    }
+    for (const auto& row : rows) EXPECT_EQ(integerPower(row.base, row.k), row.expected) << row.base << "^" << row.k;
 }
 
 // What one solve did: calls, the stop flag, the monitor.
 struct Trace {
-    int equationCalls = 0;
-    int slopeCalls = 0;
+    int equationCalls = 0, slopeCalls = 0;
     int stopAtCall = -1;  // set the stop flag during this equation call
-    std::uint32_t tick = 0;
-    std::uint32_t tickStep = 0;
+    std::uint32_t tick = 0, tickStep = 0;
     std::vector<double> shownM;
     std::atomic<int> stopFlag{0};
 };
 Trace* trace = nullptr;
 
-std::uint32_t readTick() {
-    const std::uint32_t now = trace->tick;
-    trace->tick += trace->tickStep;
-    return now;
-}
+std::uint32_t readTick() { return (trace->tick += trace->tickStep) - trace->tickStep; }
 
 void showPoint(std::uint64_t, double m, double) { trace->shownM.push_back(m); }
 
@@ -63,14 +60,12 @@ using Fn = double (*)(double);
 struct SolveRow {
     const char* name;
     double m0;
-    Fn equation;
-    Fn slope;
+    Fn equation, slope;
     bool stopAtFixedPoint;
     int stopAtCall;
     double expectedM;  // NaN: a value that is not a number
     SolveEnding ending;
-    int equationCalls;  // -1: not checked
-    int slopeCalls;
+    int equationCalls, slopeCalls;  // -1: not checked
 };
 
 SolveOutcome solve(const SolveRow& row, Trace& t, bool newton) {
@@ -86,27 +81,16 @@ SolveOutcome solve(const SolveRow& row, Trace& t, bool newton) {
         if (++trace->equationCalls == trace->stopAtCall) trace->stopFlag.store(1);
         return eq(m);
     };
-    auto slope = [sl](double m) {
-        ++trace->slopeCalls;
-        return sl(m);
-    };
+    auto slope = [sl](double m) { return ++trace->slopeCalls, sl(m); };
     return newton ? bracketedNewton(row.m0, equation, slope, control)
                   : dampedNewton(row.m0, equation, slope, control);
 }
 
 void expectRow(const SolveRow& row, const SolveOutcome& out, const Trace& t) {
-    if (std::isnan(row.expectedM)) {
-        EXPECT_TRUE(std::isnan(out.m)) << row.name;
-    } else {
-        EXPECT_EQ(out.m, row.expectedM) << row.name;
-    }
+    EXPECT_TRUE(out.m == row.expectedM || (std::isnan(out.m) && std::isnan(row.expectedM))) << row.name;
     EXPECT_EQ(out.ending, row.ending) << row.name;
-    if (row.equationCalls >= 0) {
-        EXPECT_EQ(t.equationCalls, row.equationCalls) << row.name;
-    }
-    if (row.slopeCalls >= 0) {
-        EXPECT_EQ(t.slopeCalls, row.slopeCalls) << row.name;
-    }
+    EXPECT_TRUE(row.equationCalls < 0 || t.equationCalls == row.equationCalls) << row.name << ": " << t.equationCalls;
+    EXPECT_TRUE(row.slopeCalls < 0 || t.slopeCalls == row.slopeCalls) << row.name << ": " << t.slopeCalls;
 }
 
 double threeMinusM(double m) { return 3 - m; }
@@ -152,18 +136,14 @@ TEST(DampedNewton, EveryEnding) {
 TEST(DampedNewton, MonitorShowsTrialPointsAtMostEvery500Ms) {
     // A tick that advances 100 ms per read shows every fifth trial; a clock
     // that stands still shows none.
-    for (const std::uint32_t step : {100u, 0u}) {
-        Trace t;
-        t.tickStep = step;
-        const SolveRow row = {"monitor", 0, onePlusSquare, one, false, 40, 0, SolveEnding::stopped, -1, -1};
-        solve(row, t, false);
-        if (step == 0) {
-            EXPECT_TRUE(t.shownM.empty());
-            continue;
-        }
-        ASSERT_EQ(t.shownM.size(), 64u / 5u);
-        EXPECT_EQ(t.shownM.front(), -1.0 / 16);  // trial k = 4 of the first step: 0 - 1/2^4
-    }
+    const SolveRow row = {"monitor", 0, onePlusSquare, one, false, 40, 0, SolveEnding::stopped, -1, -1};
+    Trace still, moving;
+    moving.tickStep = 100;
+    solve(row, still, false);
+    solve(row, moving, false);
+    EXPECT_TRUE(still.shownM.empty());
+    ASSERT_EQ(moving.shownM.size(), 64u / 5u);
+    EXPECT_EQ(moving.shownM.front(), -1.0 / 16);  // trial k = 4 of the first step: 0 - 1/2^4
 }
 
 double cubeRoot(double m) { return 2 - m * m * m; }           // root 2^(1/3)
@@ -192,37 +172,21 @@ TEST(BracketedNewton, EveryEnding) {
         if (row.ending == SolveEnding::converged) {
             // The root to within a unit in the last place.
             EXPECT_LE(std::fabs(out.m - row.expectedM), std::fabs(std::nextafter(root, 2.0) - root)) << row.name;
-            EXPECT_TRUE(out.ending == SolveEnding::converged || out.ending == SolveEnding::rootFound) << row.name;
-            EXPECT_LT(t.equationCalls, 60) << row.name;
+            EXPECT_TRUE((out.ending == SolveEnding::converged || out.ending == SolveEnding::rootFound) &&
+                        t.equationCalls < 60) << row.name << ": " << t.equationCalls;
             continue;
         }
         expectRow(row, out, t);
     }
 }
 
-// Weibull quantiles at (i - 0.5)/n: a sample "drawn" from known parameters
-// without randomness, so the test is the same everywhere.
-std::vector<double> weibullQuantiles(std::size_t n, double m, double t0, double gamma) {
-    std::vector<double> t(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        const double F = (static_cast<double>(i) + 0.5) / static_cast<double>(n);
-        t[i] = gamma + std::pow(-t0 * std::log(1 - F), 1 / m);
-    }
-    return t;
-}
-
 TEST(LikelihoodFit, BothSolversRecoverKnownParameters) {
-    const struct {
-        double m, scale, gamma, initialM;
-    } rows[] = {
+    const struct { double m, scale, gamma, initialM; } rows[] = {
         {2.5, 1000, 100, 1}, {0.8, 50, 0, 1}, {1.0, 7, 3, 2}, {6.0, 200, 40, 1}, {3.3, 1e-3, 0, 10},
     };
-    std::atomic<int> stop{0};
-    SolveControl control;
-    control.stopFlag = &stop;
-    control.stopAtFixedPoint = true;
+    const SolveControl control = restingControl();
     for (const auto& row : rows) {
-        const std::vector<double> t = weibullQuantiles(600, row.m, std::pow(row.scale, row.m), row.gamma);
+        const std::vector<double> t = weibullQuantiles(600, row.m, row.scale, row.gamma);
         const ShapeProblem p = makeShapeProblem(t, row.gamma, {}, pool);
         auto eq = [&p](double m) { return likelihoodEquation(p, m); };
         const SolveOutcome damped =
@@ -243,7 +207,7 @@ TEST(LikelihoodFit, BothSolversRecoverKnownParameters) {
 }
 
 TEST(LikelihoodFit, SlopeIsSteeperThanTheExactDerivative) {
-    const std::vector<double> t = weibullQuantiles(50, 2, 400, 5);
+    const std::vector<double> t = weibullQuantiles(50, 2, 20, 5);
     const ShapeProblem p = makeShapeProblem(t, 5, {}, pool);
     for (double m : {0.5, 1.0, 2.0, 4.0}) {
         const double h = 1e-6 * m;
@@ -254,16 +218,9 @@ TEST(LikelihoodFit, SlopeIsSteeperThanTheExactDerivative) {
     }
 }
 
-TEST(LikelihoodFit, ScaleIsTheMeanPower) {
-    const std::vector<double> t = {1, 2, 3};
-    const ShapeProblem p = makeShapeProblem(t, 0, {}, pool);
-    EXPECT_DOUBLE_EQ(scaleFromShape(p, 1), 2);
-    EXPECT_DOUBLE_EQ(scaleFromShape(p, 2), 14.0 / 3);
-}
-
 // The log-likelihood of a censored sample written out directly: log
 // densities of the failures plus log survivals of the suspensions.
-double censoredLogLikelihood(const std::vector<double>& t, const std::vector<std::uint8_t>& s, double gamma,
+double directLogL(const std::vector<double>& t, const std::vector<std::uint8_t>& s, double gamma,
                              double m, double t0) {
     double sum = 0;
     for (std::size_t i = 0; i < t.size(); ++i) {
@@ -280,11 +237,8 @@ double maximise(F f, double a, double b) {
     const double ratio = (std::sqrt(5.0) - 1) / 2;
     for (int i = 0; i < 200 && b - a > 1e-13 * std::fabs(b); ++i) {
         const double c = b - ratio * (b - a), d = a + ratio * (b - a);
-        if (f(c) > f(d)) {
-            b = d;
-        } else {
-            a = c;
-        }
+        const bool left = f(c) > f(d);
+        (left ? b : a) = left ? d : c;
     }
     return (a + b) / 2;
 }
@@ -297,29 +251,22 @@ TEST(LikelihoodFit, CensoredAgainstADirectMaximisation) {
     const std::vector<std::uint8_t> s = {0, 0, 0, 1, 0, 1, 0, 1, 1, 0, 0, 1, 1, 1, 0, 0, 1, 1, 1, 1, 1};
     for (const double gamma : {0.0, 3.5}) {
         const ShapeProblem p = makeShapeProblem(t, gamma, s, pool);
-        std::atomic<int> stop{0};
-        SolveControl control;
-        control.stopFlag = &stop;
-        control.stopAtFixedPoint = true;
+        const SolveControl control = restingControl();
         auto eq = [&p](double m) { return likelihoodEquation(p, m); };
         const double m = bracketedNewton(1, eq, [&p](double x) { return likelihoodDerivative(p, x); }, control).m;
         const double damped = dampedNewton(1, eq, [&p](double x) { return likelihoodSlope(p, x); }, control).m;
         const double t0 = scaleFromShape(p, m);
         // The independent maximum: over ln t0 for each m, then over m.
-        auto bestLnT0 = [&](double shape) {
-            return maximise([&](double lt) { return censoredLogLikelihood(t, s, gamma, shape, std::exp(lt)); }, -20,
-                            40);
-        };
-        const double mHat = maximise(
-            [&](double shape) { return censoredLogLikelihood(t, s, gamma, shape, std::exp(bestLnT0(shape))); }, 0.2,
-            10);
+        auto logL = [&](double k, double lnT0) { return directLogL(t, s, gamma, k, std::exp(lnT0)); };
+        auto bestLnT0 = [&](double k) { return maximise([&](double lt) { return logL(k, lt); }, -20, 40); };
+        const double mHat = maximise([&](double k) { return logL(k, bestLnT0(k)); }, 0.2, 10);
         EXPECT_NEAR(m / mHat, 1, 1e-6) << gamma;           // relative, limited by the golden sections
         EXPECT_NEAR(std::log(t0) / bestLnT0(mHat), 1, 1e-6) << gamma;
         EXPECT_NEAR(damped / m, 1, 1e-9) << gamma;
     }
     // Without suspensions the censored sums are the plain ones, to the bit.
-    const std::vector<std::uint8_t> none(t.size(), 0);
-    EXPECT_EQ(likelihoodEquation(makeShapeProblem(t, 1, none, pool), 1.7), likelihoodEquation(makeShapeProblem(t, 1, {}, pool), 1.7));
+    const double plain = likelihoodEquation(makeShapeProblem(t, 1, {}, pool), 1.7);
+    EXPECT_EQ(likelihoodEquation(makeShapeProblem(t, 1, std::vector<std::uint8_t>(t.size(), 0), pool), 1.7), plain);
 }
 
 }  // namespace

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -28,4 +30,20 @@ std::string uniqueTempPath(const std::string& name) {
     std::string prefix = "tarquel_";
     if (test != nullptr) prefix += std::string(test->test_suite_name()) + "_" + test->name() + "_";
     return ::testing::TempDir() + prefix + name;
+}
+
+std::vector<double> weibullQuantiles(std::size_t n, double m, double eta, double gamma) {
+    std::vector<double> t(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        const double F = (static_cast<double>(i) + 0.5) / static_cast<double>(n);
+        t[i] = gamma + eta * std::pow(-std::log1p(-F), 1 / m);
+    }
+    return t;
+}
+
+std::int64_t ulpDistance(double a, double b) {
+    std::int64_t ia, ib;
+    std::memcpy(&ia, &a, sizeof a);
+    std::memcpy(&ib, &b, sizeof b);
+    return ia > ib ? ia - ib : ib - ia;
 }

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // xorshift64: the same sequence on every platform.
 struct Xorshift {
@@ -24,3 +25,10 @@ void expectMatchesGolden(const std::string& results, const char* name, int expec
 // A path in the test temporary folder that no other test uses: tests run in
 // parallel processes (one per test under ctest), so shared names would race.
 std::string uniqueTempPath(const std::string& name);
+
+// Weibull times at the quantiles (i - 0.5)/n, ascending: a sample "drawn"
+// from known parameters without randomness, the same everywhere.
+std::vector<double> weibullQuantiles(std::size_t n, double m, double eta, double gamma);
+
+// Units in the last place between two finite doubles of one sign.
+std::int64_t ulpDistance(double a, double b);

@@ -11,6 +11,7 @@
 // Build and run: scripts/fuzz.sh [seconds]
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -57,8 +58,7 @@ void judge(const std::string& piece, Expected& out) {
     std::string number;  // sign, mantissa, and the exponent when it has a digit
     std::size_t e = k;
     if (e < n && (piece[e] == '+' || piece[e] == '-')) number += piece[e++];
-    bool point = false;
-    bool mantissaDigit = false;
+    bool point = false, mantissaDigit = false;
     for (; e < n && (digit(piece[e]) || (piece[e] == '.' && !point)); ++e) {
         point = point || piece[e] == '.';
         mantissaDigit = mantissaDigit || digit(piece[e]);
@@ -93,19 +93,16 @@ Expected plainRead(const std::uint8_t* data, std::size_t size) {
             ++length;
             if (text[start + length - 1] == '\n') break;
         }
-        std::string piece = text.substr(start, length);
+        const std::string piece = text.substr(start, length);
         start += length;
         judge(piece.substr(0, piece.find('\0')), out);
     }
     return out;
 }
 
-const std::string& scratchPath() {
-    static const std::string path = [] {
-        const char* dir = std::getenv("TMPDIR");
-        return std::string(dir != nullptr ? dir : "/tmp") + "/tarquel_reader_fuzz_" + std::to_string(getpid()) + ".dat";
-    }();
-    return path;
+std::string scratchPath() {
+    const char* dir = std::getenv("TMPDIR");
+    return std::string(dir != nullptr ? dir : "/tmp") + "/tarquel_reader_fuzz_" + std::to_string(getpid()) + ".dat";
 }
 
 void fail(const char* what, std::size_t blockSize, bool censored) {
@@ -117,27 +114,22 @@ void fail(const char* what, std::size_t blockSize, bool censored) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::string& path = scratchPath();
+    static const std::string path = scratchPath();
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (file == nullptr) std::abort();
     if (size > 0 && std::fwrite(data, 1, size, file) != size) std::abort();
     std::fclose(file);
 
     const Expected expected = plainRead(data, size);
-    std::uint32_t marks = 0;
-    for (const std::uint8_t m : expected.marks) marks += m;
+    const auto marks = static_cast<std::uint32_t>(std::count(expected.marks.begin(), expected.marks.end(), 1));
 
     // Every boundary place (1), a held CR meeting the next block (2, 3), a
     // size taken from the input, and the real one. The small blocks cost a
     // system call each, so they are read in one mode only.
     const std::size_t chosen = 1 + static_cast<std::size_t>(size > 0 ? data[size / 2] : 0);
-    const struct {
-        std::size_t blockSize;
-        bool censored;
-    } reads[] = {{1, true}, {2, false}, {3, true}, {chosen, false}, {1u << 20, false}, {1u << 20, true}};
-    for (const auto& read : reads) {
-        const std::size_t blockSize = read.blockSize;
-        const bool censored = read.censored;
+    const struct { std::size_t blockSize; bool censored; } reads[] = {
+        {1, true}, {2, false}, {3, true}, {chosen, false}, {1u << 20, false}, {1u << 20, true}};
+    for (const auto& [blockSize, censored] : reads) {
         const DataFileContents got = readDataFileInBlocks(path.c_str(), censored, blockSize, nullptr, nullptr);
         if (!got.opened) fail("not opened", blockSize, censored);
         if (got.times.size() != expected.times.size()) fail("count", blockSize, censored);
