@@ -142,11 +142,10 @@ double generalValue(const ScannedNumber& parts) {
     char* out = text;
 
     if (parts.negative) *out++ = '-';
-    std::size_t length = parts.mantissaLength;
-    if (parts.mantissa[length - 1] == '.') --length;  // "5." reads as "5"
-    if (parts.mantissa[0] == '.') *out++ = '0';       // ".5" reads as "0.5"
-    std::memcpy(out, parts.mantissa, length);
-    out += length;
+    // from_chars takes a mantissa with a point at either end (".5", "5.") as
+    // it stands, like strtod.
+    std::memcpy(out, parts.mantissa, parts.mantissaLength);
+    out += parts.mantissaLength;
     if (parts.hasExponent) {
         *out++ = 'e';
         if (parts.exponentNegative) *out++ = '-';

@@ -20,9 +20,7 @@ void resetAnalysisState() {
     s.result = FitResult{};
 }
 
-void showMonitorText(MonitorField field, const char* text) {
-    (field == monitorM ? recording.monitorM : recording.monitorG).push_back(text);
-}
+void showMonitorText(MonitorField, const char*) {}
 
 void showResultText(int index, const char* text) {
     recording.results[index] = text;
@@ -33,12 +31,8 @@ void showRunError(const char* text, const char* caption) {
     recording.errors.push_back(std::string(caption) + ": " + text);
 }
 
-std::uint32_t readTickCount() {
-    const std::uint32_t now = recording.tick;
-    recording.tick += recording.tickStep;
-    return now;
-}
+std::uint32_t readTickCount() { return 0; }
 
-void showRunPhase(RunPhase phase, std::uint64_t) { recording.phases.push_back(static_cast<int>(phase)); }
+void showRunPhase(RunPhase, std::uint64_t) {}
 
 void reportRunDone() { ++recording.doneCount; }
