@@ -1,12 +1,12 @@
 // The workers sleep on a condition variable between passes; a pass wakes them
-// all, runs index 0 on the caller and waits until the last worker is done.
+// all, runs the task on the caller too and waits until the last worker is done.
 #include "engine/pass_pool.h"
 
 PassPool::PassPool(unsigned threadCount) : count(threadCount) {
     if (count == 0) count = std::thread::hardware_concurrency();
     if (count == 0) count = 1;
     workers.reserve(count - 1);
-    for (unsigned index = 1; index < count; ++index) workers.emplace_back([this, index] { work(index); });
+    for (unsigned k = 1; k < count; ++k) workers.emplace_back([this] { work(); });
 }
 
 PassPool::~PassPool() {
@@ -18,7 +18,7 @@ PassPool::~PassPool() {
     for (std::thread& worker : workers) worker.join();
 }
 
-void PassPool::run(void (*task)(void*, unsigned), void* context) {
+void PassPool::run(void (*task)(void*), void* context) {
     if (count > 1) {
         {
             std::lock_guard<std::mutex> lock(mutex);
@@ -29,17 +29,17 @@ void PassPool::run(void (*task)(void*, unsigned), void* context) {
         }
         started.notify_all();
     }
-    task(context, 0);
+    task(context);
     if (count > 1) {
         std::unique_lock<std::mutex> lock(mutex);
         finished.wait(lock, [this] { return busy == 0; });
     }
 }
 
-void PassPool::work(unsigned index) {
+void PassPool::work() {
     std::size_t seen = 0;
     for (;;) {
-        void (*task)(void*, unsigned) = nullptr;
+        void (*task)(void*) = nullptr;
         void* context = nullptr;
         {
             std::unique_lock<std::mutex> lock(mutex);
@@ -49,7 +49,7 @@ void PassPool::work(unsigned index) {
             task = currentTask;
             context = currentContext;
         }
-        task(context, index);
+        task(context);
         std::lock_guard<std::mutex> lock(mutex);
         if (--busy == 0) finished.notify_one();
     }

@@ -20,25 +20,26 @@ public:
 
     unsigned threadCount() const { return count; }
 
-    // Calls task(context, index) once on each of the threadCount threads,
-    // index 0 on the calling thread, and returns when all calls have
-    // returned. One pass at a time.
-    void run(void (*task)(void* context, unsigned index), void* context);
+    // Calls task(context) once on each of the threadCount threads, the
+    // calling thread included, and returns when all calls have returned.
+    // The threads share the work through the task's own counters. One pass
+    // at a time.
+    void run(void (*task)(void* context), void* context);
 
     template <class Task>
     void run(Task& task) {
-        run([](void* context, unsigned index) { (*static_cast<Task*>(context))(index); }, &task);
+        run([](void* context) { (*static_cast<Task*>(context))(); }, &task);
     }
 
 private:
-    void work(unsigned index);
+    void work();
 
     unsigned count;
     std::vector<std::thread> workers;
     std::mutex mutex;
     std::condition_variable started;   // a new pass, or the end
     std::condition_variable finished;  // the last worker left the pass
-    void (*currentTask)(void*, unsigned) = nullptr;
+    void (*currentTask)(void*) = nullptr;
     void* currentContext = nullptr;
     std::size_t generation = 0;  // passes started so far
     unsigned busy = 0;           // workers still in the current pass

@@ -46,7 +46,7 @@ public:
     }
 
     // One thread's part of the pass.
-    void operator()(unsigned) {
+    void operator()() {
         for (;;) {
             const std::size_t k = next.fetch_add(1);
             if (k >= chunks) return;

@@ -240,7 +240,7 @@ double portableSin(double x) {
 }
 
 double portablePowAndLog(double x, double y, double& logX) {
-    if (!(x > 0 && x < infinity) || x == 1 || y == 0 || !std::isfinite(y)) {
+    if (!(x > 0 && x < infinity) || y == 0 || !std::isfinite(y)) {
         logX = portableLog(x);
         return portablePow(x, y);
     }

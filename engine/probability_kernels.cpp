@@ -176,8 +176,7 @@ double portableErfc(double x) {
 double normalQuantile(double p) {
     if (std::isnan(p)) return p;
     if (p <= 0) return -infinity;
-    if (p >= 1) return infinity;
-    if (p > 0.5) return -normalQuantile(1 - p);
+    if (p > 0.5) return -normalQuantile(1 - p);  // p >= 1 reflects to p <= 0: +inf
     if (p == 0.5) return 0;
     const double x0 = acklamQuantile(p);
     const double y = -x0 * sqrtHalf;

@@ -46,7 +46,8 @@ TEST(GammaSearch, EarlyReturns) {
         std::vector<double> t;
         RankMethod method;
         int signAtZero;
-        double expected;  // negative: 0.99 t_1
+        double expected;       // negative: 0.99 t_1
+        std::vector<double> y = {};  // empty: the method's ordinates
     } rows[] = {
         // Failure times that pile up towards a ceiling: the plot bends up already.
         {"bending up at 0", {0.5, 3, 9, 16, 22, 27, 31, 34, 36.5, 38.5, 40, 41.2, 42.2}, 1, 1, 0},
@@ -56,9 +57,13 @@ TEST(GammaSearch, EarlyReturns) {
         // numbers, the sign reads 0.
         {"infinite ordinates", straightPlot(10, 20, 2, 1), 2, 0, 0},
         {"a zero time", {0, 3, 9, 16}, 1, 0, 0},
+        // 0.99 t_1 rounds to t_1 itself: ln 0 makes the sign there 0, which
+        // counts as not bending up.
+        {"not a number at 0.99 t_1", {5e-324, 1, 2, 3}, 1, -1, -1, {-1e4, 0, 0.5, 1}},
     };
     for (const auto& row : rows) {
-        const std::vector<double> y = plotOrdinates({}, static_cast<std::uint32_t>(row.t.size()), row.method);
+        const std::vector<double> y =
+            row.y.empty() ? plotOrdinates({}, static_cast<std::uint32_t>(row.t.size()), row.method) : row.y;
         double r2 = 0;
         EXPECT_EQ(curvatureSign(row.t, y, 0, pool, scratch, &r2), row.signAtZero) << row.name;
         EXPECT_EQ(searchGamma(row.t, y, row.t[0], pool), row.expected < 0 ? 0.99 * row.t[0] : row.expected) << row.name;
