@@ -5,6 +5,7 @@
 // loop whatever the threads do.
 #include "engine/passes.h"
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
 #include <thread>
@@ -18,7 +19,7 @@ std::size_t chunkCount(std::size_t n) { return (n + passChunk - 1) / passChunk; 
 
 std::size_t chunkLength(std::size_t n, std::size_t k) {
     const std::size_t start = k * passChunk;
-    return n - start < passChunk ? n - start : passChunk;
+    return std::min(n - start, passChunk);
 }
 
 // Runs compute(k) once for every chunk k < chunks on all threads of the pool

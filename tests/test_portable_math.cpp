@@ -45,6 +45,8 @@ TEST(PortableMath, SpecialValues) {
         {"pow 2 1023", portablePow(2, 1023), 0x1p1023}, {"pow 1e300 1e10", portablePow(1e300, 1e10), inf},
         {"sin 0", portableSin(0), 0},         {"sin -0", portableSin(-0.0), -0.0},
         {"sin tiny", portableSin(1e-300), 1e-300}, {"sin 2^-24", portableSin(0x1p-24), 0x1.ffffffffffffbp-25},
+        // From 2^30 on the argument is first reduced modulo the double nearest 2 pi.
+        {"sin 2^30", portableSin(0x1p30), portableSin(std::fmod(0x1p30, 0x1.921fb54442d18p+2))},
         // Results that are exactly representable come out exactly.
         {"pow 3 2", portablePow(3, 2), 9},    {"pow 1.25 3", portablePow(1.25, 3), 1.953125},
         {"pow 100 0.5", portablePow(100, 0.5), 10}, {"pow 2 -1030", portablePow(2, -1030), 0x1p-1030},
