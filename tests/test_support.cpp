@@ -3,10 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <string>
+
+#ifdef _WIN32
+#include <process.h>
+#define getpid _getpid
+#else
+#include <unistd.h>
+#endif
 
 void expectMatchesGolden(const std::string& results, const char* name, int expectedLines) {
     const std::string path = std::string(TARQUEL_TEST_GOLDEN) + "/" + name;
@@ -27,9 +36,18 @@ void expectMatchesGolden(const std::string& results, const char* name, int expec
 
 std::string uniqueTempPath(const std::string& name) {
     const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string prefix = "tarquel_";
+    // The process id too: test programs of several builds may run at once.
+    std::string prefix = "tarquel_" + std::to_string(getpid()) + "_";
     if (test != nullptr) prefix += std::string(test->test_suite_name()) + "_" + test->name() + "_";
-    return ::testing::TempDir() + prefix + name;
+    // Removed when the test program ends.
+    static struct Issued {
+        std::vector<std::string> paths;
+        ~Issued() {
+            for (const std::string& path : paths) std::remove(path.c_str());
+        }
+    } issued;
+    issued.paths.push_back(::testing::TempDir() + prefix + name);
+    return issued.paths.back();
 }
 
 std::vector<double> weibullQuantiles(std::size_t n, double m, double eta, double gamma) {
