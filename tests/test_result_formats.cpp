@@ -1,6 +1,7 @@
-// The command line's output formats: JSON and CSV read back (nlohmann for
-// JSON, a plain split for CSV), the warnings of a fit, shortest number texts,
-// CSV quoting, and a golden file of all three formats.
+// The command line's output formats: JSON and CSV numbers read back
+// (nlohmann for JSON, a plain split for CSV), the warnings of a fit, shortest
+// number texts, CSV quoting, and a golden file of all three formats (which
+// also pins the text fields and counts).
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -86,12 +87,11 @@ TEST(ResultFormats, JsonAndCsvReadBackAsTheSameDoubles) {
             EXPECT_EQ(csv.at(name), "") << name;
         }
     }
-    for (const char* key : {"file", "gamma_source", "ending"}) EXPECT_EQ(csv.at(key), json.at(key).get<std::string>());
-    for (const char* key : {"n", "rank", "failures", "suspensions"}) EXPECT_EQ(csv.at(key), json.at(key).dump()) << key;
 }
 
+// The fits of the golden file below pin the lower-end warning and a fit
+// without warnings.
 TEST(ResultFormats, WarningsOfAFit) {
-    const std::string lower = "the gamma search ended at its lower end (gamma = 0)";
     const std::string upper = "the gamma search ended at its upper end (gamma = 0.99 x the smallest value)";
     const std::string lowM = "m <= 1: the density has no maximum at t > gamma, and gamma is not a likelihood estimate";
     const std::string censored = "anderson_darling is not defined for a censored sample";
@@ -103,17 +103,15 @@ TEST(ResultFormats, WarningsOfAFit) {
         RankMethod method;
         bool autoGamma;
         double m;  // 0: as fitted
-        const std::vector<std::uint8_t>& failed;
+        const std::vector<std::uint8_t>& failed;  // empty: no suspensions
         std::vector<std::string> expected;
     } rows[] = {
-        {inputs[1], 1, true, 0, none, {lower}},
         {inputs[1], 1, false, 0, none, {}},
         {"100\n100.1\n100.2\n101\n103\n110\n130\n200\n", 1, true, 0, none, {upper, lowM}},
         {"1\n2\n5\n20\n100\n400\n", 1, false, 0, none, {lowM}},
         {inputs[0], 1, true, 1, none, {lowM, noBounds}},
         {inputs[0], 1, true, 1.0000000000000002, none, {noBounds}},
         {"1\n2\n3\n", 2, false, 0, none, {"non-finite result: r2"}},
-        {inputs[0], 1, true, 0, none, {}},
         {inputs[0], 1, true, 0, mask, {censored}},
         {"1\n2\n3\n", 2, false, 0, middle, {censored, "non-finite result: r2"}},
     };
@@ -128,24 +126,18 @@ TEST(ResultFormats, WarningsOfAFit) {
     resetAnalysisState();
 }
 
+// Not a number and the infinities give "": the CSV read back above.
 TEST(ResultFormats, ShortestTexts) {
-    const struct {
-        double value;
-        const char* text;
-    } rows[] = {
+    const struct { double value; const char* text; } rows[] = {
         {0.1, "0.1"}, {100, "100"}, {-0.0, "-0"}, {1e21, "1e+21"}, {1.0 / 3, "0.3333333333333333"},
         {5e-324, "5e-324"}, {1.7976931348623157e308, "1.7976931348623157e+308"}, {123456.5, "123456.5"},
-        {nan, ""}, {-std::numeric_limits<double>::infinity(), ""},
     };
     for (const auto& row : rows) EXPECT_EQ(shortestText(row.value), row.text) << row.text;
 }
 
 TEST(ResultFormats, FileNamesQuotedInCsvAndValidInJson) {
     const std::string tail(26, ',');  // the empty columns after the file name
-    const struct {
-        const char* file;
-        std::string row;
-    } rows[] = {
+    const struct { const char* file; std::string row; } rows[] = {
         {"plain.dat", "plain.dat" + tail + "\n"},
         {"a,b.dat", "\"a,b.dat\"" + tail + "\n"},
         {"say \"x\".dat", "\"say \"\"x\"\".dat\"" + tail + "\n"},
