@@ -65,8 +65,13 @@ WPARAM quitCode = 99;  // the exit code of the last one
 bool pumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
     for (DWORD start = GetTickCount();; MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT)) {
         for (MSG m; PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE);) {
-            if (m.message == WM_QUIT) ++quitCount, quitCode = m.wParam;
-            else if (!IsDialogMessageA(windowHandles.dialog, &m)) TranslateMessage(&m), DispatchMessageA(&m);
+            if (m.message == WM_QUIT) {
+                ++quitCount;
+                quitCode = m.wParam;
+            } else if (!IsDialogMessageA(windowHandles.dialog, &m)) {
+                TranslateMessage(&m);
+                DispatchMessageA(&m);
+            }
         }
         if (done()) return true;
         if (GetTickCount() - start > timeoutMs) return false;
