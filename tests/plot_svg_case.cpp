@@ -10,24 +10,17 @@
 #include "datafiles/number_text.h"
 #include "plot/run_plot.h"
 #include "run/analysis_state.h"
-#include "run/calculation_run.h"
 #include "tests/recording_front_end.h"
 
 int main(int argc, char** argv) {
     if (argc != 5 && !(argc == 6 && std::strcmp(argv[5], "censored") == 0)) return 2;
-    AnalysisState& s = analysisState;
     resetAnalysisState();
-    std::snprintf(s.dataFilePath, sizeof s.dataFilePath, "%s", argv[2]);
-    s.rankMethod = std::atoi(argv[3]);
-    s.autoGamma = std::strcmp(argv[4], "auto") == 0 ? 1 : 0;
-    s.result.gamma = s.autoGamma == 1 ? 0 : textToNumber(argv[4]);
-    s.censored = argc == 6 ? 1 : 0;
-    s.initialM = 1;
-    s.solver = ShapeSolver::newton;
-    runCalculation();
+    analysisState.censored = argc == 6 ? 1 : 0;
+    const bool searched = std::strcmp(argv[4], "auto") == 0;
+    runWith({argv[2], std::atoi(argv[3]), searched, searched ? 0 : textToNumber(argv[4]), 1, ShapeSolver::newton});
     if (!recording.errors.empty()) {
         std::fprintf(stderr, "%s\n", recording.errors.front().c_str());
         return 1;
     }
-    return writeWeibullPlotSvg(argv[1], plotInputOfRun(s)) ? 0 : 3;
+    return writeWeibullPlotSvg(argv[1], plotInputOfRun(analysisState)) ? 0 : 3;
 }

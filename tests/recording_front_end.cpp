@@ -1,11 +1,27 @@
 #include "tests/recording_front_end.h"
 
+#include <cstdio>
+
 #include "run/analysis_state.h"
+#include "run/calculation_run.h"
 #include "run/front_end.h"
 
 Recording recording;
 
 void resetRecording() { recording = Recording(); }
+
+void runWith(const RunInputs& inputs) {
+    resetRecording();
+    AnalysisState& s = analysisState;
+    std::snprintf(s.dataFilePath, sizeof s.dataFilePath, "%s", inputs.path.c_str());
+    s.rankMethod = inputs.rankMethod;
+    s.autoGamma = inputs.autoGamma ? 1 : 0;
+    s.result.gamma = inputs.gamma;
+    s.initialM = inputs.initialM;
+    s.solver = inputs.solver;
+    s.stopFlag.store(inputs.stop);
+    runCalculation();
+}
 
 void resetAnalysisState() {
     releaseSample();

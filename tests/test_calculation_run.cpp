@@ -29,14 +29,7 @@ protected:
     void run(const char* bytes, bool autoGamma, double gamma = 0, double initialM = 1, int stop = 0) {
         const std::string path = uniqueTempPath(bytes == nullptr ? "no such file.dat" : "run.dat");
         if (bytes != nullptr) std::ofstream(path, std::ios::binary) << bytes;
-        resetRecording();
-        std::snprintf(analysisState.dataFilePath, sizeof analysisState.dataFilePath, "%s", path.c_str());
-        analysisState.rankMethod = 3;
-        analysisState.autoGamma = autoGamma ? 1 : 0;
-        analysisState.result.gamma = gamma;
-        analysisState.initialM = initialM;
-        analysisState.stopFlag.store(stop);
-        runCalculation();
+        runWith({path, 3, autoGamma, gamma, initialM, ShapeSolver::damped, stop});
     }
 
     void expectRefused(const std::string& error) {

@@ -8,7 +8,6 @@
 
 #include "datafiles/number_format.h"
 #include "run/analysis_state.h"
-#include "run/calculation_run.h"
 #include "engine/portable_math.h"
 #include "engine/sample.h"
 #include "tests/recording_front_end.h"
@@ -36,14 +35,7 @@ std::string writeSample(Xorshift& g, int index) {
 
 // One line per run: inputs, how the solve ended, and the seven results.
 std::string fitLine(const std::string& path, int index, RankMethod method, bool autoGamma) {
-    resetRecording();
-    std::snprintf(analysisState.dataFilePath, sizeof analysisState.dataFilePath, "%s", path.c_str());
-    analysisState.rankMethod = method;
-    analysisState.autoGamma = autoGamma ? 1 : 0;
-    analysisState.result.gamma = 0;
-    analysisState.initialM = 1;
-    analysisState.stopFlag.store(0);
-    runCalculation();
+    runWith({path, method, autoGamma});
     std::string line = "sample " + std::to_string(index) + " rank " + std::to_string(method) +
                        (autoGamma ? " auto:" : " gamma 0:");
     if (!recording.errors.empty()) return line + " " + recording.errors.front() + "\n";

@@ -44,15 +44,8 @@ protected:
 
     // Runs the data set `data` of tests/data; `gamma` nullptr for the search.
     void run(const char* data, RankMethod method, const char* gamma, ShapeSolver solver = ShapeSolver::damped) {
-        resetRecording();
-        std::snprintf(analysisState.dataFilePath, sizeof analysisState.dataFilePath, "%s/%s.dat", TARQUEL_TEST_DATA,
-                      data);
-        analysisState.rankMethod = method;
-        analysisState.autoGamma = gamma == nullptr ? 1 : 0;
-        if (gamma != nullptr) analysisState.result.gamma = textToNumber(gamma);
-        analysisState.initialM = 1;
-        analysisState.solver = solver;
-        runCalculation();
+        runWith({std::string(TARQUEL_TEST_DATA) + "/" + data + ".dat", method, gamma == nullptr,
+                 gamma == nullptr ? 0 : textToNumber(gamma), 1, solver});
     }
 };
 

@@ -19,7 +19,6 @@
 #include "datafiles/report.h"
 #include "datafiles/result_formats.h"
 #include "run/analysis_state.h"
-#include "run/calculation_run.h"
 #include "run/fit_summary.h"
 #include "tests/recording_front_end.h"
 #include "tests/test_support.h"
@@ -43,14 +42,8 @@ bool sameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 FitSummary fit(const char* bytes, RankMethod method, bool autoGamma) {
     const std::string path = uniqueTempPath("formats.dat");
     std::ofstream(path, std::ios::binary) << bytes;
-    resetRecording();
     clearRunResults();
-    std::snprintf(analysisState.dataFilePath, sizeof analysisState.dataFilePath, "%s", path.c_str());
-    analysisState.rankMethod = method;
-    analysisState.autoGamma = autoGamma ? 1 : 0;
-    analysisState.result.gamma = 0;
-    analysisState.initialM = 1;
-    runCalculation();
+    runWith({path, method, autoGamma});
     FitSummary s = summarizeLastRun(0.9, false);
     s.dataFile = "sample.dat";
     return s;
