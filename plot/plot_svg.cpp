@@ -105,12 +105,19 @@ const char* anchorName(TextAnchor anchor) {
     return "start";
 }
 
+// "<name class="role"": the start of an element, its attributes to follow.
+void openElement(std::string& out, const char* name, const char* role) {
+    out += '<';
+    out += name;
+    out += " class=\"";
+    out += role;
+    out += '"';
+}
+
 void appendShape(std::string& out, const PlotShape& s) {
     switch (s.kind) {
     case ShapeKind::line:
-        out += "<line class=\"";
-        out += s.role;
-        out += '"';
+        openElement(out, "line", s.role);
         appendAttribute(out, "x1", s.x1);
         appendAttribute(out, "y1", s.y1);
         appendAttribute(out, "x2", s.x2);
@@ -120,9 +127,7 @@ void appendShape(std::string& out, const PlotShape& s) {
         out += "/>\n";
         break;
     case ShapeKind::circle:
-        out += "<circle class=\"";
-        out += s.role;
-        out += '"';
+        openElement(out, "circle", s.role);
         appendAttribute(out, "cx", s.x1);
         appendAttribute(out, "cy", s.y1);
         appendAttribute(out, "r", s.x2);
@@ -130,9 +135,7 @@ void appendShape(std::string& out, const PlotShape& s) {
         out += "/>\n";
         break;
     case ShapeKind::rectangle:
-        out += "<rect class=\"";
-        out += s.role;
-        out += '"';
+        openElement(out, "rect", s.role);
         appendAttribute(out, "x", s.x1);
         appendAttribute(out, "y", s.y1);
         appendAttribute(out, "width", s.x2 - s.x1);
@@ -146,9 +149,7 @@ void appendShape(std::string& out, const PlotShape& s) {
         out += "/>\n";
         break;
     case ShapeKind::text:
-        out += "<text class=\"";
-        out += s.role;
-        out += '"';
+        openElement(out, "text", s.role);
         appendAttribute(out, "x", s.x1);
         appendAttribute(out, "y", s.y1);
         appendAttribute(out, "font-size", s.fontSize);
