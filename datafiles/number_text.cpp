@@ -131,9 +131,9 @@ bool exactFastValue(const ScannedNumber& parts, double& value) {
     return true;
 }
 
-// The general path: the number in a normalised form ("-0.5e-7") handed to
-// std::from_chars, with overflow and underflow told apart by the order of
-// magnitude.
+// The general path: the number rewritten for std::from_chars (sign,
+// mantissa as written, 'e' and the exponent's digits: "-.5d-7" becomes
+// "-.5e-7"), with overflow and underflow told apart by the order of magnitude.
 double generalValue(const ScannedNumber& parts) {
     char local[localCapacity];
     std::string heap;
