@@ -71,7 +71,7 @@ void countPoints(benchmark::State& state, std::int64_t n) {
 void equationPass(benchmark::State& state) {
     const std::int64_t n = state.range(0);
     PassPool pool;
-    const ShapeProblem problem = makeShapeProblem(sortedSample(n), passGamma, {}, pool);
+    const ShapeProblem problem = makeShapeProblem(makeSample(sortedSample(n)), passGamma, pool);
     ShapeSums sums;
     int which = 0;
     for (auto _ : state) {

@@ -22,7 +22,7 @@
 namespace {
 
 // The longest name the record's 512-byte path fields hold.
-constexpr std::size_t longestPath = sizeof analysisState.dataFilePath - 1;
+constexpr std::size_t longestPath = 511;
 
 constexpr char usageLine[] = "Usage: tarquel-cli [options] DATAFILE...\n";
 
@@ -290,7 +290,6 @@ int acceptTimeout(const CLI::Option* given, const std::string& text, CommandLine
         return usageError("--timeout: '%s' is not a number of seconds above 0", text.c_str());
     }
     line.timeoutSeconds = seconds;
-    line.timeoutText = text;
     return exitResults;
 }
 

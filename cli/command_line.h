@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "engine/fit_types.h"
-#include "run/analysis_state.h"
+#include "run/calculation_run.h"
 
 // Exit status of the program; over several data files, the largest.
 enum ExitStatus : int {
@@ -32,7 +32,6 @@ struct CommandLine {
     double initialM = 1;                   // start of the shape iteration (> 0)
     ShapeSolver solver = ShapeSolver::damped;
     double timeoutSeconds = 0;             // 0 = no time-out
-    std::string timeoutText;               // the time-out as typed, for messages
     OutputFormat format = OutputFormat::text;
     double confidence = 0.9;               // level of the bounds, 0 < C < 1
     bool confidenceGiven = false;          // --confidence was given

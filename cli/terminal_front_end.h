@@ -1,26 +1,37 @@
-// State of the command line's front end.
+// The command line's front end: one progress line on standard error (only
+// when it is a terminal) that names the phase and the solver.
 #pragma once
 
 #include <chrono>
 #include <string>
 
-struct TerminalFrontEnd {
-    bool monitorEnabled;   // show the progress line on standard error
-    bool monitorShown;     // a progress line is on the screen and needs clearing
-    bool runRefused;       // the run showed an error (data or gamma refused)
-    bool dampedSolver;     // the damped iteration runs: offer Newton after 2 s
-    bool newtonHintShown;  // that offer has been made
-    void (*onIterationStart)();                              // called as the iteration starts
-    std::chrono::steady_clock::time_point iterationStart;    // when it started
-    std::chrono::steady_clock::time_point lastPhaseLine;     // last reading/search line shown
-    unsigned long long outerStep;                            // of the last trial point shown
-    char monitorM[32];     // the trial m, shown together with its g(m)
-    std::string errorCaption;  // caption of the last run error
-    std::string errorText;     // text of the last run error
-    std::string errorPrefix;   // "" or the data file's name, shown before a run error
+#include "run/front_end.h"
+
+class TerminalFrontEnd : public FrontEnd {
+public:
+    bool monitorEnabled = false;  // show the progress line on standard error
+    bool dampedSolver = false;    // the damped iteration runs: offer Newton after 2 s
+    std::string notePrefix;       // "" or "FILE: ", before the offer of Newton
+
+    void showMonitorText(MonitorField field, const char* text) override;
+    void showRunPhase(RunPhase phase, std::uint64_t count) override;
+    std::uint32_t readTickCount() override;
+
+    // Removes the progress line from the terminal, if one is shown.
+    void clearMonitorLine();
+
+    // Readies the front end for the next data file.
+    void startFile(bool damped, std::string prefix);
+
+private:
+    bool monitorShown = false;     // a progress line is on the screen and needs clearing
+    bool newtonHintShown = false;  // the offer of Newton has been made
+    std::chrono::steady_clock::time_point iterationStart;  // when the iteration started
+    std::chrono::steady_clock::time_point lastPhaseLine;   // last reading/search line shown
+    unsigned long long outerStep = 0;                      // of the last trial point shown
+    char trialM[32] = {};                                  // the trial m, shown with its g(m)
+
+    void showLine(const char* format, unsigned long long count);
+    bool phaseLineDue();
+    void offerNewtonOnce();
 };
-
-extern TerminalFrontEnd terminalFrontEnd;
-
-// Removes the progress line from the terminal, if one is shown.
-void clearMonitorLine();

@@ -49,9 +49,8 @@ void putValue(TextSink& sink, const char* label, double value, const char* endin
 
 // "Censoring          : r/n    = 17/23": failures over values.
 void putCensoring(TextSink& sink, const ReportInput& input) {
-    std::size_t failures = input.sortedTimes.size();
-    for (const std::uint8_t s : input.suspended) failures -= s;
-    const std::string counts = std::to_string(failures) + "/" + std::to_string(input.sortedTimes.size());
+    const Sample& sample = input.sample;
+    const std::string counts = std::to_string(sample.failures) + "/" + std::to_string(sample.times.size());
     put(sink, "Censoring          : r/n    = ");
     put(sink, counts.c_str());
     put(sink, "\n");
@@ -79,12 +78,13 @@ void putPlotTable(TextSink& sink, const ReportInput& input) {
     put(sink, "ln(t)               ln(ln(1/(1-F)))\n");
     if (rankFunctionOf(input.rankMethod) == nullptr) return;
     // The failures only, with their (adjusted) plotting positions.
-    const auto n = static_cast<std::uint32_t>(input.sortedTimes.size());
-    const std::vector<double> ordinates = plotOrdinates(input.suspended, n, input.rankMethod);
+    const Sample& sample = input.sample;
+    const auto n = static_cast<std::uint32_t>(sample.times.size());
+    const std::vector<double> ordinates = plotOrdinates(sample.suspended, n, input.rankMethod);
     std::size_t failure = 0;
     for (std::uint32_t i = 0; i < n && sink.ok; ++i) {
-        if (!input.suspended.empty() && input.suspended[i] != 0) continue;
-        putValue(sink, "", weibullPlotX(input.sortedTimes[i], input.result.gamma), "    ");
+        if (!sample.suspended.empty() && sample.suspended[i] != 0) continue;
+        putValue(sink, "", weibullPlotX(sample.times[i], input.result.gamma), "    ");
         putValue(sink, "", ordinates[failure++], "\n");
     }
 }

@@ -6,15 +6,15 @@
 #include <span>
 
 #include "engine/fit_types.h"
+#include "engine/sample.h"
 
 // What a report is written from.
 struct ReportInput {
-    const char* dataFilePath;             // as the user gave it
-    RankMethod rankMethod;                // 1..4
-    FitResult result;                     // the seven results
-    std::span<const double> sortedTimes;  // the sample, ascending
-    bool censored = false;                // a censored run: the report says r/n
-    std::span<const std::uint8_t> suspended = {};  // 1 = suspension; empty = all failures
+    const char* dataFilePath;  // as the user gave it
+    RankMethod rankMethod;     // 1..4
+    FitResult result;          // the seven results
+    const Sample& sample;      // sorted ascending, with its suspensions
+    bool censored = false;     // a censored run: the report says r/n
 };
 
 // The report label of a method 1..4 ("i/(n+1)", ...), or "" for any other.

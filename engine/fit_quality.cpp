@@ -23,14 +23,7 @@ namespace {
 
 constexpr double notANumber = std::numeric_limits<double>::quiet_NaN();
 
-bool isFailure(std::span<const std::uint8_t> failed, std::size_t i) { return failed.empty() || failed[i] != 0; }
-
-double failureCount(std::span<const double> times, std::span<const std::uint8_t> failed) {
-    if (failed.empty()) return static_cast<double>(times.size());
-    double r = 0;
-    for (std::size_t i = 0; i < times.size(); ++i) r += failed[i] != 0 ? 1 : 0;
-    return r;
-}
+bool isFailure(const Sample& sample, std::size_t i) { return sample.suspended.empty() || sample.suspended[i] == 0; }
 
 // F at a (possibly fractional) rank j of n, by the formulas of engine/sample:
 // for a whole j the same bits as rankFunctionOf(method)(j, n).
@@ -86,18 +79,15 @@ void batchExp(std::vector<double>& values) {
 }
 
 double fastPlotCorrelation(const FitQualityInput& in) {
-    const std::size_t n = in.sortedTimes.size();
-    std::vector<std::uint8_t> suspended;
+    const Sample& sample = in.sample;
+    const std::size_t n = sample.times.size();
     std::vector<double> x;
-    if (!in.failed.empty()) {
-        suspended.resize(n);
-        for (std::size_t i = 0; i < n; ++i) suspended[i] = in.failed[i] != 0 ? 0 : 1;
-    }
+    x.reserve(sample.failures);
     for (std::size_t i = 0; i < n; ++i) {
-        if (isFailure(in.failed, i)) x.push_back(in.sortedTimes[i]);
+        if (isFailure(sample, i)) x.push_back(sample.times[i]);
     }
     batchLogOfDifference(x.data(), in.gamma, x.size(), x.data());
-    const std::vector<double> y = plotOrdinates(suspended, static_cast<std::uint32_t>(n), in.rankMethod);
+    const std::vector<double> y = plotOrdinates(sample.suspended, static_cast<std::uint32_t>(n), in.rankMethod);
     CoMoments moments;
     for (std::size_t k = 0; k < x.size(); ++k) {
         if (std::isfinite(y[k])) moments.add(x[k], y[k]);
@@ -140,14 +130,15 @@ double fastAndersonDarling(const std::vector<double>& z) {
 
 FastFigures fastFigures(const FitQualityInput& in, double eta) {
     PassPool pool;
-    const std::size_t n = in.sortedTimes.size();
-    const unsigned char* failed = in.failed.empty() ? nullptr : in.failed.data();
+    const Sample& sample = in.sample;
+    const std::size_t n = sample.times.size();
+    const std::uint8_t* suspended = sample.suspended.empty() ? nullptr : sample.suspended.data();
     FastFigures f{};
-    const double r = failureCount(in.sortedTimes, in.failed);
-    const bool complete = r == static_cast<double>(n);
+    const double r = sample.failures;
+    const bool complete = sample.failures == n;
     std::vector<double> z;  // x^m / t0, for A2
     {
-        const ShapeTable table = prepareShapeTable(in.sortedTimes.data(), n, in.gamma, failed, pool);
+        const ShapeTable table = prepareShapeTable(sample.times.data(), n, in.gamma, suspended, pool);
         const ShapeSums s = shapeSums(table, in.m, pool);
         f.logLikelihood =
             ((r * portableLog(in.m) - r * portableLog(in.t0)) + (in.m - 1) * table.L) - s.S0 / in.t0;
@@ -160,7 +151,7 @@ FastFigures fastFigures(const FitQualityInput& in, double eta) {
     f.andersonDarling = complete ? fastAndersonDarling(z) : notANumber;
     std::vector<double>().swap(z);
     std::vector<double> u(n);
-    for (std::size_t i = 0; i < n; ++i) u[i] = (in.sortedTimes[i] - in.gamma) / eta;
+    for (std::size_t i = 0; i < n; ++i) u[i] = (sample.times[i] - in.gamma) / eta;
     const ShapeTable table = prepareShapeTable(u.data(), n, 0.0, nullptr, pool);  // u - 0 is u
     const ShapeSums s = shapeSums(table, in.m, pool);
     const double m = in.m;
@@ -176,30 +167,28 @@ FastFigures fastFigures(const FitQualityInput& in, double eta) {
 
 }  // namespace
 
-double weibullLogLikelihood(std::span<const double> sortedTimes, std::span<const std::uint8_t> failed,
-                            double gamma, double m, double t0) {
+double weibullLogLikelihood(const Sample& sample, double gamma, double m, double t0) {
     double logSum = 0;  // over failures
     double powerSum = 0;  // over all values
-    for (std::size_t i = 0; i < sortedTimes.size(); ++i) {
+    for (std::size_t i = 0; i < sample.times.size(); ++i) {
         double lnX = 0;
-        powerSum += portablePowAndLog(sortedTimes[i] - gamma, m, lnX);
-        if (isFailure(failed, i)) logSum += lnX;
+        powerSum += portablePowAndLog(sample.times[i] - gamma, m, lnX);
+        if (isFailure(sample, i)) logSum += lnX;
     }
-    const double r = failureCount(sortedTimes, failed);
+    const double r = sample.failures;
     return ((r * portableLog(m) - r * portableLog(t0)) + (m - 1) * logSum) - powerSum / t0;
 }
 
-ShapeScaleMatrix logLikelihoodHessian(std::span<const double> sortedTimes, std::span<const std::uint8_t> failed,
-                                      double gamma, double m, double eta) {
+ShapeScaleMatrix logLikelihoodHessian(const Sample& sample, double gamma, double m, double eta) {
     double U0 = 0, U1 = 0, U2 = 0;  // sums of u^m, u^m ln u, u^m (ln u)^2
-    for (const double t : sortedTimes) {
+    for (const double t : sample.times) {
         double lnU = 0;
         const double um = portablePowAndLog((t - gamma) / eta, m, lnU);
         U0 += um;
         U1 += um * lnU;
         U2 += um * integerPower(lnU, 2);
     }
-    const double r = failureCount(sortedTimes, failed);
+    const double r = sample.failures;
     const double eta2 = integerPower(eta, 2);
     return {
         -r / integerPower(m, 2) - U2,
@@ -217,17 +206,16 @@ ShapeScaleMatrix covarianceFromHessian(const ShapeScaleMatrix& hessian) {
     return {iee / det, imm / det, -ime / det};
 }
 
-double plotCorrelation(std::span<const double> sortedTimes, std::span<const std::uint8_t> failed, double gamma,
-                       RankMethod method) {
-    const double n = static_cast<double>(sortedTimes.size());
+double plotCorrelation(const Sample& sample, double gamma, RankMethod method) {
+    const double n = static_cast<double>(sample.times.size());
     CoMoments moments;
     double j = 0;  // Johnson's adjusted rank of the last failure
-    for (std::size_t k = 0; k < sortedTimes.size(); ++k) {
-        if (!isFailure(failed, k)) continue;
+    for (std::size_t k = 0; k < sample.times.size(); ++k) {
+        if (!isFailure(sample, k)) continue;
         const double reverseRank = n - static_cast<double>(k);
         j = j + (n + 1 - j) / (1 + reverseRank);
         const double y = weibullPlotY(plottingPosition(method, j, n));
-        if (std::isfinite(y)) moments.add(weibullPlotX(sortedTimes[k], gamma), y);
+        if (std::isfinite(y)) moments.add(weibullPlotX(sample.times[k], gamma), y);
     }
     return moments.sxy * moments.sxy / (moments.sxx * moments.syy);
 }
@@ -252,8 +240,6 @@ double bLife(double p, double gamma, double m, double t0) {
 
 FitQuality computeFitQuality(const FitQualityInput& in) {
     FitQuality q{};
-    const double r = failureCount(in.sortedTimes, in.failed);
-    q.failures = static_cast<std::uint32_t>(r);
     q.eta = portablePow(in.t0, 1 / in.m);
     const FastFigures fast = fastFigures(in, q.eta);
     q.logLikelihood = fast.logLikelihood;

@@ -1,10 +1,8 @@
 // How well a fit describes its sample, the life figures read from it, and
 // two-sided Fisher-matrix bounds with gamma held fixed.
 //
-// Every function takes the sorted times and, optionally, one failure flag
-// per time (empty: every value is a failure; otherwise nonzero = failure,
-// 0 = suspension, a unit still running when observation ended). With r
-// failures among n values and x = t - gamma:
+// Every function takes the sorted sample (its times, its suspension marks and
+// its failure count). With r failures among n values and x = t - gamma:
 //   log-likelihood  r ln m - r ln t0 + (m - 1) sum_failures ln x - sum_all x^m / t0
 //   Hessian         in (m, eta), eta = t0^(1/m), with r failures and sums over all
 //   r2              over the failures' Weibull-plot points
@@ -16,6 +14,7 @@
 #include <span>
 
 #include "engine/fit_types.h"
+#include "engine/sample.h"
 
 // The second derivatives of the log-likelihood in (m, eta), or the
 // covariance matrix of (m, eta): a symmetric 2 x 2 matrix.
@@ -31,8 +30,7 @@ struct Interval {
 };
 
 struct FitQualityInput {
-    std::span<const double> sortedTimes;  // ascending; at equal times failures first
-    std::span<const std::uint8_t> failed;  // empty, or one flag per time: nonzero = failure
+    const Sample& sample;                  // ascending; at equal times failures first
     double gamma;                          // below the smallest time
     double m;                              // shape
     double t0;                             // scale: F(t) = 1 - exp(-(t - gamma)^m / t0)
@@ -41,7 +39,6 @@ struct FitQualityInput {
 };
 
 struct FitQuality {
-    std::uint32_t failures;    // r
     double eta;                // t0^(1/m), the scale in the unit of the times
     double logLikelihood;      // at (m, t0) with gamma fixed
     double r2;                 // squared correlation of the Weibull plot
@@ -59,15 +56,13 @@ struct FitQuality {
 FitQuality computeFitQuality(const FitQualityInput& input);
 
 // The log-likelihood at (m, t0); sums in storage order.
-double weibullLogLikelihood(std::span<const double> sortedTimes, std::span<const std::uint8_t> failed,
-                            double gamma, double m, double t0);
+double weibullLogLikelihood(const Sample& sample, double gamma, double m, double t0);
 
 // The second derivatives of the log-likelihood in (m, eta), u = x / eta:
 //   d2/dm2     = -r/m^2 - sum u^m (ln u)^2
 //   d2/deta2   = r m/eta^2 - m(m + 1)/eta^2 sum u^m
 //   d2/dm deta = -r/eta + sum u^m / eta + (m/eta) sum u^m ln u
-ShapeScaleMatrix logLikelihoodHessian(std::span<const double> sortedTimes, std::span<const std::uint8_t> failed,
-                                      double gamma, double m, double eta);
+ShapeScaleMatrix logLikelihoodHessian(const Sample& sample, double gamma, double m, double eta);
 
 // The inverse of -H; NaN in every entry unless -H is positive definite.
 ShapeScaleMatrix covarianceFromHessian(const ShapeScaleMatrix& hessian);
@@ -76,8 +71,7 @@ ShapeScaleMatrix covarianceFromHessian(const ShapeScaleMatrix& hessian);
 // failures whose ordinate is finite, F the plotting position of `method` at
 // Johnson's adjusted rank (the point number i when there are no suspensions).
 // NaN with fewer than two such points or an unknown method.
-double plotCorrelation(std::span<const double> sortedTimes, std::span<const std::uint8_t> failed, double gamma,
-                       RankMethod method);
+double plotCorrelation(const Sample& sample, double gamma, RankMethod method);
 
 // The Anderson-Darling statistic of a complete sample against the fit:
 //   A2 = -n - (1/n) sum_i (2i - 1) [ln F(x_(i)) + ln(1 - F(x_(n+1-i)))],

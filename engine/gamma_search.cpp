@@ -62,7 +62,7 @@ double searchGamma(std::span<const double> times, std::span<const double> ordina
         mid = (lo + hi) / 2;
         double rMid = 0;
         const int sMid = signAt(mid, &rMid);
-        if (progress != nullptr) progress(halving + 1);
+        if (progress) progress(halving + 1);
         if (std::fabs(rMid - rLo) + std::fabs(rMid - rHi) < gammaSearchTolerance) return mid;
         if (sMid == sLo) {
             lo = mid;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -24,7 +25,7 @@ int curvatureSign(std::span<const double> times, std::span<const double> ordinat
                   std::vector<double>& scratch, double* r2);
 
 // Called after every halving of the bracket (counted from 1).
-using SearchProgress = void (*)(int halving);
+using SearchProgress = std::function<void(int halving)>;
 
 // The location in [0, 0.99 smallestTime] where the plot of the points
 // (ln(t_i - g), y_i) turns from bending down to bending up. `times` are the

@@ -101,14 +101,14 @@ void orderedPass(PassPool& pool, std::size_t chunks, std::size_t window, Compute
 
 }  // namespace
 
-ShapeTable prepareShapeTable(const double* t, std::size_t n, double gamma, const unsigned char* failed,
+ShapeTable prepareShapeTable(const double* t, std::size_t n, double gamma, const std::uint8_t* suspended,
                              PassPool& pool) {
     ShapeTable table;
-    prepareShapeTable(t, n, gamma, failed, pool, table);
+    prepareShapeTable(t, n, gamma, suspended, pool, table);
     return table;
 }
 
-void prepareShapeTable(const double* t, std::size_t n, double gamma, const unsigned char* failed, PassPool& pool,
+void prepareShapeTable(const double* t, std::size_t n, double gamma, const std::uint8_t* suspended, PassPool& pool,
                        ShapeTable& table) {
     table.logHi.resize(n);
     table.logLo.resize(n);
@@ -122,7 +122,7 @@ void prepareShapeTable(const double* t, std::size_t n, double gamma, const unsig
     auto add = [&](std::size_t k) {
         const std::size_t end = k * passChunk + chunkLength(n, k);
         for (std::size_t i = k * passChunk; i < end; ++i) {
-            if (failed == nullptr || failed[i] != 0) L += logFromTable(hi[i], lo[i]);
+            if (suspended == nullptr || suspended[i] == 0) L += logFromTable(hi[i], lo[i]);
         }
     };
     const std::size_t chunks = chunkCount(n);

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 class PassPool;
@@ -26,17 +27,17 @@ struct ShapeTable {
     double L = 0;
 };
 
-// The table of n times t for the location gamma. failed is nullptr (every
-// point a failure) or holds n flags, nonzero for a failure, zero for a
-// censored point: L then sums ln x_i of the failures only, while the sums of
+// The table of n times t for the location gamma. suspended is nullptr (every
+// point a failure) or holds n flags, 1 for a suspension (a censored point),
+// 0 for a failure: L then sums ln x_i of the failures only, while the sums of
 // shapeSums still run over all points. Every x_i must be >= 0, inf or a
 // quiet NaN (see powFromTable); the solver's x_i are in (0, inf].
-ShapeTable prepareShapeTable(const double* t, std::size_t n, double gamma, const unsigned char* failed,
+ShapeTable prepareShapeTable(const double* t, std::size_t n, double gamma, const std::uint8_t* suspended,
                              PassPool& pool);
 
 // The same into an existing table, whose memory is reused: a new table of a
 // million points costs about as much in fresh pages as in logarithms.
-void prepareShapeTable(const double* t, std::size_t n, double gamma, const unsigned char* failed, PassPool& pool,
+void prepareShapeTable(const double* t, std::size_t n, double gamma, const std::uint8_t* suspended, PassPool& pool,
                        ShapeTable& table);
 
 struct ShapeSums {

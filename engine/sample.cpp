@@ -135,3 +135,20 @@ void sortTimes(std::span<double> times) {
     }
     radixSort(times);
 }
+
+Sample makeSample(std::vector<double> times, std::vector<std::uint8_t> suspended) {
+    Sample sample;
+    sample.failures = static_cast<std::uint32_t>(times.size());
+    for (const std::uint8_t s : suspended) sample.failures -= s != 0 ? 1 : 0;
+    sample.times = std::move(times);
+    if (sample.failures != sample.times.size()) sample.suspended = std::move(suspended);
+    return sample;
+}
+
+void sortSample(Sample& sample) {
+    if (sample.suspended.empty()) {
+        sortTimes(sample.times);
+    } else {
+        sortCensored(sample.times, sample.suspended);
+    }
+}

@@ -7,6 +7,24 @@
 
 #include "engine/fit_types.h"
 
+// The times of a fit and which of them are suspensions (units still running
+// when observation ended, right-censored). One convention everywhere: a mask
+// entry of 1 marks a suspension, and an empty mask means every time is a
+// failure. The failure count r is formed once, by makeSample.
+struct Sample {
+    std::vector<double> times;            // file order when read; ascending once sorted
+    std::vector<std::uint8_t> suspended;  // empty, or one entry per time: 1 = suspension
+    std::uint32_t failures = 0;           // r: the times that are not suspensions
+};
+
+// The sample of these times and marks (empty: all failures), with its
+// failure count. A mask without a single suspension is dropped: such a
+// sample is a plain one, bit for bit. At most UINT32_MAX times.
+Sample makeSample(std::vector<double> times, std::vector<std::uint8_t> suspended = {});
+
+// Sorts the sample ascending, at equal times failures before suspensions.
+void sortSample(Sample& sample);
+
 // F(i) for the 1-based rank i of n points. The rank is a double: with
 // suspensions it is an adjusted rank between whole numbers; a whole i
 // converts exactly, so plain samples get the very same values.

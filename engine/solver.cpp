@@ -39,20 +39,21 @@ struct Monitor {
     const SolveControl& control;
     std::uint32_t lastRefresh;
 
-    explicit Monitor(const SolveControl& c) : control(c), lastRefresh(c.readTick ? c.readTick() : 0) {}
+    explicit Monitor(const SolveControl& c) : control(c), lastRefresh(c.readTick ? c.readTick() : 0u) {}
 
     void offer(std::uint64_t outerStep, double m, double g) {
-        if (control.readTick == nullptr) return;
+        if (!control.readTick) return;
         const std::uint32_t now = control.readTick();
         if (now >= static_cast<std::uint32_t>(lastRefresh + monitorInterval)) {
             lastRefresh = now;
-            if (control.showPoint != nullptr) control.showPoint(outerStep, m, g);
+            if (control.showPoint) control.showPoint(outerStep, m, g);
         }
     }
 };
 
 bool stopRequested(const SolveControl& control) {
-    return control.stopFlag != nullptr && control.stopFlag->load(std::memory_order_relaxed) == 1;
+    if (control.stopFlag != nullptr && control.stopFlag->load(std::memory_order_relaxed) == 1) return true;
+    return control.timeUp && control.timeUp();
 }
 
 }  // namespace
@@ -69,19 +70,12 @@ double integerPower(double x, std::int32_t k) {
     }
 }
 
-ShapeProblem makeShapeProblem(std::span<const double> times, double gamma, std::span<const std::uint8_t> suspended,
-                              PassPool& pool) {
+ShapeProblem makeShapeProblem(const Sample& sample, double gamma, PassPool& pool) {
     ShapeProblem problem;
     problem.pool = &pool;
-    std::vector<unsigned char> failed;
-    if (!suspended.empty()) {
-        failed.resize(suspended.size());
-        for (std::size_t i = 0; i < suspended.size(); ++i) failed[i] = suspended[i] == 0 ? 1 : 0;
-    }
-    problem.table = prepareShapeTable(times.data(), times.size(), gamma, failed.empty() ? nullptr : failed.data(), pool);
-    std::size_t failures = times.size();
-    for (const std::uint8_t s : suspended) failures -= s;
-    problem.count = static_cast<double>(failures);
+    const std::uint8_t* suspended = sample.suspended.empty() ? nullptr : sample.suspended.data();
+    problem.table = prepareShapeTable(sample.times.data(), sample.times.size(), gamma, suspended, pool);
+    problem.count = static_cast<double>(sample.failures);
     return problem;
 }
 

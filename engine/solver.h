@@ -9,6 +9,7 @@
 
 #include "engine/fit_types.h"
 #include "engine/passes.h"
+#include "engine/sample.h"
 
 // x^k by repeated squaring; k = 0 gives 1, k < 0 gives 1 / x^|k|.
 double integerPower(double x, std::int32_t k);
@@ -30,10 +31,9 @@ struct ShapeProblem {
     mutable bool hasLast = false;
 };
 
-// suspended[i] = 1 marks times[i] as a suspension; empty = all failures.
-// The pool must outlive the problem.
-ShapeProblem makeShapeProblem(std::span<const double> times, double gamma, std::span<const std::uint8_t> suspended,
-                              PassPool& pool);
+// The problem of the sample's times (sorted or not) at location gamma, with
+// its failure count as n. The pool must outlive the problem.
+ShapeProblem makeShapeProblem(const Sample& sample, double gamma, PassPool& pool);
 
 // The sums at m: the same bits as one pass in storage order.
 ShapeSums shapeSums(const ShapeProblem& problem, double m);
@@ -54,9 +54,11 @@ double scaleFromShape(const ShapeProblem& problem, double m);
 struct SolveControl {
     const std::atomic<int>* stopFlag = nullptr;  // 1 = end at the next outer step
     bool stopAtFixedPoint = false;               // also end where a step changes nothing
-    std::uint32_t (*readTick)() = nullptr;       // milliseconds, wrapping at 2^32
+    std::function<std::uint32_t()> readTick;     // milliseconds, wrapping at 2^32
     // Shows a trial point at most every 500 ms (outer step counted from 1).
-    void (*showPoint)(std::uint64_t outerStep, double m, double g) = nullptr;
+    std::function<void(std::uint64_t outerStep, double m, double g)> showPoint;
+    // Polled with the stop flag: true ends the iteration as a stop does (a time-out).
+    std::function<bool()> timeUp;
 };
 
 struct SolveOutcome {

@@ -3,6 +3,7 @@
 // every renderer on every platform starts from the same numbers.
 #include "plot/plot_model.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -205,8 +206,12 @@ std::string pointCount(std::size_t count) {
     return std::to_string(count) + (count == 1 ? " point" : " points");
 }
 
+// The places of the legend's own lines among the figures.
+constexpr int countPosition = 4;
+constexpr int r2Position = 5;
+constexpr int rankPosition = 6;
+
 void writeLegend(const PlotInput& input, PlotModel& model) {
-    const FitResult& fit = input.fit;
     auto add = [&model](LegendKey key, std::string text) { model.legend.push_back({key, std::move(text)}); };
     add(LegendKey::point, "failures");
     add(LegendKey::fit, "fitted line");
@@ -215,16 +220,18 @@ void writeLegend(const PlotInput& input, PlotModel& model) {
         add(LegendKey::b10, "B10 bounds (" + significantText(input.confidence * 100) + "%): " +
                                 significantText(input.b10Lo) + " to " + significantText(input.b10Hi));
     }
-    add(LegendKey::none, "m = " + significantText(fit.m));
-    add(LegendKey::none, "eta = " + significantText(portablePow(fit.t0, 1 / fit.m)));
-    add(LegendKey::none, "gamma = " + significantText(fit.gamma));
     std::string count = "n = " + std::to_string(input.sortedTimes.size());
     std::size_t suspended = 0;
     for (std::size_t i = 0; i < input.sortedTimes.size(); ++i) suspended += isSuspended(input, i) ? 1 : 0;
     if (suspended > 0) count += " (" + std::to_string(suspended) + " suspended)";
-    add(LegendKey::none, count);
-    add(LegendKey::none, "r^2 = " + significantText(model.r2));
-    add(LegendKey::none, std::string("F = ") + rankLabelOf(input.rankMethod));
+    std::vector<LegendFigure> lines = input.figures;
+    for (LegendFigure& figure : lines) figure.label += " = " + significantText(figure.value);
+    lines.push_back({countPosition, count, 0});
+    lines.push_back({r2Position, "r^2 = " + significantText(model.r2), 0});
+    lines.push_back({rankPosition, std::string("F = ") + rankLabelOf(input.rankMethod), 0});
+    std::stable_sort(lines.begin(), lines.end(),
+                     [](const LegendFigure& a, const LegendFigure& b) { return a.position < b.position; });
+    for (const LegendFigure& line : lines) add(LegendKey::none, line.label);
     if (model.infiniteOrdinates > 0) {
         add(LegendKey::none, pointCount(model.infiniteOrdinates) + " at F = 0 or 1 not shown");
     }

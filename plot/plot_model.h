@@ -14,6 +14,15 @@
 
 #include "engine/fit_types.h"
 
+// A figure of the fit shown in the legend as "label = value", at its place
+// among the legend's lines after the keys (the plot's own lines are the
+// count "n = ..." at place 4, "r^2 = ..." at 5 and "F = ..." at 6).
+struct LegendFigure {
+    int position;
+    std::string label;
+    double value;
+};
+
 // What a plot is built from.
 struct PlotInput {
     const char* title;                    // the data file name
@@ -24,6 +33,7 @@ struct PlotInput {
     bool hasB10Bounds; double b10Lo, b10Hi; double confidence;   // drawn as a marker when given
     std::span<const std::uint8_t> suspended;  // optional: 1 = suspension (censored data); empty = all failures
     std::span<const double> failureOrdinates; // optional: the failures' Y values when censored (adjusted ranks); empty = from rankMethod
+    std::vector<LegendFigure> figures;        // the fit's figures in the legend
 };
 
 // A place in plot coordinates.

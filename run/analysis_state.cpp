@@ -2,16 +2,37 @@
 
 AnalysisState analysisState;
 
-void releaseSample() {
-    std::vector<double>().swap(analysisState.sample);  // gives the memory back
-    std::vector<std::uint8_t>().swap(analysisState.suspended);
-    analysisState.sampleLoaded = 0;
+RunInputs runInputsOf(const AnalysisState& state) {
+    RunInputs in;
+    in.dataFilePath = state.dataFilePath;
+    in.rankMethod = state.rankMethod;
+    in.autoGamma = state.autoGamma == 1;
+    in.gamma = state.result.gamma;
+    in.initialM = state.initialM;
+    in.solver = state.solver;
+    in.stopFlag = &state.stopFlag;
+    return in;
 }
 
-void clearRunResults() {
-    releaseSample();
-    analysisState.result = FitResult{};
-    analysisState.solveEnding = SolveEnding::notRun;
-    analysisState.suspendedMarks = 0;
-    analysisState.stopFlag.store(0, std::memory_order_relaxed);
+void storeOutcome(AnalysisState& state, RunOutcome outcome) {
+    const RefusalKind kind = outcome.refusal.kind;
+    if (fitted(outcome)) {
+        state.result = outcome.result;
+    } else if (kind == RefusalKind::gammaNotBelow || kind == RefusalKind::searchedNotBelow) {
+        state.result.gamma = outcome.result.gamma;  // a searched gamma is kept, as the fields show it
+    }
+    state.lastRun = std::move(outcome);
+    state.sampleLoaded = fitted(state.lastRun) ? 1 : 0;
+}
+
+Refusal runOnRecord(AnalysisState& state, FrontEnd& frontEnd) {
+    RunOutcome outcome = runCalculation(runInputsOf(state), frontEnd);
+    Refusal refusal = outcome.refusal;
+    storeOutcome(state, std::move(outcome));
+    return refusal;
+}
+
+void releaseSample() {
+    analysisState.lastRun.sample = Sample{};  // gives the memory back
+    analysisState.sampleLoaded = 0;
 }

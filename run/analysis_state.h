@@ -1,41 +1,42 @@
-// The one process-wide record of the desktop program's run (the command
-// line fills the same record); only the run layer and the front ends touch it.
+// The one process-wide record of the desktop program's run. The dialog fills
+// its inputs, the worker thread runs the calculation with the inputs taken
+// from it and writes the outcome back; Save, the plot and the help read it.
+// Only the desktop program touches it: the command line, the tests and
+// library callers call runCalculation with values.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
-#include <vector>
 
 #include "engine/fit_types.h"
-
-// How the shape is solved: the damped iteration (the desktop program's) or
-// Newton's method in a bracket (the command line's --solver newton).
-enum class ShapeSolver : int { damped = 0, newton = 1 };
+#include "run/calculation_run.h"
 
 struct AnalysisState {
     char dataFilePath[512];        // data file name, NUL-terminated
     char reportFilePath[512];      // report file name chosen for Save
     char helpFilePath[512];        // help file beside the executable
-    std::vector<double> sample;    // failure times of the last read; sorted by the run
-    std::vector<std::uint8_t> suspended;  // censored runs: 1 = suspension, per sample entry
-    int sampleLoaded;              // 1 exactly while the sample of a read is held
-    int censored;                  // 1 = status words mark suspensions (command line only)
-    std::uint32_t suspendedMarks;  // lines of the last read marked S or s
+    int sampleLoaded;              // 1 exactly while the last run holds a sample
     RankMethod rankMethod;         // selected plotting position, 1..4
     int autoGamma;                 // 1 = search gamma, 0 = use the typed value
     double initialM;               // start value of the shape iteration (> 0)
-    ShapeSolver solver;            // damped unless the command line asks for Newton
+    ShapeSolver solver;            // the shape solver of the next run
     std::atomic<int> stopFlag;     // 1 = end the iteration; relaxed loads/stores
-    SolveEnding solveEnding;       // how the last iteration ended
     FitResult result;              // results; result.gamma is also the input
+    RunOutcome lastRun;            // the last run: its sorted sample, ending and figures
 };
 
 extern AnalysisState analysisState;
 
+// The inputs of a run as the record holds them.
+RunInputs runInputsOf(const AnalysisState& state);
+
+// Takes a finished run into the record: its outcome, its results (kept as
+// they were when the run was refused) and whether a sample is held.
+void storeOutcome(AnalysisState& state, RunOutcome outcome);
+
+// The desktop program's run: runs on the record's inputs, stores the outcome
+// and returns the refusal (kind none when the run fitted).
+Refusal runOnRecord(AnalysisState& state, FrontEnd& frontEnd);
+
 // Drops the sample and clears sampleLoaded.
 void releaseSample();
-
-// Readies the record for the next run of a batch: drops the sample, zeroes
-// the results (result.gamma included: a typed gamma is set again after
-// this), forgets how the last iteration ended and lowers the stop flag.
-void clearRunResults();

@@ -1,141 +1,202 @@
-// The calculation run: the body of the worker thread (or of the command
-// line's single call). It reaches the screen only through the front-end seam.
+// The calculation run: the body of the desktop program's worker thread, of
+// each command-line file and of a library call. It reads only its inputs,
+// writes only its outcome, and reaches the screen only through the front end.
 #include "run/calculation_run.h"
 
 #include <algorithm>
+#include <chrono>
+#include <optional>
 
 #include "datafiles/data_file.h"
 #include "datafiles/number_format.h"
+#include "datafiles/result_formats.h"
 #include "engine/gamma_search.h"
 #include "engine/pass_pool.h"
-#include "engine/sample.h"
 #include "engine/solver.h"
 #include "engine/statistics.h"
-#include "run/analysis_state.h"
-#include "run/front_end.h"
 
 namespace {
 
 // A run needs at least three failure times to fit three parameters.
 constexpr std::size_t minimumSampleSize = 3;
 
-// Drops the sample, shows the error and ends the run.
-void refuseRun(const char* text, const char* caption) {
-    releaseSample();
-    showRunError(text, caption);
-    reportRunDone();
+constexpr char readErrorCaption[] = "Read data error";
+constexpr char readErrorText[] = "Invalid data type";
+constexpr char gammaErrorCaption[] = "Parameter error";
+constexpr char gammaErrorText[] = "Invalid gamma";
+
+RunOutcome refused(RunOutcome outcome, RefusalKind kind, std::string cause) {
+    const bool dataError = kind != RefusalKind::gammaNotBelow && kind != RefusalKind::searchedNotBelow;
+    outcome.refusal = {kind, dataError ? readErrorCaption : gammaErrorCaption,
+                       dataError ? readErrorText : gammaErrorText, std::move(cause)};
+    outcome.sample = Sample{};  // a refused run keeps no sample
+    return outcome;
 }
 
-void showReadProgress(std::uint64_t valuesSoFar, void*) { showRunPhase(RunPhase::reading, valuesSoFar); }
-
-void showHalving(int halving) { showRunPhase(RunPhase::searching, static_cast<std::uint64_t>(halving)); }
-
-// The monitor: the trial point in the screen's number format.
-void showTrialPoint(std::uint64_t outerStep, double m, double g) {
-    showRunPhase(RunPhase::iterating, outerStep);
-    char text[numberTextSize];
-    formatScreenNumber(m, text);
-    showMonitorText(monitorM, text);
-    formatScreenNumber(g, text);
-    showMonitorText(monitorG, text);
+void showReadProgress(std::uint64_t valuesSoFar, void* context) {
+    static_cast<FrontEnd*>(context)->showRunPhase(RunPhase::reading, valuesSoFar);
 }
 
-SolveOutcome solveShape(const ShapeProblem& problem) {
-    SolveControl control;
-    control.stopFlag = &analysisState.stopFlag;
-    // A point that a further step leaves bit for bit unchanged is where any
-    // later Stop would end too: the run ends there by itself.
-    control.stopAtFixedPoint = true;
-    control.readTick = readTickCount;
-    control.showPoint = showTrialPoint;
-    auto equation = [&problem](double m) { return likelihoodEquation(problem, m); };
-    showRunPhase(RunPhase::iterating, 0);
-    if (analysisState.solver == ShapeSolver::newton) {
-        auto derivative = [&problem](double m) { return likelihoodDerivative(problem, m); };
-        return bracketedNewton(analysisState.initialM, equation, derivative, control);
+// The sample of the inputs: read from the data file, or the one given.
+// Returns the refusal's cause when the file cannot be read.
+std::optional<std::string> takeSample(const RunInputs& in, FrontEnd& frontEnd, RunOutcome& outcome) {
+    if (in.given) {
+        outcome.sample = makeSample(in.sample.times, in.sample.suspended);
+        return std::nullopt;
     }
-    auto slope = [&problem](double m) { return likelihoodSlope(problem, m); };
-    return dampedNewton(analysisState.initialM, equation, slope, control);
+    DataFileContents contents = readDataFile(in.dataFilePath.c_str(), in.censored, showReadProgress, &frontEnd);
+    outcome.suspendedMarks = contents.suspendedMarks;
+    if (!contents.opened) return std::string("cannot open the data file");
+    outcome.sample = makeSample(std::move(contents.times), std::move(contents.suspended));
+    return std::nullopt;
+}
+
+// True when every failure lies at one time.
+bool failuresAllEqual(const Sample& s) {
+    std::optional<double> first;
+    for (std::size_t i = 0; i < s.times.size(); ++i) {
+        if (!s.suspended.empty() && s.suspended[i] != 0) continue;
+        if (!first) first = s.times[i];
+        if (s.times[i] != *first) return false;
+    }
+    return true;
+}
+
+// The refusal of a sample that cannot be fitted, or none.
+std::optional<std::pair<RefusalKind, std::string>> sampleRefusal(const RunInputs& in, const Sample& s) {
+    if (s.times.size() < minimumSampleSize) {
+        return std::make_pair(RefusalKind::tooFewValues, "fewer than 3 values (" + std::to_string(s.times.size()) + ")");
+    }
+    if (s.failures < minimumSampleSize) {
+        return std::make_pair(RefusalKind::tooFewFailures,
+                              "fewer than 3 failures (" + std::to_string(s.failures) + " of " +
+                                  std::to_string(s.times.size()) + " values)");
+    }
+    if (in.refuseZeroSpread && failuresAllEqual(s)) {
+        return std::make_pair(RefusalKind::zeroSpread,
+                              "all failure times are equal: there is no Weibull fit to zero spread");
+    }
+    return std::nullopt;
 }
 
 // The location at which the Weibull plot of the failures is straight.
-double searchedGamma(const AnalysisState& state, PassPool& pool) {
-    const auto n = static_cast<std::uint32_t>(state.sample.size());
-    const std::vector<double> ordinates = plotOrdinates(state.suspended, n, state.rankMethod);
-    showRunPhase(RunPhase::searching, 0);
-    if (state.suspended.empty()) return searchGamma(state.sample, ordinates, state.sample[0], pool, showHalving);
+double searchedGamma(const Sample& sample, RankMethod method, PassPool& pool, FrontEnd& frontEnd) {
+    const auto n = static_cast<std::uint32_t>(sample.times.size());
+    const std::vector<double> ordinates = plotOrdinates(sample.suspended, n, method);
+    frontEnd.showRunPhase(RunPhase::searching, 0);
+    const SearchProgress progress = [&frontEnd](int halving) {
+        frontEnd.showRunPhase(RunPhase::searching, static_cast<std::uint64_t>(halving));
+    };
+    if (sample.suspended.empty()) return searchGamma(sample.times, ordinates, sample.times[0], pool, progress);
     std::vector<double> failures;
     failures.reserve(ordinates.size());
-    for (std::size_t i = 0; i < state.sample.size(); ++i) {
-        if (state.suspended[i] == 0) failures.push_back(state.sample[i]);
+    for (std::size_t i = 0; i < sample.times.size(); ++i) {
+        if (sample.suspended[i] == 0) failures.push_back(sample.times[i]);
     }
-    return searchGamma(failures, ordinates, state.sample[0], pool, showHalving);
+    return searchGamma(failures, ordinates, sample.times[0], pool, progress);
 }
 
-std::size_t failureCount(const AnalysisState& state) {
-    std::size_t r = state.sample.size();
-    for (const std::uint8_t s : state.suspended) r -= s;
-    return r;
+GammaSearchEnding searchEnding(double gamma, double smallestTime) {
+    if (gamma == 0) return GammaSearchEnding::lowerEnd;
+    if (gamma == gammaBracketFraction * smallestTime) return GammaSearchEnding::upperEnd;
+    return GammaSearchEnding::interior;
+}
+
+SolveOutcome solveShape(const RunInputs& in, const ShapeProblem& problem, FrontEnd& frontEnd, bool& timedOut) {
+    using Clock = std::chrono::steady_clock;
+    SolveControl control;
+    control.stopFlag = in.stopFlag;
+    // A point that a further step leaves bit for bit unchanged is where any
+    // later Stop would end too: the run ends there by itself.
+    control.stopAtFixedPoint = true;
+    control.readTick = [&frontEnd] { return frontEnd.readTickCount(); };
+    control.showPoint = [&frontEnd](std::uint64_t outerStep, double m, double g) {
+        frontEnd.showRunPhase(RunPhase::iterating, outerStep);
+        char text[numberTextSize];
+        formatScreenNumber(m, text);
+        frontEnd.showMonitorText(monitorM, text);
+        formatScreenNumber(g, text);
+        frontEnd.showMonitorText(monitorG, text);
+    };
+    // The time-out counts from the start of the iteration: reading and the
+    // location search of a large sample do not eat into it. Beyond about 31
+    // years a time-out cannot be told from none.
+    if (in.timeoutSeconds > 0 && in.timeoutSeconds <= 1e9) {
+        const auto deadline =
+            Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(in.timeoutSeconds));
+        control.timeUp = [deadline, &timedOut] { return timedOut = Clock::now() >= deadline; };
+    }
+    auto equation = [&problem](double m) { return likelihoodEquation(problem, m); };
+    frontEnd.showRunPhase(RunPhase::iterating, 0);
+    if (in.solver == ShapeSolver::newton) {
+        auto derivative = [&problem](double m) { return likelihoodDerivative(problem, m); };
+        return bracketedNewton(in.initialM, equation, derivative, control);
+    }
+    auto slope = [&problem](double m) { return likelihoodSlope(problem, m); };
+    return dampedNewton(in.initialM, equation, slope, control);
 }
 
 }  // namespace
 
-ReportInput currentReport() {
-    const AnalysisState& s = analysisState;
-    return {s.dataFilePath, s.rankMethod, s.result, s.sample, s.censored == 1, s.suspended};
-}
-
-void showResults() {
-    const FitResult& r = analysisState.result;
+void showResults(const FitResult& r, FrontEnd& frontEnd) {
     const double values[7] = {r.m, r.t0, r.gamma, r.mu, r.xi, r.tm, r.sigma2};
     for (int index = 0; index < 7; ++index) {
         char text[numberTextSize];
         formatScreenNumber(values[index], text);
-        showResultText(index, text);
+        frontEnd.showResultText(index, text);
     }
 }
 
-void runCalculation() {
-    AnalysisState& state = analysisState;
-    DataFileContents contents = readDataFile(state.dataFilePath, state.censored == 1, showReadProgress);
-    state.suspendedMarks = contents.suspendedMarks;
-    if (contents.opened) {
-        state.sample = std::move(contents.times);
-        state.suspended = std::move(contents.suspended);
-        state.sampleLoaded = 1;
-        // A censored reading without a single suspension is a plain sample.
-        if (std::find(state.suspended.begin(), state.suspended.end(), 1) == state.suspended.end()) {
-            std::vector<std::uint8_t>().swap(state.suspended);
-        }
+RunOutcome runCalculation(const RunInputs& in, FrontEnd& frontEnd) {
+    RunOutcome outcome;
+    outcome.dataFile = in.dataFilePath;
+    outcome.censored = in.censored;
+    outcome.rankMethod = in.rankMethod;
+    outcome.confidence = in.confidence;
+    outcome.timeoutSeconds = in.timeoutSeconds;
+    if (const auto cause = takeSample(in, frontEnd, outcome)) {
+        return refused(std::move(outcome), RefusalKind::cannotOpen, *cause);
     }
-    if (!contents.opened || failureCount(state) < minimumSampleSize) {
-        refuseRun("Invalid data type", "Read data error");
-        return;
+    if (const auto refusal = sampleRefusal(in, outcome.sample)) {
+        return refused(std::move(outcome), refusal->first, refusal->second);
     }
-    showRunPhase(RunPhase::sorting, state.sample.size());
-    if (state.suspended.empty()) {
-        sortTimes(state.sample);
-    } else {
-        sortCensored(state.sample, state.suspended);
-    }
+    Sample& sample = outcome.sample;
+    frontEnd.showRunPhase(RunPhase::sorting, sample.times.size());
+    sortSample(sample);
 
-    FitResult& r = state.result;
+    FitResult& r = outcome.result;
+    r.gamma = in.gamma;
     // Threads for the passes over the points, for this run only.
     PassPool pool;
-    if (state.autoGamma == 1) r.gamma = searchedGamma(state, pool);
+    const double smallest = sample.times[0];
+    if (in.autoGamma) {
+        r.gamma = searchedGamma(sample, in.rankMethod, pool, frontEnd);
+        outcome.gammaEnding = searchEnding(r.gamma, smallest);
+    }
     // Every reduced time t_i - gamma must be positive; written so that a NaN
     // gamma is refused as well.
-    if (!(r.gamma < state.sample[0])) {
-        refuseRun("Invalid gamma", "Parameter error");
-        return;
+    if (!(r.gamma < smallest)) {
+        if (in.autoGamma) {
+            return refused(std::move(outcome), RefusalKind::searchedNotBelow,
+                           "the smallest time is " + shortestText(smallest) +
+                               ": the location must lie below it; type a negative gamma with -g");
+        }
+        return refused(std::move(outcome), RefusalKind::gammaNotBelow,
+                       "the typed gamma " + shortestText(r.gamma) + " is not below the smallest time " +
+                           shortestText(smallest));
     }
 
-    const ShapeProblem problem = makeShapeProblem(state.sample, r.gamma, state.suspended, pool);
-    const SolveOutcome outcome = solveShape(problem);
-    state.solveEnding = outcome.ending;
-    r.m = outcome.m;
+    const ShapeProblem problem = makeShapeProblem(sample, r.gamma, pool);
+    const SolveOutcome solved = solveShape(in, problem, frontEnd, outcome.timedOut);
+    outcome.ending = solved.ending;
+    if (solved.ending != SolveEnding::stopped) outcome.timedOut = false;
+    r.m = solved.m;
     r.t0 = scaleFromShape(problem, r.m);
     r = computeStatistics(r);
-    showResults();
-    reportRunDone();
+    showResults(r, frontEnd);
+    if (in.fitQuality) {
+        outcome.quality = computeFitQuality({sample, r.gamma, r.m, r.t0, in.rankMethod, in.confidence});
+        outcome.hasQuality = true;
+    }
+    return outcome;
 }

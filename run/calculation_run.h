@@ -1,17 +1,91 @@
-// One whole calculation: data file to the seven results.
+// One whole calculation as a function: the inputs as a value in, the outcome
+// as a value out. It touches no global, so two runs may go on at once in two
+// threads of one process.
 #pragma once
 
-#include "datafiles/report.h"
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
 
-// Reads analysisState.dataFilePath, sorts, fixes gamma, solves m, derives t0
-// and the statistics, and shows the results through the front end. Ends with
-// reportRunDone() on every path. Preconditions: initialM > 0, rankMethod
-// 1..4, stopFlag 0.
-void runCalculation();
+#include "engine/fit_quality.h"
+#include "engine/fit_types.h"
+#include "engine/sample.h"
+#include "run/front_end.h"
 
-// What a report of the last run is written from (the record's sample,
-// inputs and results).
-ReportInput currentReport();
+// How the shape is solved: the damped iteration (the desktop program's) or
+// Newton's method in a bracket.
+enum class ShapeSolver : int { damped = 0, newton = 1 };
+
+struct RunInputs {
+    std::string dataFilePath;       // read unless `given` is set
+    bool given = false;             // fit `sample` instead of reading a file
+    Sample sample;                  // the times when given (any order)
+    bool censored = false;          // the reader takes S/F status words after a value
+    RankMethod rankMethod = 1;      // plotting position, 1..4
+    bool autoGamma = true;          // search gamma; else use `gamma`
+    double gamma = 0;               // the typed location
+    double initialM = 1;            // start of the shape iteration (> 0)
+    ShapeSolver solver = ShapeSolver::damped;
+    double confidence = 0.9;        // level of the two-sided bounds, 0 < C < 1
+    bool fitQuality = true;         // also form the fit-quality figures
+    bool refuseZeroSpread = false;  // refuse failures that are all one time (no spread to fit)
+    const std::atomic<int>* stopFlag = nullptr;  // 1 = end the iteration (Stop, Ctrl-C); may be null
+    double timeoutSeconds = 0;      // > 0: end the iteration this long after it starts
+};
+
+// Why a run gave no fit.
+enum class RefusalKind : int {
+    none = 0,          // fitted
+    cannotOpen,        // the data file could not be opened or read
+    badData,           // the reader refused the data (its cause says why)
+    tooFewValues,      // fewer than 3 values
+    tooFewFailures,    // fewer than 3 failures among the values (censored)
+    zeroSpread,        // every failure at one time (when refused)
+    gammaNotBelow,     // a typed gamma at or above the smallest time
+    searchedNotBelow,  // searched: the smallest time is 0 or below
+};
+
+struct Refusal {
+    RefusalKind kind = RefusalKind::none;
+    std::string caption;  // the run's own caption ("Read data error", "Parameter error")
+    std::string text;     // the run's own text ("Invalid data type", "Invalid gamma")
+    std::string cause;    // the real cause in words, for the command line
+};
+
+// How the gamma search ended.
+enum class GammaSearchEnding : int {
+    typed = 0,   // no search: gamma was typed
+    interior,    // the curvature changed sign inside the bracket
+    lowerEnd,    // ended at 0
+    upperEnd,    // ended at 0.99 x the smallest time
+};
+
+struct RunOutcome {
+    Refusal refusal;                      // kind none: fitted
+    std::string dataFile;                 // as given ("" for a given sample)
+    bool censored = false;                // read with status words
+    RankMethod rankMethod = 1;
+    double confidence = 0.9;
+    Sample sample;                        // sorted ascending (empty when refused)
+    std::uint32_t suspendedMarks = 0;     // values that carried S or s (also when not censored)
+    FitResult result{};                   // the seven results (gamma: typed or searched)
+    GammaSearchEnding gammaEnding = GammaSearchEnding::typed;
+    SolveEnding ending = SolveEnding::notRun;
+    bool timedOut = false;                // the stop came from the time-out clock
+    double timeoutSeconds = 0;            // the time-out it had
+    bool hasQuality = false;              // quality was formed
+    FitQuality quality{};                 // eta, fit quality, life figures, bounds
+};
+
+// True when the run fitted (was not refused).
+inline bool fitted(const RunOutcome& outcome) { return outcome.refusal.kind == RefusalKind::none; }
+
+// Reads (or takes) the sample, sorts it, fixes gamma, solves m, derives t0
+// and the statistics, forms the fit-quality figures, and shows the phases,
+// the monitor and the seven results through the front end. Preconditions:
+// initialM > 0, rankMethod 1..4.
+RunOutcome runCalculation(const RunInputs& inputs, FrontEnd& frontEnd);
 
 // Formats the seven results for the screen and hands them to the front end.
-void showResults();
+void showResults(const FitResult& result, FrontEnd& frontEnd);

@@ -1,9 +1,10 @@
 // The seam between the run and whatever shows its progress.
 //
-// The run never includes a platform header. These functions are all it
-// needs from a screen; each front end links exactly one implementation: the
-// Windows program with window texts, message boxes and SendMessage, the
-// command line with the terminal, and the tests with a recorder.
+// The run never includes a platform header. A front end shows what the run
+// tells it and nothing comes back through it: the outcome of a run is the
+// run's return value. The Windows program shows the texts in its dialog's
+// fields, the command line on the terminal, the tests and library callers
+// nowhere (the base class shows nothing).
 #pragma once
 
 #include <cstdint>
@@ -19,21 +20,21 @@ enum class RunPhase : int {
     iterating,  // count: outer steps of the shape iteration so far (0 as it starts)
 };
 
-// Replaces the text of a monitor field (the trial m, then its g(m)).
-void showMonitorText(MonitorField field, const char* text);
+class FrontEnd {
+public:
+    virtual ~FrontEnd() = default;
 
-// Replaces the text of result field `index`, 0..6 in FitResult order
-// (m, t0, gamma, mu, xi, tm, sigma2).
-void showResultText(int index, const char* text);
+    // Replaces the text of a monitor field (the trial m, then its g(m)).
+    virtual void showMonitorText(MonitorField /*field*/, const char* /*text*/) {}
 
-// Shows a run error and returns when the user has acknowledged it.
-void showRunError(const char* text, const char* caption);
+    // Replaces the text of result field `index`, 0..6 in FitResult order
+    // (m, t0, gamma, mu, xi, tm, sigma2).
+    virtual void showResultText(int /*index*/, const char* /*text*/) {}
 
-// Milliseconds since an arbitrary start, wrapping at 2^32.
-std::uint32_t readTickCount();
+    // Tells which phase the run is in and how far it has got.
+    virtual void showRunPhase(RunPhase /*phase*/, std::uint64_t /*count*/) {}
 
-// Tells the front end which phase the run is in and how far it has got.
-void showRunPhase(RunPhase phase, std::uint64_t count);
-
-// Tells the front end that the run is over; returns once it has handled it.
-void reportRunDone();
+    // Milliseconds since an arbitrary start, wrapping at 2^32: paces the
+    // monitor (a trial point at most every 500 ms). 0 forever shows none.
+    virtual std::uint32_t readTickCount() { return 0; }
+};

@@ -73,10 +73,10 @@ done <<ROWS
 0||-t 1e10 n3.dat
 0||--solver newton n3.dat
 0||--format csv --confidence 0.999 n3.dat repeated.dat
-1|^tarquel-cli: two_values.dat: Read data error: Invalid data type$|n3.dat two_values.dat repeated.dat
+1|^tarquel-cli: two_values.dat: Read data error: Invalid data type: fewer than 3 values \(2\)$|n3.dat two_values.dat repeated.dat
 1||--format json two_values.dat
-1|^Read data error: Invalid data type$|two_values.dat
-1|^Parameter error: Invalid gamma$|zero_min.dat
+1|^Read data error: Invalid data type: fewer than 3 values \(2\)$|two_values.dat
+1|^Parameter error: Invalid gamma: the smallest time is 0: the location must lie below it; type a negative gamma with -g$|zero_min.dat
 0|settled|-r 2 headers_crlf.dat
 3|cannot write the plot file '.*/p.svg'|--plot "$work/no/such/folder/p.svg" n3.dat
 3|cannot write the report file|-o "$work/no/such/folder/r.txt" n3.dat
@@ -136,7 +136,7 @@ check 'cmp -s "$work/r.txt" "$work/folder/n3.txt" && [ -s "$work/folder/repeated
 status=$?
 check '[ $status = 4 ] && [ "$(wc -l <"$work/out")" = 3 ] &&
        sed -n 1p "$work/out" | grep -q "\"ending\":\"time-out\".*\"warnings\":\[\"stopped after 0.3 s; results" &&
-       sed -n 2p "$work/out" | grep -qx "{\"file\":\"two_values.dat\",\"error\":{\"caption\":\"Read data error\",\"text\":\"Invalid data type\"}}" &&
+       sed -n 2p "$work/out" | grep -qx "{\"file\":\"two_values.dat\",\"error\":{\"caption\":\"Read data error\",\"text\":\"Invalid data type\",\"cause\":\"fewer than 3 values (2)\"}}" &&
        sed -n 3p "$work/out" | cmp -s - "$work/a"' "batch after a time-out: status $status"
 
 # Suspensions: read as such with --censored (the report says r/n and lists
@@ -151,7 +151,7 @@ check 'tr -d "\r" <"$work/censored.txt" | grep -qx "Censoring          : r/n    
 "$cli" -q remission.dat >/dev/null 2>"$work/err"
 check 'grep -q "12 values are marked suspended (S) but were read as failures" "$work/err"' "warning without --censored"
 printf '1\n2 S\n3 s\n4 S\n5\n' >"$work/two_failures.dat"
-expect 1 "^Read data error: Invalid data type$" -q -c "$work/two_failures.dat"
+expect 1 "^Read data error: Invalid data type: fewer than 3 failures \\(2 of 5 values\\)$" -q -c "$work/two_failures.dat"
 
 # CSV: the header row, then one row of 27 fields per data file.
 "$cli" -q --format csv n3.dat zero_min.dat >"$work/out" 2>/dev/null

@@ -9,18 +9,22 @@
 
 #include "datafiles/number_text.h"
 #include "plot/run_plot.h"
-#include "run/analysis_state.h"
-#include "tests/recording_front_end.h"
+#include "run/calculation_run.h"
 
 int main(int argc, char** argv) {
     if (argc != 5 && !(argc == 6 && std::strcmp(argv[5], "censored") == 0)) return 2;
-    resetAnalysisState();
-    analysisState.censored = argc == 6 ? 1 : 0;
-    const bool searched = std::strcmp(argv[4], "auto") == 0;
-    runWith({argv[2], std::atoi(argv[3]), searched, searched ? 0 : textToNumber(argv[4]), 1, ShapeSolver::newton});
-    if (!recording.errors.empty()) {
-        std::fprintf(stderr, "%s\n", recording.errors.front().c_str());
+    RunInputs in;
+    in.dataFilePath = argv[2];
+    in.censored = argc == 6;
+    in.rankMethod = std::atoi(argv[3]);
+    in.autoGamma = std::strcmp(argv[4], "auto") == 0;
+    in.gamma = in.autoGamma ? 0 : textToNumber(argv[4]);
+    in.solver = ShapeSolver::newton;
+    FrontEnd silent;
+    const RunOutcome run = runCalculation(in, silent);
+    if (!fitted(run)) {
+        std::fprintf(stderr, "%s: %s\n", run.refusal.caption.c_str(), run.refusal.text.c_str());
         return 1;
     }
-    return writeWeibullPlotSvg(argv[1], plotInputOfRun(analysisState)) ? 0 : 3;
+    return writeWeibullPlotSvg(argv[1], plotInputOfRun(run)) ? 0 : 3;
 }

@@ -2,25 +2,30 @@
 
 #include <cstdio>
 
-#include "run/analysis_state.h"
-#include "run/calculation_run.h"
-#include "run/front_end.h"
+RunOutcome runWith(const TestRun& run, RecordingFrontEnd* recording) {
+    RunInputs in;
+    in.dataFilePath = run.path;
+    in.rankMethod = run.rankMethod;
+    in.autoGamma = run.autoGamma;
+    in.gamma = run.gamma;
+    in.initialM = run.initialM;
+    in.solver = run.solver;
+    const std::atomic<int> stop{run.stop};
+    in.stopFlag = &stop;
+    RecordingFrontEnd silent;
+    return runCalculation(in, recording != nullptr ? *recording : silent);
+}
 
-Recording recording;
-
-void resetRecording() { recording = Recording(); }
-
-void runWith(const RunInputs& inputs) {
-    resetRecording();
+Refusal runOnTheRecord(const TestRun& run, RecordingFrontEnd& recording) {
     AnalysisState& s = analysisState;
-    std::snprintf(s.dataFilePath, sizeof s.dataFilePath, "%s", inputs.path.c_str());
-    s.rankMethod = inputs.rankMethod;
-    s.autoGamma = inputs.autoGamma ? 1 : 0;
-    s.result.gamma = inputs.gamma;
-    s.initialM = inputs.initialM;
-    s.solver = inputs.solver;
-    s.stopFlag.store(inputs.stop);
-    runCalculation();
+    std::snprintf(s.dataFilePath, sizeof s.dataFilePath, "%s", run.path.c_str());
+    s.rankMethod = run.rankMethod;
+    s.autoGamma = run.autoGamma ? 1 : 0;
+    s.result.gamma = run.gamma;
+    s.initialM = run.initialM;
+    s.solver = run.solver;
+    s.stopFlag.store(run.stop);
+    return runOnRecord(s, recording);
 }
 
 void resetAnalysisState() {
@@ -32,23 +37,6 @@ void resetAnalysisState() {
     s.initialM = 0;
     s.solver = ShapeSolver::damped;
     s.stopFlag.store(0);
-    s.solveEnding = SolveEnding::notRun;
     s.result = FitResult{};
+    s.lastRun = RunOutcome{};
 }
-
-void showMonitorText(MonitorField, const char*) {}
-
-void showResultText(int index, const char* text) {
-    recording.results[index] = text;
-    ++recording.resultWrites;
-}
-
-void showRunError(const char* text, const char* caption) {
-    recording.errors.push_back(std::string(caption) + ": " + text);
-}
-
-std::uint32_t readTickCount() { return 0; }
-
-void showRunPhase(RunPhase, std::uint64_t) {}
-
-void reportRunDone() { ++recording.doneCount; }

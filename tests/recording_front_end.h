@@ -1,26 +1,26 @@
-// A front end for the tests: records the result fields, the errors and the
-// end of each run; the monitor and the phases are not kept, the clock stands.
+// A front end for the tests: records the result fields; the monitor and the
+// phases are not kept, the clock stands.
 #pragma once
 
 #include <string>
-
-#include "run/analysis_state.h"
 #include <vector>
 
-struct Recording {
-    std::string results[7];              // last text of each result field
-    int resultWrites = 0;                // calls of showResultText
-    std::vector<std::string> errors;     // "Caption: Text" of each run error
-    int doneCount = 0;                   // calls of reportRunDone
+#include "run/analysis_state.h"
+#include "run/calculation_run.h"
+
+class RecordingFrontEnd : public FrontEnd {
+public:
+    std::string results[7];  // last text of each result field
+    int resultWrites = 0;    // calls of showResultText
+
+    void showResultText(int index, const char* text) override {
+        results[index] = text;
+        ++resultWrites;
+    }
 };
 
-extern Recording recording;
-
-// Clears the recording.
-void resetRecording();
-
 // The inputs of one run, as the dialog or the command line sets them.
-struct RunInputs {
+struct TestRun {
     std::string path;
     RankMethod rankMethod = 1;
     bool autoGamma = true;
@@ -30,8 +30,12 @@ struct RunInputs {
     int stop = 0;  // the stop flag as the run starts
 };
 
-// Clears the recording, sets the inputs into the state record and runs.
-void runWith(const RunInputs& inputs);
+// Runs the test run as a library call with its own stop flag.
+RunOutcome runWith(const TestRun& run, RecordingFrontEnd* recording = nullptr);
+
+// Sets the test run into the state record and runs as the desktop program's
+// worker does; returns the refusal.
+Refusal runOnTheRecord(const TestRun& run, RecordingFrontEnd& recording);
 
 // Releases any held sample and zeroes the whole analysis state.
 void resetAnalysisState();

@@ -1,5 +1,6 @@
-// The calculation run through the recording front end: the two refusals,
-// the results shown, Stop before the solve, and what happens to the sample.
+// The calculation run: on the desktop program's record (the refusals, the
+// results shown, Stop before the solve, what happens to the sample), as a
+// plain function with the causes of its refusals, and two runs at once.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -7,6 +8,7 @@
 #include <cstring>
 #include <fstream>
 #include <string>
+#include <thread>
 
 #include "datafiles/number_format.h"
 #include "run/analysis_state.h"
@@ -19,31 +21,38 @@ namespace {
 const std::string readError = "Read data error: Invalid data type";
 const std::string gammaError = "Parameter error: Invalid gamma";
 
+// Writes `bytes` to a data file (nullptr: a path with no file).
+std::string dataFile(const char* bytes) {
+    const std::string path = uniqueTempPath(bytes == nullptr ? "no such file.dat" : "run.dat");
+    if (bytes != nullptr) std::ofstream(path, std::ios::binary) << bytes;
+    return path;
+}
+
 class CalculationRun : public ::testing::Test {
 protected:
+    RecordingFrontEnd recording;
+    Refusal refusal;
+
     void SetUp() override { resetAnalysisState(); }
     void TearDown() override { resetAnalysisState(); }
 
-    // Writes `bytes` to a data file (nullptr: a file that does not exist), sets
-    // the inputs as the dialog would and runs.
+    // Sets the inputs as the dialog would and runs as its worker does.
     void run(const char* bytes, bool autoGamma, double gamma = 0, double initialM = 1, int stop = 0) {
-        const std::string path = uniqueTempPath(bytes == nullptr ? "no such file.dat" : "run.dat");
-        if (bytes != nullptr) std::ofstream(path, std::ios::binary) << bytes;
-        runWith({path, 3, autoGamma, gamma, initialM, ShapeSolver::damped, stop});
+        recording = RecordingFrontEnd();
+        refusal = runOnTheRecord({dataFile(bytes), 3, autoGamma, gamma, initialM, ShapeSolver::damped, stop},
+                                 recording);
     }
 
     void expectRefused(const std::string& error) {
-        EXPECT_EQ(recording.errors, std::vector<std::string>{error});
-        EXPECT_EQ(recording.doneCount, 1);
+        EXPECT_EQ(refusal.caption + ": " + refusal.text, error);
         EXPECT_EQ(recording.resultWrites, 0);
         EXPECT_EQ(analysisState.sampleLoaded, 0);
-        EXPECT_TRUE(analysisState.sample.empty());
+        EXPECT_TRUE(analysisState.lastRun.sample.times.empty());
     }
 };
 
 TEST_F(CalculationRun, ShowsTheSevenResultsInOrder) {
     run("35\n10\n20\n", true);
-    EXPECT_EQ(recording.doneCount, 1);
     EXPECT_EQ(recording.resultWrites, 7);
     const FitResult& r = analysisState.result;
     const double values[7] = {r.m, r.t0, r.gamma, r.mu, r.xi, r.tm, r.sigma2};
@@ -54,7 +63,7 @@ TEST_F(CalculationRun, ShowsTheSevenResultsInOrder) {
     }
     // The sample stays, sorted, for the report.
     EXPECT_EQ(analysisState.sampleLoaded, 1);
-    EXPECT_EQ(analysisState.sample, (std::vector<double>{10, 20, 35}));
+    EXPECT_EQ(analysisState.lastRun.sample.times, (std::vector<double>{10, 20, 35}));
 }
 
 TEST_F(CalculationRun, RefusalsAndTheGammaLeft) {
@@ -78,7 +87,7 @@ TEST_F(CalculationRun, RefusalsAndTheGammaLeft) {
         SCOPED_TRACE(std::string(row.bytes) + " gamma " + std::to_string(row.gamma));
         EXPECT_EQ(analysisState.result.gamma, row.gammaAfter);
         if (row.error.empty()) {
-            EXPECT_TRUE(recording.errors.empty());
+            EXPECT_EQ(refusal.kind, RefusalKind::none);
             EXPECT_EQ(analysisState.sampleLoaded, 1);
         } else {
             expectRefused(row.error);
@@ -100,7 +109,69 @@ TEST_F(CalculationRun, StopBeforeTheSolveUsesTheInitialShape) {
     EXPECT_EQ(analysisState.result.m, 1.75);
     EXPECT_EQ(recording.resultWrites, 7);
     EXPECT_EQ(analysisState.sampleLoaded, 1);
-    EXPECT_EQ(analysisState.solveEnding, SolveEnding::stopped);
+    EXPECT_EQ(analysisState.lastRun.ending, SolveEnding::stopped);
+}
+
+// Each refusal names its real cause for the command line.
+TEST(RunFunction, RefusalCauses) {
+    const struct {
+        const char* bytes;  // nullptr: no such file
+        bool censored, autoGamma, refuseZeroSpread;
+        double gamma;
+        RefusalKind kind;
+        const char* cause;
+    } rows[] = {
+        {nullptr, false, true, false, 0, RefusalKind::cannotOpen, "cannot open the data file"},
+        {"1\n2\n", false, true, false, 0, RefusalKind::tooFewValues, "fewer than 3 values (2)"},
+        {"1\n2 S\n3\n4 S\n", true, true, false, 0, RefusalKind::tooFewFailures, "fewer than 3 failures (2 of 4 values)"},
+        {"0\n2\n3\n", false, true, false, 0, RefusalKind::searchedNotBelow,
+         "the smallest time is 0: the location must lie below it; type a negative gamma with -g"},
+        {"4\n2.5\n3\n", false, false, false, 2.5, RefusalKind::gammaNotBelow,
+         "the typed gamma 2.5 is not below the smallest time 2.5"},
+        {"7\n7\n7\n9 S\n", true, true, true, 0, RefusalKind::zeroSpread,
+         "all failure times are equal: there is no Weibull fit to zero spread"},
+        {"7\n7\n7\n", false, true, false, 0, RefusalKind::none, ""},  // the desktop program fits it
+    };
+    for (const auto& row : rows) {
+        RunInputs in;
+        in.dataFilePath = dataFile(row.bytes);
+        in.censored = row.censored;
+        in.autoGamma = row.autoGamma;
+        in.gamma = row.gamma;
+        in.refuseZeroSpread = row.refuseZeroSpread;
+        FrontEnd silent;
+        const RunOutcome run = runCalculation(in, silent);
+        EXPECT_EQ(run.refusal.kind, row.kind) << row.cause;
+        EXPECT_EQ(run.refusal.cause, row.cause);
+    }
+}
+
+// Two runs in two threads of one process give the bits of the same runs one
+// after the other: a run shares nothing with another.
+TEST(RunFunction, TwoThreadsGiveTheBitsOfTwoRunsInTurn) {
+    const std::vector<double> a = weibullQuantiles(5000, 1.7, 40, 3), b = weibullQuantiles(3000, 0.8, 2, 0.5);
+    auto inputs = [](const std::vector<double>& times, ShapeSolver solver) {
+        RunInputs in;
+        in.given = true;
+        in.sample = makeSample(times);
+        in.solver = solver;
+        return in;
+    };
+    const RunInputs first = inputs(a, ShapeSolver::damped), second = inputs(b, ShapeSolver::newton);
+    FrontEnd silent;
+    const RunOutcome alone[2] = {runCalculation(first, silent), runCalculation(second, silent)};
+    RunOutcome together[2];
+    std::thread other([&] {
+        FrontEnd own;
+        together[1] = runCalculation(second, own);
+    });
+    together[0] = runCalculation(first, silent);
+    other.join();
+    for (int k = 0; k < 2; ++k) {
+        EXPECT_EQ(std::memcmp(&alone[k].result, &together[k].result, sizeof(FitResult)), 0) << k;
+        EXPECT_EQ(std::memcmp(&alone[k].quality, &together[k].quality, sizeof(FitQuality)), 0) << k;
+        EXPECT_EQ(alone[k].ending, together[k].ending);
+    }
 }
 
 }  // namespace

@@ -37,13 +37,13 @@ double fittedShape(const ShapeProblem& p) {
 // The two-pass squared correlation of the plot points of the failures, with
 // Johnson's adjusted rank in its other common form,
 // j = (reverse rank * j_prev + n + 1) / (reverse rank + 1), and F = (j + a)/(n + b).
-double twoPassCorrelation(const std::vector<double>& t, const Flags& failed, double gamma, RankMethod method) {
+double twoPassCorrelation(const std::vector<double>& t, const Flags& suspended, double gamma, RankMethod method) {
     const double ranks[4][2] = {{0, 1}, {-1, -1}, {-0.3, 0.4}, {-0.5, 0}};
     const double n = static_cast<double>(t.size());
     std::vector<double> xs, ys;
     double j = 0;
     for (std::size_t k = 0; k < t.size(); ++k) {
-        if (!failed.empty() && failed[k] == 0) continue;
+        if (!suspended.empty() && suspended[k] != 0) continue;
         const double reverseRank = n - static_cast<double>(k);
         j = (reverseRank * j + n + 1) / (reverseRank + 1);
         const double y = std::log(-std::log1p(-(j + ranks[method - 1][0]) / (n + ranks[method - 1][1])));
@@ -75,36 +75,37 @@ TEST(FitQuality, PlainFiguresAgainstIndependentForms) {
     const struct {
         const char* name;
         std::vector<double> times;
-        Flags failed;  // 1: a failure; empty: all failures
+        Flags suspended;  // 1: a suspension; empty: all failures
         double gamma, m, t0;
     } cases[] = {
         {"three points", {10, 11, 12}, {}, 9.5, 0.6, 2},
         {"six points", {3.1, 4.7, 5.2, 8.8, 12.5, 13.0}, {}, 2, 1.7, 30},
         {"quantiles", weibullQuantiles(40, 2.5, 100, 20), {}, 18, 2.3, 40000},
-        {"suspensions", {3.1, 4.7, 5.2, 8.8, 12.5, 13.0}, {1, 0, 1, 1, 0, 0}, 2, 1.4, 25},
-        {"all flags set", {3.1, 4.7, 5.2, 8.8}, {1, 1, 1, 1}, 0.5, 3.0, 900},
+        {"suspensions", {3.1, 4.7, 5.2, 8.8, 12.5, 13.0}, {0, 1, 0, 0, 1, 1}, 2, 1.4, 25},
+        {"no flag set", {3.1, 4.7, 5.2, 8.8}, {0, 0, 0, 0}, 0.5, 3.0, 900},
     };
     for (const auto& c : cases) {
+        const Sample sample = makeSample(c.times, c.suspended);
         double sum = 0, magnitude = 0;
         for (std::size_t i = 0; i < c.times.size(); ++i) {
             const double x = c.times[i] - c.gamma;
             const double survival = -std::pow(x, c.m) / c.t0, density = std::log(c.m / c.t0) + (c.m - 1) * std::log(x);
-            const double term = c.failed.empty() || c.failed[i] != 0 ? density + survival : survival;
+            const double term = c.suspended.empty() || c.suspended[i] == 0 ? density + survival : survival;
             sum += term;
             magnitude += std::fabs(term);
         }
-        EXPECT_NEAR(weibullLogLikelihood(c.times, c.failed, c.gamma, c.m, c.t0), sum, 64 * eps * magnitude) << c.name;
+        EXPECT_NEAR(weibullLogLikelihood(sample, c.gamma, c.m, c.t0), sum, 64 * eps * magnitude) << c.name;
 
         for (RankMethod method = 1; method <= 5; ++method) {  // 5: no such method, no correlation
-            const double expected = method == 5 ? std::nan("") : twoPassCorrelation(c.times, c.failed, c.gamma, method);
-            const double got = plotCorrelation(c.times, c.failed, c.gamma, method);
+            const double expected = method == 5 ? std::nan("") : twoPassCorrelation(c.times, c.suspended, c.gamma, method);
+            const double got = plotCorrelation(sample, c.gamma, method);
             EXPECT_TRUE(std::isnan(expected) ? std::isnan(got) : std::fabs(got - expected) <= 256 * eps)
                 << c.name << " rank " << method << ": " << got << " vs " << expected;
         }
 
         const double eta = std::pow(c.t0, 1 / c.m);
-        auto l = [&c](double m, double e) {
-            return weibullLogLikelihood(c.times, c.failed, c.gamma, m, std::pow(e, m));
+        auto l = [&c, &sample](double m, double e) {
+            return weibullLogLikelihood(sample, c.gamma, m, std::pow(e, m));
         };
         auto differences = [&](double step) -> ShapeScaleMatrix {
             const double hm = step * c.m, he = step * eta, l0 = l(c.m, eta);
@@ -116,7 +117,7 @@ TEST(FitQuality, PlainFiguresAgainstIndependentForms) {
         const ShapeScaleMatrix coarse = differences(2e-3), fine = differences(1e-3);
         const ShapeScaleMatrix numeric = {(4 * fine.mm - coarse.mm) / 3, (4 * fine.ee - coarse.ee) / 3,
                                           (4 * fine.me - coarse.me) / 3};
-        const ShapeScaleMatrix h = logLikelihoodHessian(c.times, c.failed, c.gamma, c.m, eta);
+        const ShapeScaleMatrix h = logLikelihoodHessian(sample, c.gamma, c.m, eta);
         // The mixed entry in the scale of its row and column.
         EXPECT_NEAR(h.mm, numeric.mm, 1e-6 * std::fabs(numeric.mm)) << c.name;
         EXPECT_NEAR(h.ee, numeric.ee, 1e-6 * std::fabs(numeric.ee)) << c.name;
@@ -151,11 +152,11 @@ TEST(FitQuality, CovarianceApproachesTheFisherInformation) {
     const double varM = 6 / (pi * pi), varEta = 1 + 6 * (1 - euler) * (1 - euler) / (pi * pi);
     const double cov = 6 * (1 - euler) / (pi * pi);
     const double N = 20000;
-    const std::vector<double> t = weibullQuantiles(20000, 2, 100, 0);
+    const Sample t = makeSample(weibullQuantiles(20000, 2, 100, 0));
     PassPool pool;
-    const ShapeProblem problem = makeShapeProblem(t, 0, {}, pool);
+    const ShapeProblem problem = makeShapeProblem(t, 0, pool);
     const double m = fittedShape(problem), t0 = scaleFromShape(problem, m);
-    const FitQuality q = computeFitQuality({t, {}, 0, m, t0, 1, 0.95});
+    const FitQuality q = computeFitQuality({t, 0, m, t0, 1, 0.95});
     // Half-widths of the bounds in logarithms (the shape's and the scale's
     // from the variances, B10's from the covariance too), z(0.975) = 1.959963984540054.
     const double z = 1.959963984540054, w = std::log(-std::log(0.9));
@@ -188,9 +189,10 @@ TEST(FitQuality, SameBitsOnEveryPlatform) {
         sortTimes(t);
         const double fitGamma = gamma * 0.5;
         PassPool pool;
-        const ShapeProblem problem = makeShapeProblem(t, fitGamma, {}, pool);
+        const Sample sample = makeSample(t);
+        const ShapeProblem problem = makeShapeProblem(sample, fitGamma, pool);
         const double m = fittedShape(problem);
-        const FitQuality q = computeFitQuality({t, {}, fitGamma, m, scaleFromShape(problem, m), 1 + index % 4, 0.9});
+        const FitQuality q = computeFitQuality({sample, fitGamma, m, scaleFromShape(problem, m), 1 + index % 4, 0.9});
         std::string line = "fit " + std::to_string(index);
         for (double v : {q.eta, q.logLikelihood, q.r2, q.andersonDarling, q.b1, q.b10, q.b50, q.z, q.mBounds.lo,
                          q.mBounds.hi, q.etaBounds.lo, q.etaBounds.hi, q.b10Bounds.lo, q.b10Bounds.hi}) {
@@ -204,7 +206,7 @@ TEST(FitQuality, SameBitsOnEveryPlatform) {
 
 // computeFitQuality runs on the batch kernels and passes; the plain
 // functions are its reference. Sizes across several pass chunks, every rank
-// method (2: infinite ordinates), and three masks: none, every flag set (the
+// method (2: infinite ordinates), and three masks: none, no flag set (the
 // complete sample again) and every third unit suspended (A2 not a number).
 TEST(FitQuality, FastFiguresAreThePlainLoopsToTheBit) {
     Xorshift g{0x2545F4914F6CDD1DULL};
@@ -212,18 +214,19 @@ TEST(FitQuality, FastFiguresAreThePlainLoopsToTheBit) {
         std::vector<double> t(n);
         for (double& x : t) x = 7 + 40 * std::pow(-std::log1p(-g.unit()), 1 / 1.7);
         sortTimes(t);
-        Flags thirds(n, 1);
-        for (std::size_t i = 1; i < n; i += 3) thirds[i] = 0;
-        const Flags masks[] = {{}, Flags(n, 1), thirds};
+        Flags thirds(n, 0);
+        for (std::size_t i = 1; i < n; i += 3) thirds[i] = 1;
+        const Flags masks[] = {{}, Flags(n, 0), thirds};
         for (RankMethod method = 1; method <= 4; ++method) {
             for (const Flags& mask : masks) {
                 const bool censored = &mask == &masks[2];
                 const double gamma = 3, m = 1.7, t0 = 520;
-                const FitQuality q = computeFitQuality({t, mask, gamma, m, t0, method, 0.9});
-                EXPECT_EQ(q.failures, censored ? n - (n + 1) / 3 : n);
-                const ShapeScaleMatrix v = covarianceFromHessian(logLikelihoodHessian(t, mask, gamma, m, q.eta));
-                const double expected[] = {weibullLogLikelihood(t, mask, gamma, m, t0),
-                                           plotCorrelation(t, mask, gamma, method),
+                const Sample sample = makeSample(t, mask);
+                EXPECT_EQ(sample.failures, censored ? n - (n + 1) / 3 : n);
+                const FitQuality q = computeFitQuality({sample, gamma, m, t0, method, 0.9});
+                const ShapeScaleMatrix v = covarianceFromHessian(logLikelihoodHessian(sample, gamma, m, q.eta));
+                const double expected[] = {weibullLogLikelihood(sample, gamma, m, t0),
+                                           plotCorrelation(sample, gamma, method),
                                            censored ? std::nan("") : andersonDarling(t, gamma, m, t0),
                                            v.mm, v.ee, v.me};
                 const double got[] = {q.logLikelihood, q.r2, q.andersonDarling,

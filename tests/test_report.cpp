@@ -12,8 +12,8 @@
 
 #include "datafiles/number_text.h"
 #include "datafiles/report.h"
-#include "run/analysis_state.h"
 #include "run/calculation_run.h"
+#include "run/run_outputs.h"
 #include "tests/recording_front_end.h"
 #include "tests/test_support.h"
 
@@ -37,19 +37,13 @@ std::vector<std::string> splitLines(const std::string& text, const char* ending)
     return lines;
 }
 
-class Report : public ::testing::Test {
-protected:
-    void SetUp() override { resetAnalysisState(); }
-    void TearDown() override { resetAnalysisState(); }
+// Runs the data set `data` of tests/data; `gamma` nullptr for the search.
+RunOutcome run(const char* data, RankMethod method, const char* gamma, ShapeSolver solver = ShapeSolver::damped) {
+    return runWith({std::string(TARQUEL_TEST_DATA) + "/" + data + ".dat", method, gamma == nullptr,
+                    gamma == nullptr ? 0 : textToNumber(gamma), 1, solver});
+}
 
-    // Runs the data set `data` of tests/data; `gamma` nullptr for the search.
-    void run(const char* data, RankMethod method, const char* gamma, ShapeSolver solver = ShapeSolver::damped) {
-        runWith({std::string(TARQUEL_TEST_DATA) + "/" + data + ".dat", method, gamma == nullptr,
-                 gamma == nullptr ? 0 : textToNumber(gamma), 1, solver});
-    }
-};
-
-TEST_F(Report, MatchesTheReferenceReports) {
+TEST(Report, MatchesTheReferenceReports) {
     const struct {
         const char* data;    // data set in tests/data
         const char* gamma;   // typed gamma text, or nullptr for the search
@@ -73,26 +67,26 @@ TEST_F(Report, MatchesTheReferenceReports) {
             std::vector<std::string> expected =
                 splitLines(readAll(std::string(TARQUEL_TEST_GOLDEN) + "/" + name + ".txt"), "\n");
             ASSERT_FALSE(expected.empty());
-            run(c.data, method, c.gamma);
-            if (!recording.errors.empty()) {
-                EXPECT_EQ(recording.errors, expected);  // a refused run: "Caption: Text"
-                EXPECT_EQ(analysisState.sampleLoaded, 0);
+            const RunOutcome damped = run(c.data, method, c.gamma);
+            if (!fitted(damped)) {
+                // A refused run: "Caption: Text", and no sample kept.
+                EXPECT_EQ(std::vector<std::string>{damped.refusal.caption + ": " + damped.refusal.text}, expected);
+                EXPECT_TRUE(damped.sample.times.empty());
                 continue;
             }
-            ASSERT_TRUE(writeReport(reportPath.c_str(), currentReport()));
+            ASSERT_TRUE(writeReport(reportPath.c_str(), reportInputOf(damped)));
             const std::string written = readAll(reportPath);
             EXPECT_EQ(written.substr(written.size() - 2), "\r\n");  // the last row's line end too
             std::vector<std::string> lines = splitLines(written, "\r\n");
             ASSERT_EQ(lines.size(), expected.size());
             ASSERT_GE(lines.size(), 13u);
             lines[1] = expected[1];  // the notice
-            expected[3] = "Data file          : RFile  = " + std::string(analysisState.dataFilePath);
+            expected[3] = "Data file          : RFile  = " + damped.dataFile;
             EXPECT_EQ(lines, expected);
 
             // Newton's bracketed solver: the same root, every result within one
             // unit of the ninth significant digit (lines 6-8 and 10-13).
-            run(c.data, method, c.gamma, ShapeSolver::newton);
-            const FitResult& r = analysisState.result;
+            const FitResult r = run(c.data, method, c.gamma, ShapeSolver::newton).result;
             const double got[7] = {r.m, r.t0, r.gamma, r.mu, r.xi, r.tm, r.sigma2};
             const std::size_t at[7] = {5, 6, 7, 9, 10, 11, 12};
             for (int k = 0; k < 7; ++k) {
@@ -108,9 +102,8 @@ TEST_F(Report, MatchesTheReferenceReports) {
 #ifdef __linux__
 // A device that refuses every write: the error shows up when the file is
 // flushed and closed.
-TEST_F(Report, UnwritableFileIsAFailure) {
-    run("n3", 1, nullptr);
-    EXPECT_FALSE(writeReport("/dev/full", currentReport()));
+TEST(Report, UnwritableFileIsAFailure) {
+    EXPECT_FALSE(writeReport("/dev/full", reportInputOf(run("n3", 1, nullptr))));
 }
 #endif
 

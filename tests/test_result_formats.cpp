@@ -18,8 +18,7 @@
 
 #include "datafiles/report.h"
 #include "datafiles/result_formats.h"
-#include "run/analysis_state.h"
-#include "run/fit_summary.h"
+#include "run/run_outputs.h"
 #include "tests/recording_front_end.h"
 #include "tests/test_support.h"
 
@@ -39,14 +38,12 @@ std::vector<std::string> csvFields(const std::string& text) {
 bool sameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
 // Fits `bytes` through the run layer, as one file of the command line does.
-FitSummary fit(const char* bytes, RankMethod method, bool autoGamma) {
+RunOutcome fit(const char* bytes, RankMethod method, bool autoGamma) {
     const std::string path = uniqueTempPath("formats.dat");
     std::ofstream(path, std::ios::binary) << bytes;
-    clearRunResults();
-    runWith({path, method, autoGamma});
-    FitSummary s = summarizeLastRun(0.9, false);
-    s.dataFile = "sample.dat";
-    return s;
+    RunOutcome run = runWith({path, method, autoGamma});
+    run.dataFile = "sample.dat";
+    return run;
 }
 
 const char* const inputs[] = {
@@ -54,32 +51,45 @@ const char* const inputs[] = {
     "0.5\n3\n9\n16\n22\n27\n31\n34\n36.5\n38.5\n40\n41.2\n42.2\n",
 };
 
+// Every number field and bound, read back from JSON (by its group and key)
+// and from CSV (by its column), is the same double; non-finite ones are null
+// and empty.
 TEST(ResultFormats, JsonAndCsvReadBackAsTheSameDoubles) {
-    resetAnalysisState();
-    FitSummary s = fit(inputs[1], 3, true);
-    resetAnalysisState();
-    s.quality.r2 = nan;
-    s.quality.b10Bounds.hi = -std::numeric_limits<double>::infinity();
-    const Json json = Json::parse(summaryJson(s));
-    const std::vector<std::string> header = csvFields(csvHeader()), values = csvFields(summaryCsvRow(s));
-    ASSERT_EQ(values.size(), 27u);
+    RunOutcome run = fit(inputs[1], 3, true);
+    run.quality.r2 = nan;
+    run.quality.b10Bounds.hi = -std::numeric_limits<double>::infinity();
+    const FitReport report{run, {}};
+    const Json json = Json::parse(reportJson(report));
+    const std::vector<std::string> header = csvFields(csvHeader()), values = csvFields(reportCsvRow(report));
+    ASSERT_EQ(values.size(), header.size());
     std::map<std::string, std::string> csv;
     for (std::size_t i = 0; i < header.size(); ++i) csv[header[i]] = values.at(i);
-    for (const NamedNumber& number : summaryNumbers(s)) {
-        // JSON: B lives under "b_lives", "X_lo" and "X_hi" as "bounds/X/0" and "/1".
-        const std::string name = number.name, end = name.substr(name.find('_') + 1);
-        std::string pointer = "/" + name;
-        if (name[0] == 'B' && end == name) pointer = "/b_lives/" + name;
-        if (end == "lo" || end == "hi") pointer = "/bounds/" + name.substr(0, name.find('_')) + (end == "lo" ? "/0" : "/1");
-        const Json& value = json.at(Json::json_pointer(pointer));
-        if (std::isfinite(number.value)) {
-            EXPECT_TRUE(sameBits(value.get<double>(), number.value)) << pointer;
-            EXPECT_TRUE(sameBits(std::strtod(csv.at(name).c_str(), nullptr), number.value)) << name << " " << csv.at(name);
-        } else {
-            EXPECT_TRUE(value.is_null()) << pointer;
-            EXPECT_EQ(csv.at(name), "") << name;
+    int checked = 0;
+    for (const OutputField& field : outputFields()) {
+        if (field.kind != FieldKind::number && field.kind != FieldKind::interval) continue;
+        const std::string pointer = std::string(field.jsonGroup[0] ? "/" : "") + field.jsonGroup + "/" + field.jsonKey;
+        const FieldValue v = field.value(report);
+        const bool interval = field.kind == FieldKind::interval;
+        for (int k = 0; k < (interval ? 2 : 1); ++k) {
+            const double expected = !interval ? v.number : k == 0 ? v.interval.lo : v.interval.hi;
+            const Json& got = json.at(Json::json_pointer(pointer + (interval ? "/" + std::to_string(k) : "")));
+            const std::string column = std::string(field.name) + (!interval ? "" : k == 0 ? "_lo" : "_hi");
+            if (field.csvPosition == 0) {
+                EXPECT_EQ(csv.count(column), 0u) << column;
+            } else if (std::isfinite(expected)) {
+                EXPECT_TRUE(sameBits(std::strtod(csv.at(column).c_str(), nullptr), expected)) << column;
+            } else {
+                EXPECT_EQ(csv.at(column), "") << column;
+            }
+            if (std::isfinite(expected)) {
+                EXPECT_TRUE(sameBits(got.get<double>(), expected)) << pointer;
+            } else {
+                EXPECT_TRUE(got.is_null()) << pointer;
+            }
+            ++checked;
         }
     }
+    EXPECT_EQ(checked, 21);  // 14 figures, the confidence, 3 bounds of two
 }
 
 // The fits of the golden file below pin the lower-end warning and a fit
@@ -90,13 +100,13 @@ TEST(ResultFormats, WarningsOfAFit) {
     const std::string censored = "anderson_darling is not defined for a censored sample";
     // Away from the estimate (m set by hand) -H is not positive definite: no bounds.
     const std::string noBounds = "non-finite result: m_lo, m_hi, eta_lo, eta_hi, B10_lo, B10_hi";
-    const std::vector<std::uint8_t> none, mask = {1, 1, 0, 1, 1, 1, 0, 1, 1, 1, 1, 1, 1, 1, 1, 0}, middle = {1, 0, 1};
+    const std::vector<std::uint8_t> none, mask = {0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 1}, middle = {0, 1, 0};
     const struct {
         const char* bytes;
         RankMethod method;
         bool autoGamma;
         double m;  // 0: as fitted
-        const std::vector<std::uint8_t>& failed;  // empty: no suspensions
+        const std::vector<std::uint8_t>& suspended;  // empty: no suspensions
         std::vector<std::string> expected;
     } rows[] = {
         {inputs[1], 1, false, 0, none, {}},
@@ -108,15 +118,14 @@ TEST(ResultFormats, WarningsOfAFit) {
         {inputs[0], 1, true, 0, mask, {censored}},
         {"1\n2\n3\n", 2, false, 0, middle, {censored, "non-finite result: r2"}},
     };
-    resetAnalysisState();
     for (const auto& row : rows) {
-        fit(row.bytes, row.method, row.autoGamma);
-        if (row.m != 0) analysisState.result.m = row.m;
-        analysisState.suspended.clear();
-        for (const std::uint8_t failed : row.failed) analysisState.suspended.push_back(failed == 0 ? 1 : 0);
-        EXPECT_EQ(summarizeLastRun(0.9, false).warnings, row.expected) << row.bytes << " m " << row.m;
+        RunOutcome run = fit(row.bytes, row.method, row.autoGamma);
+        if (row.m != 0) run.result.m = row.m;
+        run.sample = makeSample(run.sample.times, row.suspended);
+        const FitResult& r = run.result;
+        run.quality = computeFitQuality({run.sample, r.gamma, r.m, r.t0, row.method, 0.9});
+        EXPECT_EQ(runWarnings(run), row.expected) << row.bytes << " m " << row.m;
     }
-    resetAnalysisState();
 }
 
 // Not a number and the infinities give "": the CSV read back above.
@@ -136,9 +145,14 @@ TEST(ResultFormats, FileNamesQuotedInCsvAndValidInJson) {
         {"say \"x\".dat", "\"say \"\"x\"\".dat\"" + tail + "\n"},
         {"q\",.dat", "\"q\"\",.dat\"" + tail + "\n"},
     };
-    for (const auto& row : rows) EXPECT_EQ(refusalCsvRow(row.file), row.row);
+    RunOutcome refused;
+    for (const auto& row : rows) {
+        refused.dataFile = row.file;
+        EXPECT_EQ(refusalCsvRow(refused), row.row);
+    }
     // A name that is not UTF-8 still gives valid JSON.
-    const Json json = Json::parse(refusalJson("caf\xe9.dat", "c", "t"));
+    refused.dataFile = "caf\xe9.dat";
+    const Json json = Json::parse(refusalJson(refused));
     EXPECT_EQ(json.at("file").get<std::string>(), "caf\xef\xbf\xbd.dat");
 }
 
@@ -146,20 +160,19 @@ TEST(ResultFormats, FileNamesQuotedInCsvAndValidInJson) {
 // quality block), against a golden file written on one platform: the same
 // text, keys in the same order, must come out on every other.
 TEST(ResultFormats, SameTextOnEveryPlatform) {
-    resetAnalysisState();
     std::string results = csvHeader();
     for (const char* input : inputs) {
-        const FitSummary s = fit(input, 1, true);
+        const RunOutcome run = fit(input, 1, true);
+        const FitReport report{run, runWarnings(run)};
         std::FILE* file = std::tmpfile();
         ASSERT_NE(file, nullptr);
-        writeResultLines(file, {"sample.dat", s.rankMethod, s.result, analysisState.sample});
-        writeQualityLines(file, s);
+        writeResultLines(file, reportInputOf(run));
+        writeQualityLines(file, report);
         std::rewind(file);
         for (int c = std::fgetc(file); c != EOF; c = std::fgetc(file)) results += static_cast<char>(c);
         std::fclose(file);
-        results += summaryJson(s) + "\n" + summaryCsvRow(s);
+        results += reportJson(report) + "\n" + reportCsvRow(report);
     }
-    resetAnalysisState();
     expectMatchesGolden(results, "result_formats.txt", 1 + 2 * (10 + 12 + 2));
 }
 

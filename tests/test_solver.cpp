@@ -22,7 +22,11 @@ PassPool pool;
 const double nan = std::numeric_limits<double>::quiet_NaN();
 
 // Never stopped; ends on a fixed point.
-const SolveControl resting{.stopAtFixedPoint = true};
+const SolveControl resting = [] {
+    SolveControl control;
+    control.stopAtFixedPoint = true;
+    return control;
+}();
 
 TEST(IntegerPower, Table) {
     const double x = 1.1;
@@ -64,7 +68,7 @@ struct SolveRow {
 SolveOutcome solve(const SolveRow& row, Trace& t, bool newton) {
     trace = &t;
     t.stopAtCall = row.stopAtCall;
-    const SolveControl control{&t.stopFlag, row.stopAtFixedPoint, readTick, showPoint};
+    const SolveControl control{&t.stopFlag, row.stopAtFixedPoint, readTick, showPoint, nullptr};
     Fn eq = row.equation, sl = row.slope;
     auto equation = [eq](double m) {
         if (++trace->equationCalls == trace->stopAtCall) trace->stopFlag.store(1);
@@ -171,7 +175,7 @@ TEST(LikelihoodFit, BothSolversRecoverKnownParameters) {
     };
     for (const auto& row : rows) {
         const std::vector<double> t = weibullQuantiles(600, row.m, row.scale, row.gamma);
-        const ShapeProblem p = makeShapeProblem(t, row.gamma, {}, pool);
+        const ShapeProblem p = makeShapeProblem(makeSample(t), row.gamma, pool);
         auto eq = [&p](double m) { return likelihoodEquation(p, m); };
         const SolveOutcome damped =
             dampedNewton(row.initialM, eq, [&p](double m) { return likelihoodSlope(p, m); }, resting);
@@ -223,7 +227,7 @@ TEST(LikelihoodFit, CensoredAgainstADirectMaximisation) {
     const std::vector<double> t = {6, 6, 6, 6, 7, 9, 10, 10, 11, 13, 16, 17, 19, 20, 22, 23, 25, 32, 32, 34, 35};
     const std::vector<std::uint8_t> s = {0, 0, 0, 1, 0, 1, 0, 1, 1, 0, 0, 1, 1, 1, 0, 0, 1, 1, 1, 1, 1};
     for (const double gamma : {0.0, 3.5}) {
-        const ShapeProblem p = makeShapeProblem(t, gamma, s, pool);
+        const ShapeProblem p = makeShapeProblem(makeSample(t, s), gamma, pool);
         auto eq = [&p](double m) { return likelihoodEquation(p, m); };
         const double m = bracketedNewton(1, eq, [&p](double x) { return likelihoodDerivative(p, x); }, resting).m;
         const double damped = dampedNewton(1, eq, [&p](double x) { return likelihoodSlope(p, x); }, resting).m;
@@ -237,8 +241,8 @@ TEST(LikelihoodFit, CensoredAgainstADirectMaximisation) {
         EXPECT_NEAR(damped / m, 1, 1e-9) << gamma;
     }
     // Without suspensions the censored sums are the plain ones, to the bit.
-    const double plain = likelihoodEquation(makeShapeProblem(t, 1, {}, pool), 1.7);
-    EXPECT_EQ(likelihoodEquation(makeShapeProblem(t, 1, std::vector<std::uint8_t>(t.size(), 0), pool), 1.7), plain);
+    const double plain = likelihoodEquation(makeShapeProblem(makeSample(t), 1, pool), 1.7);
+    EXPECT_EQ(likelihoodEquation(makeShapeProblem(makeSample(t, std::vector<std::uint8_t>(t.size(), 0)), 1, pool), 1.7), plain);
 }
 
 }  // namespace

@@ -10,7 +10,9 @@
 #include "datafiles/report.h"
 #include "run/analysis_state.h"
 #include "run/calculation_run.h"
+#include "run/run_outputs.h"
 #include "run/input_checks.h"
+#include "ui/front_end_windows.h"
 #include "ui/help.h"
 #include "ui/main_window.h"
 #include "ui/numeric_edit.h"
@@ -27,10 +29,18 @@ const char reportFailedCaption[] = "Save error";
 const char threadFailedText[] = "The calculation could not be started.";
 const char threadFailedCaption[] = "Calculation error";
 
-// Body of the worker thread: one calculation run. The thread is not joined;
-// it reports its end to the dialog through WM_CALCULATION_DONE.
+void showError(const char* text, const char* caption) {
+    MessageBoxA(windowHandles.dialog, text, caption, MB_ICONERROR | MB_OK);
+}
+
+// Body of the worker thread: one calculation run on the inputs the dialog
+// stored, its outcome written back into the record. A refusal is shown as a
+// message box that is modal on the worker, owned by the dialog. The thread
+// is not joined; it reports its end to the dialog through WM_CALCULATION_DONE.
 unsigned __stdcall calculationThread(void*) {
-    runCalculation();
+    const Refusal refusal = runOnRecord(analysisState, dialogFrontEnd());
+    if (refusal.kind != RefusalKind::none) showError(refusal.text.c_str(), refusal.caption.c_str());
+    SendMessageA(windowHandles.dialog, WM_CALCULATION_DONE, 0, 0);
     return 0;
 }
 
@@ -38,10 +48,6 @@ std::uintptr_t startWithRuntime(unsigned(__stdcall* body)(void*)) {
     // The runtime's own thread start, so that its per-thread state (errno,
     // stdio buffers used by the data file reader) is set up for the worker.
     return _beginthreadex(nullptr, 0, body, nullptr, 0, nullptr);
-}
-
-void showError(const char* text, const char* caption) {
-    MessageBoxA(windowHandles.dialog, text, caption, MB_ICONERROR | MB_OK);
 }
 
 void enableMenuItem(HMENU menu, UINT item, bool enabled) {
@@ -116,7 +122,7 @@ void saveReport() {
                        sizeof analysisState.reportFilePath) != 1) {
         return;
     }
-    if (!writeReport(analysisState.reportFilePath, currentReport())) {
+    if (!writeReport(analysisState.reportFilePath, reportInputOf(analysisState.lastRun))) {
         showError(reportFailedText, reportFailedCaption);
     }
 }

@@ -1,32 +1,30 @@
-// The engine's view of the screen, implemented on the dialog's controls.
-// Called from the worker thread: SetWindowTextA and SendMessageA on the
-// dialog's windows are carried out by the GUI thread while the worker waits;
-// the message box is modal on the worker thread, owned by the dialog.
+// The run's view of the screen, implemented on the dialog's controls.
+// Called from the worker thread: SetWindowTextA on the dialog's windows is
+// carried out by the GUI thread while the worker waits.
+#include "ui/front_end_windows.h"
+
 #include <windows.h>
 
-#include "run/front_end.h"
 #include "ui/window_handles.h"
 
-void showMonitorText(MonitorField field, const char* text) {
-    SetWindowTextA(controlOf(field == monitorM ? IDC_MONITOR_M : IDC_MONITOR_F), text);
-}
+namespace {
 
-void showResultText(int index, const char* text) {
-    SetWindowTextA(controlOf(IDC_OUT_M + index), text);
-}
+class DialogFrontEnd : public FrontEnd {
+public:
+    void showMonitorText(MonitorField field, const char* text) override {
+        SetWindowTextA(controlOf(field == monitorM ? IDC_MONITOR_M : IDC_MONITOR_F), text);
+    }
 
-void showRunError(const char* text, const char* caption) {
-    MessageBoxA(windowHandles.dialog, text, caption, MB_ICONERROR | MB_OK);
-}
+    void showResultText(int index, const char* text) override { SetWindowTextA(controlOf(IDC_OUT_M + index), text); }
 
-std::uint32_t readTickCount() {
-    return GetTickCount();
-}
+    std::uint32_t readTickCount() override { return GetTickCount(); }
 
-void showRunPhase(RunPhase, std::uint64_t) {
     // The dialog shows only the iteration's trial points, in the monitor fields.
-}
+};
 
-void reportRunDone() {
-    SendMessageA(windowHandles.dialog, WM_CALCULATION_DONE, 0, 0);
+}  // namespace
+
+FrontEnd& dialogFrontEnd() {
+    static DialogFrontEnd frontEnd;
+    return frontEnd;
 }

@@ -37,7 +37,7 @@ void rebuildModel() {
     plotState.hasModel = analysisState.sampleLoaded == 1;
     plotState.model = PlotModel{};
     if (!plotState.hasModel) return;
-    plotState.model = buildPlotModel(plotInputOfRun(analysisState));
+    plotState.model = buildPlotModel(plotInputOfRun(analysisState.lastRun));
 }
 
 int pixel(double value) { return static_cast<int>(std::lround(value)); }
