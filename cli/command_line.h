@@ -16,6 +16,7 @@ enum ExitStatus : int {
     exitReport = 3,   // the report or the plot file not written
     exitStopped = 4,  // the iteration was stopped (time-out, Ctrl-C)
     exitOutput = 5,   // standard output could not be written
+    exitInvalid = 6,  // results printed, but not a valid fit (m <= 0, sums out of range, NaN)
 };
 
 constexpr char programName[] = "tarquel-cli";

@@ -5,8 +5,8 @@
 // Exit status: 0 results printed, 1 the run refused the data or gamma, 2 bad
 // usage or a refused input, 3 the report or plot not written, 4 the
 // iteration was stopped (time-out, Ctrl-C) before it ended by itself, 5
-// standard output could not be written; when several apply, the largest,
-// over all files.
+// standard output could not be written, 6 results printed but the point
+// reached is no valid fit; when several apply, the largest, over all files.
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -173,6 +173,7 @@ int runFile(const CommandLine& line, std::size_t index, TerminalFrontEnd& frontE
     if (run.ending == SolveEnding::fixedPoint) showNote(line, run, fixedPointNote);
     for (const std::string& warning : report.warnings) showNote(line, run, warning);
     int status = run.ending == SolveEnding::stopped ? exitStopped : exitResults;
+    if (!validFit(run)) status = std::max<int>(status, exitInvalid);
     status = std::max(status, printResults(line, report, !printedBefore));
     printedBefore = true;
     return std::max(status, writeFiles(line, index, run));

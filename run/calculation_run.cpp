@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <optional>
 
 #include "datafiles/data_file.h"
@@ -24,6 +25,13 @@ constexpr char readErrorCaption[] = "Read data error";
 constexpr char readErrorText[] = "Invalid data type";
 constexpr char gammaErrorCaption[] = "Parameter error";
 constexpr char gammaErrorText[] = "Invalid gamma";
+
+// A number in words: its shortest text, or "nan", "inf", "-inf".
+std::string numberWords(double value) {
+    if (std::isnan(value)) return "nan";
+    if (std::isinf(value)) return value > 0 ? "inf" : "-inf";
+    return shortestText(value);
+}
 
 RunOutcome refused(RunOutcome outcome, RefusalKind kind, std::string cause) {
     const bool dataError = kind != RefusalKind::gammaNotBelow && kind != RefusalKind::searchedNotBelow;
@@ -102,7 +110,17 @@ GammaSearchEnding searchEnding(double gamma, double smallestTime) {
     return GammaSearchEnding::interior;
 }
 
-SolveOutcome solveShape(const RunInputs& in, const ShapeProblem& problem, FrontEnd& frontEnd, bool& timedOut) {
+bool sumsInRange(const ShapeSums& sums) {
+    return std::isfinite(sums.S0) && sums.S0 > 0 && std::isfinite(sums.S1) && std::isfinite(sums.S2);
+}
+
+// How the iteration went, beyond its ending.
+struct SolveWatch {
+    bool timedOut = false;         // a stop came from the time-out clock
+    bool sumsLeftRange = false;    // some trial point's sums (or the divisor) left the range of a double
+};
+
+SolveOutcome solveShape(const RunInputs& in, const ShapeProblem& problem, FrontEnd& frontEnd, SolveWatch& watch) {
     using Clock = std::chrono::steady_clock;
     SolveControl control;
     control.stopFlag = in.stopFlag;
@@ -124,16 +142,52 @@ SolveOutcome solveShape(const RunInputs& in, const ShapeProblem& problem, FrontE
     if (in.timeoutSeconds > 0 && in.timeoutSeconds <= 1e9) {
         const auto deadline =
             Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(in.timeoutSeconds));
-        control.timeUp = [deadline, &timedOut] { return timedOut = Clock::now() >= deadline; };
+        control.timeUp = [deadline, &watch] { return watch.timedOut = Clock::now() >= deadline; };
     }
-    auto equation = [&problem](double m) { return likelihoodEquation(problem, m); };
+    auto equation = [&problem, &watch](double m) {
+        const double g = likelihoodEquation(problem, m);
+        if (!sumsInRange(shapeSums(problem, m))) watch.sumsLeftRange = true;
+        return g;
+    };
     frontEnd.showRunPhase(RunPhase::iterating, 0);
     if (in.solver == ShapeSolver::newton) {
         auto derivative = [&problem](double m) { return likelihoodDerivative(problem, m); };
         return bracketedNewton(in.initialM, equation, derivative, control);
     }
-    auto slope = [&problem](double m) { return likelihoodSlope(problem, m); };
+    // The damped divisor forms n S2 / S0: n S2 can overflow before S2 does,
+    // and an infinite divisor leaves the iteration standing still.
+    auto slope = [&problem, &watch](double m) {
+        const double d = likelihoodSlope(problem, m);
+        if (!std::isfinite(d)) watch.sumsLeftRange = true;
+        return d;
+    };
     return dampedNewton(in.initialM, equation, slope, control);
+}
+
+// Why the point an iteration reached is no Weibull fit, or "". Besides a
+// shape that is not positive, sums out of range at the point, or a result
+// not a number: an iteration whose trial points overflowed can come to rest
+// below the overflow, far from the root (a Newton step from there is more
+// than a millionth of m).
+// `bySums` tells whether the sums were the cause (scaled sums would mend it).
+std::string invalidFitCause(const FitResult& r, const ShapeProblem& problem, const SolveWatch& watch, bool& bySums) {
+    if (!(r.m > 0) || !std::isfinite(r.m)) {
+        return "m = " + numberWords(r.m) + " is not a positive finite shape, so this is no Weibull fit";
+    }
+    bySums = true;
+    if (!sumsInRange(shapeSums(problem, r.m))) {
+        return "the sums of x^m left the range of a double at m = " + numberWords(r.m);
+    }
+    const double step = likelihoodEquation(problem, r.m) / likelihoodDerivative(problem, r.m);
+    if (watch.sumsLeftRange && !(std::fabs(step) <= 1e-6 * r.m)) {
+        return "the iteration came to rest at m = " + numberWords(r.m) +
+               ", short of the root, where larger m make the sums of x^m leave the range of a double";
+    }
+    bySums = false;
+    for (const double value : {r.t0, r.gamma, r.mu, r.xi, r.tm, r.sigma2}) {
+        if (std::isnan(value)) return "a result is not a number";
+    }
+    return "";
 }
 
 }  // namespace
@@ -154,6 +208,7 @@ RunOutcome runCalculation(const RunInputs& in, FrontEnd& frontEnd) {
     outcome.rankMethod = in.rankMethod;
     outcome.confidence = in.confidence;
     outcome.timeoutSeconds = in.timeoutSeconds;
+    outcome.solver = in.solver;
     if (const auto cause = takeSample(in, frontEnd, outcome)) {
         return refused(std::move(outcome), RefusalKind::cannotOpen, *cause);
     }
@@ -178,21 +233,25 @@ RunOutcome runCalculation(const RunInputs& in, FrontEnd& frontEnd) {
     if (!(r.gamma < smallest)) {
         if (in.autoGamma) {
             return refused(std::move(outcome), RefusalKind::searchedNotBelow,
-                           "the smallest time is " + shortestText(smallest) +
+                           "the smallest time is " + numberWords(smallest) +
                                ": the location must lie below it; type a negative gamma with -g");
         }
         return refused(std::move(outcome), RefusalKind::gammaNotBelow,
-                       "the typed gamma " + shortestText(r.gamma) + " is not below the smallest time " +
-                           shortestText(smallest));
+                       "the typed gamma " + numberWords(r.gamma) + " is not below the smallest time " +
+                           numberWords(smallest));
     }
 
     const ShapeProblem problem = makeShapeProblem(sample, r.gamma, pool);
-    const SolveOutcome solved = solveShape(in, problem, frontEnd, outcome.timedOut);
+    SolveWatch watch;
+    const SolveOutcome solved = solveShape(in, problem, frontEnd, watch);
     outcome.ending = solved.ending;
-    if (solved.ending != SolveEnding::stopped) outcome.timedOut = false;
+    outcome.timedOut = solved.ending == SolveEnding::stopped && watch.timedOut;
     r.m = solved.m;
     r.t0 = scaleFromShape(problem, r.m);
     r = computeStatistics(r);
+    if (solved.ending != SolveEnding::stopped) {
+        outcome.invalidCause = invalidFitCause(r, problem, watch, outcome.invalidBySums);
+    }
     showResults(r, frontEnd);
     if (in.fitQuality) {
         outcome.quality = computeFitQuality({sample, r.gamma, r.m, r.t0, in.rankMethod, in.confidence});

@@ -67,6 +67,7 @@ struct RunOutcome {
     bool censored = false;                // read with status words
     RankMethod rankMethod = 1;
     double confidence = 0.9;
+    ShapeSolver solver = ShapeSolver::damped;
     Sample sample;                        // sorted ascending (empty when refused)
     std::uint32_t suspendedMarks = 0;     // values that carried S or s (also when not censored)
     FitResult result{};                   // the seven results (gamma: typed or searched)
@@ -74,12 +75,20 @@ struct RunOutcome {
     SolveEnding ending = SolveEnding::notRun;
     bool timedOut = false;                // the stop came from the time-out clock
     double timeoutSeconds = 0;            // the time-out it had
+    std::string invalidCause;             // "" for a fit; else why the point reached is no Weibull fit
+    bool invalidBySums = false;           // the cause: sums out of range (scaled sums would mend it)
     bool hasQuality = false;              // quality was formed
     FitQuality quality{};                 // eta, fit quality, life figures, bounds
 };
 
 // True when the run fitted (was not refused).
 inline bool fitted(const RunOutcome& outcome) { return outcome.refusal.kind == RefusalKind::none; }
+
+// True when a fitted run's point is a Weibull fit: m finite and above 0, the
+// likelihood sums inside the range of a double, no result not a number. The
+// iteration can end elsewhere (the damped one can reach a negative m on
+// small samples of low shape); such results are shown, but never as a fit.
+inline bool validFit(const RunOutcome& outcome) { return fitted(outcome) && outcome.invalidCause.empty(); }
 
 // Reads (or takes) the sample, sorts it, fixes gamma, solves m, derives t0
 // and the statistics, forms the fit-quality figures, and shows the phases,

@@ -101,6 +101,12 @@ const std::vector<OutputField> fields = {
      [](const FitReport& r) { return count(r.run.sample.failures); }},
     {"suspensions", FieldKind::count, "", "suspensions", 27, nullptr, nullptr, 0,
      [](const FitReport& r) { return count(r.run.sample.times.size() - r.run.sample.failures); }},
+    {"valid", FieldKind::flag, "", "valid", 28, nullptr, nullptr, 0,
+     [](const FitReport& r) {
+         FieldValue v;
+         v.flag = validFit(r.run);
+         return v;
+     }},
 };
 
 // The CSV column names of a field: NAME, or NAME_lo and NAME_hi.
@@ -130,6 +136,7 @@ Json jsonValue(const OutputField& field, const FieldValue& v) {
         case FieldKind::number: return jsonNumber(v.number);
         case FieldKind::interval: return Json::array({jsonNumber(v.interval.lo), jsonNumber(v.interval.hi)});
         case FieldKind::list: return Json(v.list);
+        case FieldKind::flag: return Json(v.flag);
     }
     return Json(nullptr);
 }
@@ -140,6 +147,7 @@ std::vector<std::string> csvValues(const OutputField& field, const FieldValue& v
         case FieldKind::count: return {std::to_string(v.count)};
         case FieldKind::number: return {shortestText(v.number)};
         case FieldKind::interval: return {shortestText(v.interval.lo), shortestText(v.interval.hi)};
+        case FieldKind::flag: return {v.flag ? "true" : "false"};
         case FieldKind::list: break;
     }
     return {};
@@ -225,6 +233,11 @@ const char* endingName(const RunOutcome& run) {
 
 std::vector<std::string> runWarnings(const RunOutcome& run) {
     std::vector<std::string> warnings;
+    if (!run.invalidCause.empty()) {
+        const bool scaledWouldMend = run.invalidBySums && run.solver == ShapeSolver::damped;
+        warnings.push_back("not a valid fit: " + run.invalidCause +
+                           (scaledWouldMend ? "; --solver newton evaluates them scaled" : ""));
+    }
     const std::string note = solveEndingNote(run);
     if (!note.empty()) warnings.push_back(note);
     if (run.gammaEnding == GammaSearchEnding::lowerEnd) {

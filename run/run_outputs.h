@@ -22,6 +22,7 @@ enum class FieldKind : int {
     number,    // a double; non-finite: null in JSON, empty in CSV
     interval,  // [lower, upper]: two CSV columns NAME_lo and NAME_hi
     list,      // strings (JSON only)
+    flag,      // true or false
 };
 
 struct FieldValue {
@@ -30,6 +31,7 @@ struct FieldValue {
     double number = 0;
     Interval interval{};
     std::vector<std::string> list;
+    bool flag = false;
 };
 
 // A run with the warnings its outputs carry.
@@ -56,7 +58,8 @@ const std::vector<OutputField>& outputFields();
 // The field of this name, or nullptr.
 const OutputField* findOutputField(const char* name);
 
-// The warnings about a fitted run, in the order shown: how the iteration
+// The warnings about a fitted run, in the order shown: why the point reached
+// is no valid fit, how the iteration
 // ended when it did not end by itself, the gamma search ending at an end of
 // its bracket, m <= 1, A2 undefined for a censored sample, non-finite
 // results, and status words read as failures.

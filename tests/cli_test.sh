@@ -27,6 +27,7 @@ expect() {
 }
 
 mkdir -p "$work/folder"
+printf '0.5\n0.001\n0.002\n' >"$work/neg3.dat"
 cp n3.dat "$work/n3.dat"
 ln -s "$work/n3.dat" "$work/link.dat"
 
@@ -78,6 +79,7 @@ done <<ROWS
 1|^Read data error: Invalid data type: fewer than 3 values \(2\)$|two_values.dat
 1|^Parameter error: Invalid gamma: the smallest time is 0: the location must lie below it; type a negative gamma with -g$|zero_min.dat
 0|settled|-r 2 headers_crlf.dat
+6|not a valid fit: m = -0.52889|-q -g 0 "$work/neg3.dat"
 3|cannot write the plot file '.*/p.svg'|--plot "$work/no/such/folder/p.svg" n3.dat
 3|cannot write the report file|-o "$work/no/such/folder/r.txt" n3.dat
 ROWS
@@ -153,10 +155,10 @@ check 'grep -q "12 values are marked suspended (S) but were read as failures" "$
 printf '1\n2 S\n3 s\n4 S\n5\n' >"$work/two_failures.dat"
 expect 1 "^Read data error: Invalid data type: fewer than 3 failures \\(2 of 5 values\\)$" -q -c "$work/two_failures.dat"
 
-# CSV: the header row, then one row of 27 fields per data file.
+# CSV: the header row, then one row of 28 fields per data file.
 "$cli" -q --format csv n3.dat zero_min.dat >"$work/out" 2>/dev/null
-check '[ "$(sed -n 1p "$work/out")" = "file,n,rank,gamma_source,m,t0,gamma,eta,mu,xi,tm,sigma2,log_likelihood,r2,anderson_darling,B1,B10,B50,m_lo,m_hi,eta_lo,eta_hi,B10_lo,B10_hi,ending,failures,suspensions" ] &&
-       [ "$(awk -F, "NF == 27" "$work/out" | wc -l)" = 3 ] && grep -qx "zero_min.dat,*" "$work/out"' "CSV rows"
+check '[ "$(sed -n 1p "$work/out")" = "file,n,rank,gamma_source,m,t0,gamma,eta,mu,xi,tm,sigma2,log_likelihood,r2,anderson_darling,B1,B10,B50,m_lo,m_hi,eta_lo,eta_hi,B10_lo,B10_hi,ending,failures,suspensions,valid" ] &&
+       [ "$(awk -F, "NF == 28" "$work/out" | wc -l)" = 3 ] && grep -qx "zero_min.dat,*" "$work/out"' "CSV rows"
 
 # The bounds' level as given.
 "$cli" -q --confidence 0.95 n3.dat >"$work/out" 2>/dev/null

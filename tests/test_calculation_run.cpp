@@ -146,6 +146,35 @@ TEST(RunFunction, RefusalCauses) {
     }
 }
 
+// A point the iteration reached that is no Weibull fit is shown, never as
+// one: a negative shape (the damped iteration on a small sample of low
+// shape), and an iteration that came to rest where larger shapes overflow.
+TEST(RunFunction, PointsThatAreNoFit) {
+    const char* const large = "990000\n1000000\n1010000\n1005000\n995000\n";
+    const struct {
+        const char* bytes;
+        ShapeSolver solver;
+        const char* cause;  // "" for a valid fit
+        bool bySums;
+    } rows[] = {
+        {"0.5\n0.001\n0.002\n", ShapeSolver::damped, "m = -0.5288902418096852 is not a positive finite shape", false},
+        {"0.5\n0.001\n0.002\n", ShapeSolver::newton, "", false},
+        {large, ShapeSolver::damped, "the iteration came to rest at m = 50.758244020073455, short of the root", true},
+    };
+    for (const auto& row : rows) {
+        RunInputs in;
+        in.dataFilePath = dataFile(row.bytes);
+        in.autoGamma = false;
+        in.solver = row.solver;
+        FrontEnd silent;
+        const RunOutcome run = runCalculation(in, silent);
+        ASSERT_TRUE(fitted(run));
+        EXPECT_EQ(run.invalidCause.substr(0, std::strlen(row.cause)), row.cause);
+        EXPECT_EQ(validFit(run), row.cause[0] == '\0') << row.cause;
+        EXPECT_EQ(run.invalidBySums, row.bySums) << row.cause;
+    }
+}
+
 // Two runs in two threads of one process give the bits of the same runs one
 // after the other: a run shares nothing with another.
 TEST(RunFunction, TwoThreadsGiveTheBitsOfTwoRunsInTurn) {

@@ -138,7 +138,7 @@ TEST(ResultFormats, ShortestTexts) {
 }
 
 TEST(ResultFormats, FileNamesQuotedInCsvAndValidInJson) {
-    const std::string tail(26, ',');  // the empty columns after the file name
+    const std::string tail(27, ',');  // the empty columns after the file name
     const struct { const char* file; std::string row; } rows[] = {
         {"plain.dat", "plain.dat" + tail + "\n"},
         {"a,b.dat", "\"a,b.dat\"" + tail + "\n"},

@@ -1,6 +1,7 @@
 #include "ui/analysis_dialog.h"
 
 #include <cstring>
+#include <string>
 
 #include <commdlg.h>
 #include <process.h>
@@ -33,6 +34,16 @@ void showError(const char* text, const char* caption) {
     MessageBoxA(windowHandles.dialog, text, caption, MB_ICONERROR | MB_OK);
 }
 
+// The fields show the point the iteration reached; one box says why it is
+// no valid fit, and what would mend it.
+void showInvalidFit(const RunOutcome& run) {
+    std::string text = "The results are not a valid fit: " + run.invalidCause + ".";
+    if (run.invalidBySums || run.solver == ShapeSolver::damped) {
+        text += "\n\nOptions > Bracketed Newton solves the likelihood equation with scaled sums.";
+    }
+    MessageBoxA(windowHandles.dialog, text.c_str(), "Tarquel", MB_ICONWARNING | MB_OK);
+}
+
 // Body of the worker thread: one calculation run on the inputs the dialog
 // stored, its outcome written back into the record. A refusal is shown as a
 // message box that is modal on the worker, owned by the dialog. The thread
@@ -40,6 +51,7 @@ void showError(const char* text, const char* caption) {
 unsigned __stdcall calculationThread(void*) {
     const Refusal refusal = runOnRecord(analysisState, dialogFrontEnd());
     if (refusal.kind != RefusalKind::none) showError(refusal.text.c_str(), refusal.caption.c_str());
+    if (refusal.kind == RefusalKind::none && !validFit(analysisState.lastRun)) showInvalidFit(analysisState.lastRun);
     SendMessageA(windowHandles.dialog, WM_CALCULATION_DONE, 0, 0);
     return 0;
 }
