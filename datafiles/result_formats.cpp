@@ -8,6 +8,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <nlohmann/json.hpp>
 
 namespace {
@@ -66,7 +67,10 @@ void appendJson(std::string& out, const Json& value) {
 
 }  // namespace
 
-std::string csvField(const std::string& text) {
+std::string csvField(const std::string& cell) {
+    // A spreadsheet would run a text cell that begins with one of these as a
+    // formula: a leading ' makes it text.
+    const std::string text = !cell.empty() && std::strchr("=+-@", cell[0]) != nullptr ? "'" + cell : cell;
     if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
     std::string quoted = "\"";
     for (const char c : text) {

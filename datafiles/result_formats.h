@@ -10,9 +10,10 @@
 // not finite.
 std::string shortestText(double value);
 
-// The text as one CSV field: quoted when it holds a comma, a quote or a line
-// end (RFC 4180).
-std::string csvField(const std::string& text);
+// A text as one CSV cell: a leading ' before =, +, - or @ (which a
+// spreadsheet would take for a formula), then quoted when it holds a comma,
+// a quote or a line end (RFC 4180).
+std::string csvField(const std::string& cell);
 
 // The JSON text of a value without white space, keys in their order, every
 // double as its shortest text (the library's own number printer does not

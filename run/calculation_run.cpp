@@ -71,7 +71,8 @@ bool failuresAllEqual(const Sample& s) {
 }
 
 // The refusal of a sample that cannot be fitted, or none.
-std::optional<std::pair<RefusalKind, std::string>> sampleRefusal(const RunInputs& in, const Sample& s) {
+std::optional<std::pair<RefusalKind, std::string>> sampleRefusal(const RunInputs& in, const Sample& s,
+                                                                  bool zeroSpread) {
     if (s.times.size() < minimumSampleSize) {
         return std::make_pair(RefusalKind::tooFewValues, "fewer than 3 values (" + std::to_string(s.times.size()) + ")");
     }
@@ -80,7 +81,7 @@ std::optional<std::pair<RefusalKind, std::string>> sampleRefusal(const RunInputs
                               "fewer than 3 failures (" + std::to_string(s.failures) + " of " +
                                   std::to_string(s.times.size()) + " values)");
     }
-    if (in.refuseZeroSpread && failuresAllEqual(s)) {
+    if (in.refuseZeroSpread && zeroSpread) {
         return std::make_pair(RefusalKind::zeroSpread,
                               "all failure times are equal: there is no Weibull fit to zero spread");
     }
@@ -212,7 +213,8 @@ RunOutcome runCalculation(const RunInputs& in, FrontEnd& frontEnd) {
     if (const auto cause = takeSample(in, frontEnd, outcome)) {
         return refused(std::move(outcome), RefusalKind::cannotOpen, *cause);
     }
-    if (const auto refusal = sampleRefusal(in, outcome.sample)) {
+    outcome.zeroSpread = failuresAllEqual(outcome.sample);
+    if (const auto refusal = sampleRefusal(in, outcome.sample, outcome.zeroSpread)) {
         return refused(std::move(outcome), refusal->first, refusal->second);
     }
     Sample& sample = outcome.sample;

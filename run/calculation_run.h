@@ -70,6 +70,7 @@ struct RunOutcome {
     ShapeSolver solver = ShapeSolver::damped;
     Sample sample;                        // sorted ascending (empty when refused)
     std::uint32_t suspendedMarks = 0;     // values that carried S or s (also when not censored)
+    bool zeroSpread = false;              // every failure at one time (fitted when not refused)
     FitResult result{};                   // the seven results (gamma: typed or searched)
     GammaSearchEnding gammaEnding = GammaSearchEnding::typed;
     SolveEnding ending = SolveEnding::notRun;

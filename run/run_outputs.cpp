@@ -238,6 +238,10 @@ std::vector<std::string> runWarnings(const RunOutcome& run) {
         warnings.push_back("not a valid fit: " + run.invalidCause +
                            (scaledWouldMend ? "; --solver newton evaluates them scaled" : ""));
     }
+    if (run.zeroSpread) {
+        warnings.emplace_back("all failure times are equal: there is no Weibull fit to zero spread, and these "
+                              "numbers describe none");
+    }
     const std::string note = solveEndingNote(run);
     if (!note.empty()) warnings.push_back(note);
     if (run.gammaEnding == GammaSearchEnding::lowerEnd) {

@@ -144,6 +144,8 @@ TEST(ResultFormats, FileNamesQuotedInCsvAndValidInJson) {
         {"a,b.dat", "\"a,b.dat\"" + tail + "\n"},
         {"say \"x\".dat", "\"say \"\"x\"\".dat\"" + tail + "\n"},
         {"q\",.dat", "\"q\"\",.dat\"" + tail + "\n"},
+        {"=cmd|x.dat", "'=cmd|x.dat" + tail + "\n"},
+        {"@a,b", "\"'@a,b\"" + tail + "\n"},
     };
     RunOutcome refused;
     for (const auto& row : rows) {
