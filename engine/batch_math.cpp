@@ -92,6 +92,13 @@ TARQUEL_ALWAYS_INLINE bool allSet(BitsOf<V> mask) {
     return all != 0;
 }
 
+template <class V>
+TARQUEL_ALWAYS_INLINE bool anySet(BitsOf<V> mask) {
+    std::uint64_t any = mask[0];
+    for (unsigned i = 1; i < lanesOf<V>; ++i) any |= mask[i];
+    return any != 0;
+}
+
 // The offset 1.5 2^52: for an integer |n| < 2^51, n + offset is exact and
 // its bits are those of the offset plus n, as 64-bit integers.
 constexpr double roundingOffset = 0x1.8p52;
@@ -336,10 +343,10 @@ TARQUEL_ALWAYS_INLINE void logLoop(const double* t, double g, std::size_t n, con
     }
 }
 
-// Where e^y needs no scaling in two steps: y.hi in [-708, 709], inside
-// [expUnderflow, expOverflow].
-constexpr double regularExpLow = -708;
-constexpr double regularExpHigh = 709;
+// Where e^y needs no scaling in two steps (and the fast path applies): y.hi
+// in [-708, 709], inside [expUnderflow, expOverflow].
+constexpr double regularExpLow = portableMath::fastExpLow;
+constexpr double regularExpHigh = portableMath::fastExpHigh;
 
 // x^m for one block of lanes up to the double-double part of the exp kernel.
 template <class V>
@@ -389,12 +396,20 @@ TARQUEL_ALWAYS_INLINE void powerBlocks(const double* logHi, const double* logLo,
         power.lo.block[j] = steps[j].power.lo;
         nd.block[j] = steps[j].nd;
     }
-    const Group<V, N> mantissa = portableMath::expMantissa(y, nd, power);
+    const portableMath::RoundingBracket<Group<V, N>> fast = portableMath::fastExpMantissa(y, nd, power);
 #pragma GCC unroll 16
     for (unsigned j = 0; j < N; ++j) {
         const std::size_t first = at + j * lanesOf<V>;
         const unsigned valid = j + 1 < N ? lanesOf<V> : count;
-        V result = mantissa.block[j] * powerOfTwo<V>(steps[j].k);
+        V mantissa = fast.low.block[j];
+        const BitsOf<V> undecided = steps[j].regular & ~(BitsOf<V>)(fast.low.block[j] == fast.high.block[j]);
+        if (anySet<V>(undecided)) {
+            // The whole block takes the double-double path; the lanes that
+            // failed the test keep its result (the others agree with it).
+            const V slow = portableMath::expMantissa(steps[j].y, steps[j].nd, steps[j].power);
+            mantissa = select(undecided, mantissa, slow);
+        }
+        V result = mantissa * powerOfTwo<V>(steps[j].k);
         if (!allSet<V>(steps[j].regular)) {
             for (unsigned i = 0; i < valid; ++i) {
                 if (steps[j].regular[i] == 0) result[i] = powFromTable(logHi[first + i], logLo[first + i], m);

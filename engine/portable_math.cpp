@@ -20,7 +20,15 @@
 // exp and 2^-70 + |y log x| 2^-100 for pow, so results are the correctly
 // rounded doubles except near halfway points (the tests measure agreement
 // with the C library: within one unit in the last place, and equal in
-// almost every case).
+// almost every case). Subnormal results are rounded once, straight to
+// their grid.
+// Fast path: exp (and so pow, after its double-double log) first forms
+// the same mantissa 2^(i/64) e^r mostly in plain double with an error below
+// 2^-64 (fastExpMantissa in portable_math_detail.h, which proves it) and a
+// rounding test of margin 2^-63; when the test decides the rounding, that
+// double is the one the double-double path rounds to, bit for bit;
+// otherwise (about one argument in a thousand, and every result outside
+// [e^-708, e^709]) the double-double path runs.
 #include "engine/portable_math.h"
 
 #include <cmath>
@@ -48,14 +56,6 @@ double powerOfTwo(int k) {
     double p;
     std::memcpy(&p, &bits, sizeof p);
     return p;
-}
-
-// x 2^k for x in [1/2, 4) and -1076 <= k <= 1025: exact when the result is a
-// normal number, rounded once when it is subnormal.
-double scaleByPowerOfTwo(double x, int k) {
-    if (k > 1023) return x * powerOfTwo(1023) * powerOfTwo(k - 1023);
-    if (k < -1022) return x * powerOfTwo(k + 54) * powerOfTwo(-54);
-    return x * powerOfTwo(k);
 }
 
 // Series coefficients, formed once in double-double: 1/(2j+1) and 1/n!.
@@ -172,6 +172,27 @@ DD logKernel(double x) {
     return logFromReduction(f, centre, logCentre, static_cast<double>(e));
 }
 
+// A normal result is m rounded to double, scaled exactly (or inf). A result
+// below 2^-1022 is rounded straight to the subnormal grid (rounding m to 53
+// bits first and then to the grid would be one unit off in about 0.9% of
+// such results), whose quantum is 2^(-1074-k) in units of m: the sum
+// bias + m.hi, bias = 2^52 quanta, rounds there, and its exact error e
+// (fastTwoSum) plus m.lo decides in one more rounding of bias + u. Where
+// u = fl(e + m.lo) is exactly half a quantum but e + m.lo is not (twoSum's
+// error says so), u is moved a quarter of a quantum towards it so that no
+// tie decides.
+double scaleMantissa(DD m, int k) {
+    if (k > 1023) return (m.hi + m.lo) * powerOfTwo(1023) * powerOfTwo(k - 1023);
+    if (k >= -1022) return (m.hi + m.lo) * powerOfTwo(k);
+    const double bias = powerOfTwo(-1022 - k);  // 2 .. 2^54, above m.hi
+    const DD sum = fastTwoSum(bias, m.hi);
+    DD u = twoSum(sum.lo, m.lo);
+    const double halfQuantum = bias * 0x1p-53;
+    if (std::fabs(u.hi) == halfQuantum && u.lo != 0) u.hi += u.lo > 0 ? halfQuantum / 2 : -halfQuantum / 2;
+    const double rounded = (sum.hi + u.hi) - bias;  // whole quanta, exact
+    return rounded * powerOfTwo(k + 54) * 0x1p-54;  // both products exact
+}
+
 double expOf(DD y) {
     if (std::isnan(y.hi)) return y.hi;
     if (y.hi > expOverflow) return infinity;
@@ -180,7 +201,12 @@ double expOf(DD y) {
     const int n = static_cast<int>(nd);
     const int i = ((n % 64) + 64) % 64;
     const int k = (n - i) / 64;
-    return scaleByPowerOfTwo(expMantissa(y, nd, tables().twoToSixtyFourths[i]), k);
+    const DD& power = tables().twoToSixtyFourths[i];
+    if (y.hi >= fastExpLow && y.hi <= fastExpHigh) {
+        const RoundingBracket<double> fast = fastExpMantissa(y, nd, power);
+        if (fast.low == fast.high) return fast.low * powerOfTwo(k);
+    }
+    return scaleMantissa(expMantissaParts(y, nd, power), k);
 }
 
 double powerFromLog(DD logX, double y) {

@@ -9,6 +9,9 @@
 // integer indices, table loads) stays with each caller.
 #pragma once
 
+#include <bit>
+#include <cstdint>
+
 #include "engine/double_double.h"
 
 namespace portableMath {
@@ -21,6 +24,11 @@ constexpr double sqrt2 = 1.4142135623730951;
 // Beyond these e^x overflows to inf or underflows to 0.
 constexpr double expOverflow = 709.782712893384;
 constexpr double expUnderflow = -745.1332191019412;
+
+// Where e^y is a normal number, 2^k in it is normal too (-1022 <= k <= 1023)
+// and the mantissa is scaled exactly: y.hi in [-708, 709].
+constexpr double fastExpLow = -708;
+constexpr double fastExpHigh = 709;
 
 // log(1 + j/128), j = logFirst..logLast, for the log reduction and 2^(i/64),
 // i = 0..63, for the exp reduction; built once, at first use.
@@ -36,6 +44,11 @@ const Tables& tables();
 
 // log x in double-double, for a positive, finite x (subnormals included).
 DD logKernel(double x);
+
+// (m.hi + m.lo) 2^k rounded once to double (subnormal results straight to
+// their grid), for m.hi in [1/2, 2), |m.lo| <= ulp(m.hi)/2 and
+// -1076 <= k <= 1025.
+double scaleMantissa(DD m, int k);
 
 // e^y rounded to double: NaN for a NaN y.hi, inf above expOverflow, 0 below
 // expUnderflow.
@@ -111,9 +124,11 @@ TARQUEL_ALWAYS_INLINE dd::DoubleDouble<T> subtractNear(dd::DoubleDouble<T> a, dd
     return dd::fastTwoSum(s.hi, s.lo);
 }
 
-// 2^(i/64) e^r rounded to double, for nd = 64 k + i the integer nearest
-// y 64/ln2, r = y - nd ln2/64 (|r| <= ln2/128) and power = 2^(i/64); e^y is
-// this value times 2^k. e^r - 1 = r + r^2/2 + r^3 (1/3! + r/4! + ...), whose
+// 2^(i/64) e^r in double-double (expMantissa: rounded to double), for
+// nd = 64 k + i the integer nearest y 64/ln2, r = y - nd ln2/64
+// (|r| <= ln2/128) and power = 2^(i/64); e^y is this value times 2^k.
+// Its error against power e^r is below 2^-74 of the value (the largest
+// part: the double rounding of the tail below). e^r - 1 = r + r^2/2 + r^3 (1/3! + r/4! + ...), whose
 // last part is below 2^-24 and needs only double precision:
 //     u = r + (r^2/2 + tail),  result = power + power u.
 // Three shortcuts leave every intermediate value as the plain double-double
@@ -130,7 +145,8 @@ TARQUEL_ALWAYS_INLINE dd::DoubleDouble<T> subtractNear(dd::DoubleDouble<T> a, dd
 //     less a few units, the difference still fits y.hi's binade), so its
 //     rounding error is 0.
 template <class T>
-TARQUEL_ALWAYS_INLINE T expMantissa(dd::DoubleDouble<T> y, T nd, dd::DoubleDouble<T> power) {
+TARQUEL_ALWAYS_INLINE dd::DoubleDouble<T> expMantissaParts(dd::DoubleDouble<T> y, T nd,
+                                                           dd::DoubleDouble<T> power) {
     using DDT = dd::DoubleDouble<T>;
     // nd ln2/64 = product + error: twoProduct(ln2/64, nd) with the split (nd, 0).
     constexpr double ln2Over64Hi = ln2.hi / 64;
@@ -155,8 +171,74 @@ TARQUEL_ALWAYS_INLINE T expMantissa(dd::DoubleDouble<T> y, T nd, dd::DoubleDoubl
     series = dd::fastTwoSum(series.hi, series.lo);
     series = dd::fastTwoSum(series.hi, series.lo);
     const DDT u = addLarger(r, series);
-    const DDT m = addLarger(power, dd::multiply(power, u));
+    return addLarger(power, dd::multiply(power, u));
+}
+
+template <class T>
+TARQUEL_ALWAYS_INLINE T expMantissa(dd::DoubleDouble<T> y, T nd, dd::DoubleDouble<T> power) {
+    const dd::DoubleDouble<T> m = expMantissaParts(y, nd, power);
     return m.hi + m.lo;
+}
+
+// ln2/64 in two parts for the fast reduction: a head of 32 significant bits,
+// so that nd times it is exact for |nd| < 2^21, and the rest of ln2.hi/64 +
+// ln2.lo/64 rounded to double (below 2^-38 in magnitude).
+constexpr double ln2Over64Head =
+    std::bit_cast<double>(std::bit_cast<std::uint64_t>(ln2.hi / 64) & ~((std::uint64_t{1} << 21) - 1));
+constexpr double ln2Over64Rest = (ln2.hi / 64 - ln2Over64Head) + ln2.lo / 64;
+
+// The margin of the rounding test of fastExpMantissa, relative to its result.
+constexpr double fastExpMargin = 0x1p-63;
+
+// Two doubles: the same one exactly when the rounding is decided.
+template <class T>
+struct RoundingBracket {
+    T low;
+    T high;
+};
+
+// The fast path of expMantissa: the same mantissa 2^(i/64) e^r, mostly in
+// plain double, with a rounding test. Where low == high, that double is
+// exactly expMantissa(y, nd, power); elsewhere take expMantissa.
+// For |y.hi| <= 745.2 (so |nd| < 2^17), |y.lo| <= 2^-43 and nd, power as for
+// expMantissa:
+//   r = rh + rl:  rh = y.hi - nd C1 (C1 = ln2Over64Head; the product is exact,
+//                 and so is the difference: both are multiples of ulp(y.hi)
+//                 and |rh| < 2^-7 fits y.hi's precision, y.hi >= ln2/128
+//                 less a few units wherever nd != 0);
+//                 rl = y.lo - nd C2 (C2 = ln2Over64Rest), |rl| < 2^-21.9;
+//   e^r - 1 - r = q, Taylor to r^7/7! in plain double on rr = fl(rh + rl);
+//   T e^r = Th + Th rh + [Th (rl + q) + Tl (1 + rr)],
+//                 Th rh exact by twoProduct, Th + its head by fastTwoSum, the
+//                 bracket summed in double.
+// Error of h + lowPart against T e^(y - nd ln2/64) (T = power.hi +
+// power.lo, ln2 = ln2.hi + ln2.lo, the values the double-double path uses),
+// in units of 2^-64 (Th < 2, |r| < 2^-7.5): q's three roundings (relative
+// 2^-53 each of r^2/2 < 2^-16: 0.19), its use of rr for r (|rr - r| <=
+// 2^-61: 0.1), its truncation (r^8/8!: 0.001), the reduction (0.003),
+// rl + q, Th (rl + q) and the three sums of the bracket (half an ulp of a
+// value below 2^-14.8 each: 5 x 0.0625), Tl's terms (0.03): below 0.65 in
+// all, and below 0.66 relative to the result (>= 0.989). An underflow in
+// twoProduct (rh below 2^-960) adds less than 2^-1000. The double-double
+// path is within 2^-74 of the same value. The test widens lowPart by
+// 2^-63 h >= 1.97 units, more than the two errors and the rounding of
+// lowPart +- margin (0.0625) together; rounding is monotonic, so when both
+// ends round to the same double, so does every value between them, the
+// double-double result included.
+template <class T>
+TARQUEL_ALWAYS_INLINE RoundingBracket<T> fastExpMantissa(dd::DoubleDouble<T> y, T nd, dd::DoubleDouble<T> power) {
+    const T rh = y.hi - nd * ln2Over64Head;
+    const T rl = y.lo - nd * ln2Over64Rest;
+    const T rr = rh + rl;
+    const T q =
+        rr * rr *
+        (0.5 + rr * (1.0 / 6 + rr * (1.0 / 24 + rr * (1.0 / 120 + rr * (1.0 / 720 + rr * (1.0 / 5040))))));
+    const T s = rl + q;
+    const dd::DoubleDouble<T> p = dd::twoProduct(power.hi, rh);
+    const dd::DoubleDouble<T> h = dd::fastTwoSum(power.hi, p.hi);
+    const T lowPart = h.lo + (p.lo + (power.hi * s + (power.lo + power.lo * rr)));
+    const T margin = h.hi * fastExpMargin;
+    return {h.hi + (lowPart - margin), h.hi + (lowPart + margin)};
 }
 
 }  // namespace portableMath
