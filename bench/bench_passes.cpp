@@ -4,9 +4,14 @@
 //
 // Timings are wall-clock (UseRealTime): a pass may run on several threads,
 // and the CPU time of the calling thread alone would hide that.
+//
+// `tarquel-bench --sweep [COUNT]` runs no benchmark but the sweep of the
+// kernels' fast paths against their double-double paths (kernel_sweep.cpp).
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -19,6 +24,7 @@
 
 #include <unistd.h>
 
+#include "bench/kernel_sweep.h"
 #include "bench/weibull_sample.h"
 #include "datafiles/data_file.h"
 #include "engine/gamma_search.h"
@@ -171,4 +177,14 @@ BENCHMARK(curvatureFit)->Arg(10000)->Arg(100000)->Arg(1000000)->UseRealTime()->U
 BENCHMARK(readFile)->Arg(1000000)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(sortValues)->Arg(1000000)->Arg(10000000)->UseRealTime()->Unit(benchmark::kMillisecond);
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    if (argc >= 2 && std::strcmp(argv[1], "--sweep") == 0) {
+        const long count = argc >= 3 ? std::atol(argv[2]) : 100000000L;
+        return runKernelSweep(count > 0 ? count : 100000000L);
+    }
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
