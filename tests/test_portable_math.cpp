@@ -10,6 +10,7 @@
 #include <string>
 
 #include "engine/portable_math.h"
+#include "engine/portable_math_detail.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -71,6 +72,77 @@ TEST(PortableMath, PowerAndLogTogether) {
             EXPECT_TRUE(sameBits(power, portablePow(x, y))) << x << "^" << y;
             EXPECT_TRUE(sameBits(logX, portableLog(x)) || (std::isnan(logX) && std::isnan(portableLog(x)))) << x;
         }
+    }
+}
+
+// Correctly rounded values from mpmath 1.3.0 (python3) at 400 bits, rounded
+// to double with fractions.Fraction (to nearest, ties to even; below 2^-1022
+// on the subnormal grid).
+TEST(PortableMath, CorrectlyRoundedAtTheEdges) {
+    const struct { const char* name; double value, expected; } rows[] = {
+        // Subnormal results: each was one unit off when rounded to 53 bits first.
+        {"exp -708.85320942343174", portableExp(-708.85320942343174), 0x0.a220c8eda3b1bp-1022},
+        {"exp -0x1.63236a30921b9p+9", portableExp(-0x1.63236a30921b9p+9), 0x0.270d8c9c40087p-1022},
+        {"exp -0x1.63004e4689d19p+9", portableExp(-0x1.63004e4689d19p+9), 0x0.3360baf31b31bp-1022},
+        {"exp -0x1.6445ae8eafa7fp+9", portableExp(-0x1.6445ae8eafa7fp+9), 0x0.040b3c311ac8dp-1022},
+        {"exp -0x1.626800e65af0ep+9", portableExp(-0x1.626800e65af0ep+9), 0x0.a8dc18e176d11p-1022},
+        {"pow subnormal 1", portablePow(0x1.3dd53f44a2934p-4, 0x1.159ecdb24cd66p+8), 0x0.480d51cd7eea7p-1022},
+        {"pow subnormal 2", portablePow(0x1.4914727f058fcp-10, 0x1.aa302568ef09cp+6), 0x0.08c2ecd75e613p-1022},
+        // The ends of the fast path's range [-708, 709] and the doubles outside.
+        {"exp -708", portableExp(-708), 0x1.7c8ab2288c9abp-1022},
+        {"exp below -708", portableExp(-0x1.6200000000001p+9), 0x1.7c8ab2288c6b2p-1022},
+        {"exp 709", portableExp(709), 0x1.d422d2be5dc9bp+1022},
+        {"exp above 709", portableExp(0x1.6280000000001p+9), 0x1.d422d2be5e043p+1022},
+        // Within 1e-3 units of halfway between two doubles (but not within
+        // the double-double path's 2^-74, as e^(2^-53) is): that path decides.
+        {"exp hard 1", portableExp(-0x1.58f7c5e480eebp+9), 0x1.8d0acdcef1f03p-996},
+        {"exp hard 2", portableExp(-0x1.e5ac856545318p+7), 0x1.9497e890ccd43p-351},
+        {"exp hard 3", portableExp(0x1.0d90d69a23674p+8), 0x1.de1cc982799dcp+388},
+        {"pow 80.495 1.85", portablePow(80.495, 1.85), 0x1.a35b0b1f9e97ep+11},
+        {"pow 146.708 1.85", portablePow(146.708, 1.85), 0x1.3e43f6eec7aeap+13},
+        {"pow 11.723 1.85", portablePow(11.723, 1.85), 0x1.7bff939e59d9fp+6},
+    };
+    for (const auto& row : rows) EXPECT_TRUE(sameBits(row.value, row.expected)) << row.name << ": " << row.value;
+}
+
+// Whether exp's fast path decides the rounding of e^y by itself.
+bool fastPathDecides(double y) {
+    using namespace portableMath;
+    const double nd = std::floor(y * (64 * invLn2) + 0.5);
+    const int n = static_cast<int>(nd);
+    const RoundingBracket<double> ends = fastExpMantissa(DD{y, 0}, nd, tables().twoToSixtyFourths[((n % 64) + 64) % 64]);
+    return ends.low == ends.high;
+}
+
+// e^y within 3e-4 units of a halfway point (mpmath, as above) must fall back
+// to the double-double path; 0.15 units or more away, it must not.
+TEST(PortableMath, FastPathFallsBackNearHalfway) {
+    const struct { double y; bool decides; } rows[] = {
+        {0x1p-53, false}, {-0x1p-54, false}, {-0x1.4p-52, false}, {-0x1.e5ac856545318p+7, false},
+        {1, true},        {-1, true},        {100, true},        {-708, true},
+        {709, true},
+    };
+    for (const auto& row : rows) EXPECT_EQ(fastPathDecides(row.y), row.decides) << "e^" << row.y;
+}
+
+// (m.hi + m.lo) 2^k rounded once: on the subnormal grid, m.lo decides a
+// tie of m.hi (values exact by construction).
+TEST(PortableMath, SubnormalRoundingOfADoubleDouble) {
+    const struct { double hi, lo; int k; double expected; } rows[] = {
+        {1 + 0x1p-52, 0x1p-60, -1023, 0x0.8000000000001p-1022},  // half a quantum and more: up
+        {1 + 0x1p-52, -0x1p-60, -1023, 0x0.8p-1022},             // less than half: down
+        {1 + 0x1p-52, 0, -1023, 0x0.8p-1022},                    // a tie: to even
+        {1 + 0x1.8p-51, 0, -1023, 0x0.8000000000002p-1022},      // a tie: to even
+        {1, 0x1p-60, -1075, 0x1p-1074},                          // half the least subnormal and more
+        {1, -0x1p-60, -1075, 0},
+        {1, 0, -1075, 0},
+        {1.75, 0, -1075, 0x1p-1074},                             // quantum 2 in units of m
+        {1.5, 0, -1022, 0x1.8p-1022},                            // normal: exact
+        {1, 0x1p-53, 0, 1},                                      // normal: rounded to double
+    };
+    for (const auto& row : rows) {
+        const double value = portableMath::scaleMantissa(DD{row.hi, row.lo}, row.k);
+        EXPECT_TRUE(sameBits(value, row.expected)) << row.hi << " + " << row.lo << " times 2^" << row.k << ": " << value;
     }
 }
 
