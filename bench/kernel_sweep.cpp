@@ -1,6 +1,6 @@
 // tarquel-bench --sweep [COUNT]: the fast paths of the kernels against their
-// double-double paths on COUNT arguments (default 10^8), random and
-// adversarial. For each argument both paths run; the sweep counts how often
+// double-double paths on COUNT arguments of exp's mantissa (default 10^8),
+// random and adversarial, and COUNT arguments of log. For each argument both paths run; the sweep counts how often
 // the rounding test fails (the kernel then falls back to the double-double
 // path) and how often it passes with a double other than the double-double
 // path's (a mismatch: must be 0). Prints the counts per kind of argument and
@@ -18,6 +18,9 @@
 //   edges       tiny y (j 2^-54 and random below 2^-20, where e^y is near
 //               1 + y), y next to the points where nd changes, and the ends
 //               of the fast range.
+// Kinds of argument of log: every positive double ("wide", log-uniform,
+// subnormals included), data-like values in (0, 1000], and values within
+// 2^-6 of 1, where the result is small and the fast path's margin widest.
 #include "bench/kernel_sweep.h"
 
 #include <cmath>
@@ -78,6 +81,42 @@ void sweepExp(DD y, Counts& counts) {
 
 DD logOf(double x) { return logKernel(x); }
 
+// One argument of log (positive, finite): both paths, counted.
+void sweepLog(double x, Counts& counts) {
+    int e = 0;
+    double f = 2 * std::frexp(x, &e);  // x = 2^e f as the kernel reduces it
+    e -= 1;
+    if (f > sqrt2) {
+        f *= 0.5;
+        ++e;
+    }
+    const int index = static_cast<int>(std::floor((f - 1) * 128 + 0.5)) - Tables::logFirst;
+    std::uint64_t bits;
+    std::memcpy(&bits, &f, sizeof bits);
+    bits &= logHeadMask;
+    double fHead;
+    std::memcpy(&fHead, &bits, sizeof fHead);
+    const Tables& table = tables();
+    const RoundingBracket<double> fast = fastLogFromReduction(f, fHead, table.inverseCentre[index].hi,
+                                                              table.logOfInverse[index], static_cast<double>(e));
+    const DD l = logKernel(x);
+    const double slow = l.hi + l.lo;
+    ++counts.arguments;
+    if (fast.low == fast.high) {
+        if (fast.low != slow) {
+            ++counts.mismatches;
+            std::printf("MISMATCH %s: log %a: fast %a, double-double %a\n", counts.name, x, fast.low, slow);
+        }
+        return;
+    }
+    ++counts.fallbacks;
+    if (fast.low != slow) ++counts.fastWouldBeWrong;
+    if (counts.shown < 3) {
+        ++counts.shown;
+        std::printf("  falls back (%s): log %a = %a\n", counts.name, x, slow);
+    }
+}
+
 }  // namespace
 
 int runKernelSweep(long count) {
@@ -125,6 +164,22 @@ int runKernelSweep(long count) {
             sweepExp(DD{y, 0}, kinds[3]);
         }
     }
+    // log: a third over every positive double (subnormals included), a
+    // third of data-like values in (0, 1000], a third within 2^-6 of 1.
+    Counts logKinds[] = {{"wide"}, {"data"}, {"near 1"}};
+    for (long a = 0; a < count; ++a) {
+        const long kind = a % 3;
+        double x;
+        if (kind == 0) {
+            x = std::ldexp(1 + random.unit(), static_cast<int>(random.next() % 2098) - 1075);
+            if (!(x > 0) || std::isinf(x)) x = 0x1p-1074;
+        } else if (kind == 1) {
+            x = 1000 * (1 - random.unit());
+        } else {
+            x = 1 + random.between(-0x1p-6, 0x1p-6);
+        }
+        sweepLog(x, logKinds[kind]);
+    }
     long mismatches = 0, arguments = 0, fallbacks = 0;
     std::printf("%-8s %12s %10s %9s %14s %10s\n", "kind", "arguments", "fallbacks", "rate", "low-end-off", "mismatches");
     for (const Counts& c : kinds) {
@@ -138,5 +193,15 @@ int runKernelSweep(long count) {
     std::printf("exp mantissa: %ld arguments (%ld power arguments outside the fast range skipped), %ld fallbacks, "
                 "%ld mismatches\n",
                 arguments, skipped, fallbacks, mismatches);
-    return mismatches == 0 ? 0 : 1;
+    long logMismatches = 0, logArguments = 0, logFallbacks = 0;
+    for (const Counts& c : logKinds) {
+        std::printf("%-8s %12ld %10ld %8.4f%% %14ld %10ld\n", c.name, c.arguments, c.fallbacks,
+                    100.0 * static_cast<double>(c.fallbacks) / static_cast<double>(c.arguments > 0 ? c.arguments : 1),
+                    c.fastWouldBeWrong, c.mismatches);
+        logMismatches += c.mismatches;
+        logArguments += c.arguments;
+        logFallbacks += c.fallbacks;
+    }
+    std::printf("log: %ld arguments, %ld fallbacks, %ld mismatches\n", logArguments, logFallbacks, logMismatches);
+    return mismatches == 0 && logMismatches == 0 ? 0 : 1;
 }

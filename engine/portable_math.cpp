@@ -31,6 +31,7 @@
 // [e^-708, e^709]) the double-double path runs.
 #include "engine/portable_math.h"
 
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -154,7 +155,14 @@ double sinCosKernel(DD r, bool cosine) {
 namespace portableMath {
 
 Tables::Tables() {
-    for (int j = logFirst; j <= logLast; ++j) logCentre[j - logFirst] = seriesLog(1 + j / 128.0);
+    for (int j = logFirst; j <= logLast; ++j) {
+        const double centre = 1 + j / 128.0;
+        logCentre[j - logFirst] = seriesLog(centre);
+        // 1/c to 12 significant bits: 2^11/c is in [1024, 4096).
+        const double inverse = std::nearbyint(0x1p11 / centre) * 0x1p-11;
+        inverseCentre[j - logFirst] = DD{inverse, 0};
+        logOfInverse[j - logFirst] = negate(seriesLog(inverse));
+    }
     for (int i = 0; i < 64; ++i) twoToSixtyFourths[i] = seriesExp(multiply(ln2, i / 64.0));
 }
 
@@ -170,6 +178,20 @@ DD logKernel(double x) {
     const double centre = 1 + j / 128;
     const DD logCentre = tables().logCentre[static_cast<int>(j) - Tables::logFirst];
     return logFromReduction(f, centre, logCentre, static_cast<double>(e));
+}
+
+double roundedLog(double x) {
+    int e = 0;
+    const double f = normalize(x, e);
+    const double j = std::floor((f - 1) * 128 + 0.5);
+    const int index = static_cast<int>(j) - Tables::logFirst;
+    const Tables& table = tables();
+    const double fHead = std::bit_cast<double>(std::bit_cast<std::uint64_t>(f) & logHeadMask);
+    const RoundingBracket<double> fast = fastLogFromReduction(f, fHead, table.inverseCentre[index].hi,
+                                                              table.logOfInverse[index], static_cast<double>(e));
+    if (fast.low == fast.high) return fast.low;
+    const DD l = logFromReduction(f, 1 + j / 128, table.logCentre[index], static_cast<double>(e));
+    return l.hi + l.lo;
 }
 
 // A normal result is m rounded to double, scaled exactly (or inf). A result
@@ -223,8 +245,7 @@ double portableLog(double x) {
     if (x < 0) return notANumber;
     if (x == 0) return -infinity;
     if (x == infinity) return infinity;
-    const DD l = logKernel(x);
-    return l.hi + l.lo;
+    return roundedLog(x);
 }
 
 double portableExp(double x) { return expOf(DD{x, 0}); }

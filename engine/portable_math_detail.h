@@ -36,6 +36,10 @@ struct Tables {
     static constexpr int logFirst = -38;
     static constexpr int logLast = 54;
     DD logCentre[logLast - logFirst + 1];
+    // For the fast path of log: 1/c_j rounded to 12 significant bits (in
+    // hi; lo is 0), and log of 1 over that value.
+    DD inverseCentre[logLast - logFirst + 1];
+    DD logOfInverse[logLast - logFirst + 1];
     DD twoToSixtyFourths[64];
     Tables();
 };
@@ -44,6 +48,10 @@ const Tables& tables();
 
 // log x in double-double, for a positive, finite x (subnormals included).
 DD logKernel(double x);
+
+// log x rounded to double, the same bits as logKernel's hi + lo (by the fast
+// path where its rounding test decides), for a positive, finite x.
+double roundedLog(double x);
 
 // (m.hi + m.lo) 2^k rounded once to double (subnormal results straight to
 // their grid), for m.hi in [1/2, 2), |m.lo| <= ulp(m.hi)/2 and
@@ -100,6 +108,77 @@ TARQUEL_ALWAYS_INLINE dd::DoubleDouble<T> logFromReduction(T f, T centre, dd::Do
     const DDT atanhPart = dd::add(twoS, DDT{twoS.hi * tail, T{}});
     const DDT logF = dd::add(logCentre, atanhPart);
     return dd::add(dd::multiply(splat<T>(ln2), e), logF);
+}
+
+// Two doubles: the same one exactly when the rounding is decided.
+template <class T>
+struct RoundingBracket {
+    T low;
+    T high;
+};
+
+// |v| in every lane: GCC vectors by default; the batch kernels add their
+// own lane types.
+template <class T>
+struct Magnitude {
+    static TARQUEL_ALWAYS_INLINE T of(T v) { return v < T{} ? -v : v; }
+};
+
+template <>
+struct Magnitude<double> {
+    static TARQUEL_ALWAYS_INLINE double of(double v) { return v < 0 ? -v : v; }
+};
+
+// ln 2 in two parts for the fast log: a head of 42 significant bits, so
+// that e times it is exact for |e| < 2^11, and the rest of ln2.hi + ln2.lo
+// rounded to double (below 2^-42).
+constexpr double ln2Head =
+    std::bit_cast<double>(std::bit_cast<std::uint64_t>(ln2.hi) & ~((std::uint64_t{1} << 11) - 1));
+constexpr double ln2Rest = (ln2.hi - ln2Head) + ln2.lo;
+
+// f with its last 12 bits cleared: a head of at most 41 significant bits.
+constexpr std::uint64_t logHeadMask = ~((std::uint64_t{1} << 12) - 1);
+
+// The fast path of log: log x = e ln2 + log(1/v) + log(1 + t), t = f v - 1,
+// from the reduction x = 2^e f (f in (1/sqrt2, sqrt2], |e| <= 1075), v the
+// inverseCentre entry of f's centre c (1/c to 12 bits), logInverse its
+// logOfInverse entry, and fHead = f with its last 12 bits cleared (as the
+// caller reads it from the bits). Where low == high, that double is exactly
+// the double-double path's log x rounded (logFromReduction); elsewhere take
+// that path.
+// Method: t = (fHead v - 1) + (f - fHead) v exactly (both products fit 53
+// bits, and fHead v is within 2^-7 of 1), renormalised by twoSum to T + Te;
+// |t| <= 2^-8/c + 2^-12 < 2^-7.43 (2^-8 where c = v = 1). log(1 + t) - t is
+// its Taylor series to t^9/9 in plain double on T. The leading parts e ln2Head
+// (exact), log(1/v).hi and T are summed exactly (fastTwoSum, twoSum) into
+// A + Ae; the rest goes to a low part summed in double.
+// Error against log x (absolute): the series' four roundings and its use of
+// T for t (2^-52.4 T^2 and 2^-53 T^2), the low part's four sums and the
+// test's own (2^-54 T^2 each, their other terms below 2^-94 |A|): below
+// 2^-50.7 T^2 in all; its truncation (t^10/10: below 2^-77, and 2^-72 |t|
+// where c = 1), ln2Rest, the table and the product e ln2Rest (below 2^-83
+// |A|), and the double-double path's own error (below 2^-70 |log x|): below
+// 2^-68 |A| in all (|A| > 2^-8.1 wherever c != 1 or e != 0; where both are
+// 0, A is T). The test widens the low part by 2^-49 T^2 + 2^-65 |A|, more than
+// both together with the roundings of the margin itself; rounding is
+// monotonic, so when both ends round to the same double, so does every value
+// between them, the double-double result included.
+template <class T>
+TARQUEL_ALWAYS_INLINE RoundingBracket<T> fastLogFromReduction(T f, T fHead, T inverse,
+                                                              dd::DoubleDouble<T> logInverse, T e) {
+    using DDT = dd::DoubleDouble<T>;
+    const DDT t = dd::twoSum(-1.0 + fHead * inverse, (f - fHead) * inverse);
+    const T u = t.hi;
+    const T series =
+        u * u *
+        (-0.5 +
+         u * (1.0 / 3 +
+              u * (-0.25 + u * (1.0 / 5 + u * (-1.0 / 6 + u * (1.0 / 7 + u * (-0.125 + u * (1.0 / 9))))))));
+    const DDT head = dd::fastTwoSum(e * ln2Head, logInverse.hi);
+    const DDT a = dd::twoSum(head.hi, u);
+    const T lowPart = a.lo + (t.lo + (head.lo + ((e * ln2Rest + logInverse.lo) + series)));
+    const T margin = u * u * 0x1p-49 + Magnitude<T>::of(a.hi) * 0x1p-65;
+    return {a.hi + (lowPart - margin), a.hi + (lowPart + margin)};
 }
 
 // a + b for |a.hi| >= |b.hi|: dd::add with the first twoSum replaced by
@@ -189,13 +268,6 @@ constexpr double ln2Over64Rest = (ln2.hi / 64 - ln2Over64Head) + ln2.lo / 64;
 
 // The margin of the rounding test of fastExpMantissa, relative to its result.
 constexpr double fastExpMargin = 0x1p-63;
-
-// Two doubles: the same one exactly when the rounding is decided.
-template <class T>
-struct RoundingBracket {
-    T low;
-    T high;
-};
 
 // The fast path of expMantissa: the same mantissa 2^(i/64) e^r, mostly in
 // plain double, with a rounding test. Where low == high, that double is
