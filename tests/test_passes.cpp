@@ -107,6 +107,29 @@ TEST(BatchMath, PowerFallsBackLaneByLane) {
     setBatchLevel(bestBatchLevel());
 }
 
+// The same for the logarithm: log 7.955 and log x near 1 lie near halfway
+// (mpmath, as in test_portable_math.cpp).
+TEST(BatchMath, LogFallsBackLaneByLane) {
+    const struct { double x, expected; } rows[] = {
+        {2.0, 0x1.62e42fefa39efp-1},     {7.955, 0x1.09724cd267b28p+1},       {1.5, 0x1.9f323ecbf984cp-2},
+        {10.024, 0x1.2709a84536a0fp+1}, {0x1.00222p+0, 0x1.10edcf8dc98dfp-11}, {0x1.02p+0, 0x1.fe02a6b106789p-8},
+        {17.289, 0x1.6ccf1bdee89fcp+1}, {0x1.002d6p+0, 0x1.6adfd83ca478fp-11}, {0x1p-1074, -0x1.74385446d71c3p+9},
+    };
+    constexpr std::size_t n = sizeof rows / sizeof rows[0];
+    double x[n], out[n], difference[n];
+    for (std::size_t i = 0; i < n; ++i) x[i] = rows[i].x;
+    for (const BatchLevel level : {BatchLevel::scalar, BatchLevel::sse2, BatchLevel::avx2}) {
+        if (setBatchLevel(level) != level) continue;
+        batchLog(x, n, out);
+        batchLogOfDifference(x, 0, n, difference);
+        for (std::size_t i = 0; i < n; ++i) {
+            EXPECT_TRUE(sameBits(out[i], rows[i].expected)) << "level " << static_cast<int>(level) << " " << x[i];
+            EXPECT_TRUE(sameBits(difference[i], rows[i].expected)) << "level " << static_cast<int>(level) << " " << x[i];
+        }
+    }
+    setBatchLevel(bestBatchLevel());
+}
+
 // The plain loops of the solver and of the location search.
 ShapeSums plainShapeSums(const std::vector<double>& t, double gamma, double m, const unsigned char* failed, double& L) {
     ShapeSums s;

@@ -3,7 +3,9 @@
 // platform (a golden file of results written on one and read on the others).
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -101,6 +103,18 @@ TEST(PortableMath, CorrectlyRoundedAtTheEdges) {
         {"pow 80.495 1.85", portablePow(80.495, 1.85), 0x1.a35b0b1f9e97ep+11},
         {"pow 146.708 1.85", portablePow(146.708, 1.85), 0x1.3e43f6eec7aeap+13},
         {"pow 11.723 1.85", portablePow(11.723, 1.85), 0x1.7bff939e59d9fp+6},
+        {"log 7.955", portableLog(7.955), 0x1.09724cd267b28p+1},
+        {"log 10.024", portableLog(10.024), 0x1.2709a84536a0fp+1},
+        {"log 17.289", portableLog(17.289), 0x1.6ccf1bdee89fcp+1},
+        {"log 0x1.00222p+0", portableLog(0x1.00222p+0), 0x1.10edcf8dc98dfp-11},
+        {"log 0x1.002d6p+0", portableLog(0x1.002d6p+0), 0x1.6adfd83ca478fp-11},
+        // Far from halfway: the fast path.
+        {"log 1.5", portableLog(1.5), 0x1.9f323ecbf984cp-2},
+        {"log 1 + 2^-52", portableLog(1 + 0x1p-52), 0x1.fffffffffffffp-53},
+        {"log 1 - 2^-53", portableLog(1 - 0x1p-53), -0x1p-53},
+        {"log 1 + 1/128", portableLog(0x1.02p+0), 0x1.fe02a6b106789p-8},
+        {"log 1 - 1/128", portableLog(0x1.fcp-1), -0x1.010157588de71p-7},
+        {"log least subnormal", portableLog(0x1p-1074), -0x1.74385446d71c3p+9},
     };
     for (const auto& row : rows) EXPECT_TRUE(sameBits(row.value, row.expected)) << row.name << ": " << row.value;
 }
@@ -114,15 +128,39 @@ bool fastPathDecides(double y) {
     return ends.low == ends.high;
 }
 
-// e^y within 3e-4 units of a halfway point (mpmath, as above) must fall back
-// to the double-double path; 0.15 units or more away, it must not.
+// Whether log's fast path decides the rounding of log x by itself.
+bool fastLogDecides(double x) {
+    using namespace portableMath;
+    int e = 0;
+    double f = 2 * std::frexp(x, &e);  // x = 2^e f, f in (1/sqrt2, sqrt2]
+    e -= 1;
+    if (f > sqrt2) {
+        f *= 0.5;
+        ++e;
+    }
+    const int index = static_cast<int>(std::floor((f - 1) * 128 + 0.5)) - Tables::logFirst;
+    const double fHead = std::bit_cast<double>(std::bit_cast<std::uint64_t>(f) & logHeadMask);
+    const RoundingBracket<double> ends = fastLogFromReduction(f, fHead, tables().inverseCentre[index].hi,
+                                                              tables().logOfInverse[index], static_cast<double>(e));
+    return ends.low == ends.high;
+}
+
+// Results closer to a halfway point than the margin less the error bound
+// (mpmath, as above: e^y within 3e-4 units, log 7.955 within 3.5e-5, log x
+// near 1 within 2.1e-3) must fall back to the double-double path; 0.1 units
+// or more away, they must not.
 TEST(PortableMath, FastPathFallsBackNearHalfway) {
-    const struct { double y; bool decides; } rows[] = {
+    const struct { double y; bool decides; } expRows[] = {
         {0x1p-53, false}, {-0x1p-54, false}, {-0x1.4p-52, false}, {-0x1.e5ac856545318p+7, false},
         {1, true},        {-1, true},        {100, true},        {-708, true},
         {709, true},
     };
-    for (const auto& row : rows) EXPECT_EQ(fastPathDecides(row.y), row.decides) << "e^" << row.y;
+    for (const auto& row : expRows) EXPECT_EQ(fastPathDecides(row.y), row.decides) << "e^" << row.y;
+    const struct { double x; bool decides; } logRows[] = {
+        {7.955, false}, {0x1.00222p+0, false}, {0x1.002d6p+0, false}, {2, true},          {1.5, true},
+        {0x1.02p+0, true}, {0x1.fcp-1, true},  {1 + 0x1p-52, true},   {0x1p-1074, true},
+    };
+    for (const auto& row : logRows) EXPECT_EQ(fastLogDecides(row.x), row.decides) << "log " << row.x;
 }
 
 // (m.hi + m.lo) 2^k rounded once: on the subnormal grid, m.lo decides a
