@@ -19,6 +19,10 @@
 // compute a harmless stand-in and then take the scalar function's result.
 // Several blocks of lanes go through the long double-double chains side by
 // side (see Group).
+// The rounded results (log, and the power) take the fast paths of the
+// scalar kernels in every lane (fastLogFromReduction, fastExpMantissa); a
+// block of lanes where a lane fails the rounding test also runs the
+// double-double path, and the failing lanes take its result.
 // Domain: every double. Accuracy: that of the scalar kernels, bit for bit.
 //
 // The entry points for each instruction set are ordinary functions, the AVX2
