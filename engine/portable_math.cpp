@@ -162,7 +162,7 @@ Tables::Tables() {
     for (int j = logFirst; j <= logLast; ++j) {
         const double centre = 1 + j / 128.0;
         logCentre[j - logFirst] = seriesLog(centre);
-        // 1/c to 12 significant bits: 2^11/c is in [1024, 4096).
+        // 1/c to 12 significant bits: 2^11/c is in (1400, 2950).
         const double inverse = std::nearbyint(0x1p11 / centre) * 0x1p-11;
         inverseCentre[j - logFirst] = DD{inverse, 0};
         logOfInverse[j - logFirst] = negate(seriesLog(inverse));

@@ -148,10 +148,11 @@ constexpr std::uint64_t logHeadMask = ~((std::uint64_t{1} << 12) - 1);
 // that path.
 // Method: t = (fHead v - 1) + (f - fHead) v exactly (both products fit 53
 // bits, and fHead v is within 2^-7 of 1), renormalised by twoSum to T + Te;
-// |t| <= 2^-8/c + 2^-12 < 2^-7.43 (2^-8 where c = v = 1). log(1 + t) - t is
-// its Taylor series to t^9/9 in plain double on T. The leading parts e ln2Head
-// (exact), log(1/v).hi and T are summed exactly (fastTwoSum, twoSum) into
-// A + Ae; the rest goes to a low part summed in double.
+// |t| <= |f - c|/c + f |v - 1/c| <= 2^-8/c + 1.42 2^-12 < 2^-7.4 (2^-8 where
+// c = v = 1). log(1 + t) - t is its Taylor series to t^9/9 in plain double
+// on T. The leading parts e ln2Head (exact), log(1/v).hi and T are summed
+// exactly (fastTwoSum, twoSum) into A + Ae; the rest goes to a low part
+// summed in double.
 // Error against log x (absolute): the series' four roundings and its use of
 // T for t (2^-52.4 T^2 and 2^-53 T^2), the low part's four sums and the
 // test's own (2^-54 T^2 each, their other terms below 2^-94 |A|): below
