@@ -1,14 +1,21 @@
 // Per-pass cost of the engine's hot loops, in points per second (and
 // nanoseconds per point): the likelihood-equation pass, one curvature fit of
-// the location search, the data-file reader and the sort.
+// the location search, their power and log kernels alone, the data-file
+// reader and the sort.
 //
 // Timings are wall-clock (UseRealTime): a pass may run on several threads,
 // and the CPU time of the calling thread alone would hide that.
+//
+// `tarquel-bench --sweep [COUNT]` runs no benchmark but the sweep of the
+// kernels' fast paths against their double-double paths (kernel_sweep.cpp).
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <span>
@@ -19,8 +26,10 @@
 
 #include <unistd.h>
 
+#include "bench/kernel_sweep.h"
 #include "bench/weibull_sample.h"
 #include "datafiles/data_file.h"
+#include "engine/batch_math.h"
 #include "engine/gamma_search.h"
 #include "engine/pass_pool.h"
 #include "engine/sample.h"
@@ -99,6 +108,39 @@ void curvatureFit(benchmark::State& state) {
     countPoints(state, n);
 }
 
+// The kernels alone, on the calling thread (CPU time, which a busy machine
+// disturbs less than wall-clock time): x^m from the log table, the equation
+// pass's kernel, and log(t - gamma), the curvature fit's.
+void powerKernel(benchmark::State& state) {
+    const std::int64_t n = state.range(0);
+    const std::vector<double>& times = sortedSample(n);
+    const std::size_t size = times.size();
+    std::vector<double> hi(size), lo(size), out(size);
+    batchLogTable(times.data(), passGamma, size, hi.data(), lo.data());
+    int which = 0;
+    for (auto _ : state) {
+        batchPowFromLog(hi.data(), lo.data(), size, passShapes[which], out.data());
+        which ^= 1;
+        benchmark::DoNotOptimize(out.data());
+    }
+    if (!(out[0] > 0)) state.SkipWithError("x^m is not positive");
+    countPoints(state, n);
+}
+
+void logKernel(benchmark::State& state) {
+    const std::int64_t n = state.range(0);
+    const std::vector<double>& times = sortedSample(n);
+    std::vector<double> out(times.size());
+    int which = 0;
+    for (auto _ : state) {
+        batchLogOfDifference(times.data(), fitGammas[which], times.size(), out.data());
+        which ^= 1;
+        benchmark::DoNotOptimize(out.data());
+    }
+    if (!std::isfinite(out[0])) state.SkipWithError("log(t - gamma) is not finite");
+    countPoints(state, n);
+}
+
 // A data file of n near-2 values, written once and removed at exit.
 class SampleFile {
 public:
@@ -168,7 +210,19 @@ void sortValues(benchmark::State& state) {
 
 BENCHMARK(equationPass)->Arg(10000)->Arg(100000)->Arg(1000000)->UseRealTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(curvatureFit)->Arg(10000)->Arg(100000)->Arg(1000000)->UseRealTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(powerKernel)->Arg(1000000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(logKernel)->Arg(1000000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(readFile)->Arg(1000000)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(sortValues)->Arg(1000000)->Arg(10000000)->UseRealTime()->Unit(benchmark::kMillisecond);
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    if (argc >= 2 && std::strcmp(argv[1], "--sweep") == 0) {
+        const long count = argc >= 3 ? std::atol(argv[2]) : 100000000L;
+        return runKernelSweep(count > 0 ? count : 100000000L);
+    }
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

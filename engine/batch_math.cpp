@@ -19,6 +19,10 @@
 // compute a harmless stand-in and then take the scalar function's result.
 // Several blocks of lanes go through the long double-double chains side by
 // side (see Group).
+// The rounded results (log, and the power) take the fast paths of the
+// scalar kernels in every lane (fastLogFromReduction, fastExpMantissa); a
+// block of lanes where a lane fails the rounding test also runs the
+// double-double path, and the failing lanes take its result.
 // Domain: every double. Accuracy: that of the scalar kernels, bit for bit.
 //
 // The entry points for each instruction set are ordinary functions, the AVX2
@@ -90,6 +94,13 @@ TARQUEL_ALWAYS_INLINE bool allSet(BitsOf<V> mask) {
     std::uint64_t all = mask[0];
     for (unsigned i = 1; i < lanesOf<V>; ++i) all &= mask[i];
     return all != 0;
+}
+
+template <class V>
+TARQUEL_ALWAYS_INLINE bool anySet(BitsOf<V> mask) {
+    std::uint64_t any = mask[0];
+    for (unsigned i = 1; i < lanesOf<V>; ++i) any |= mask[i];
+    return any != 0;
 }
 
 // The offset 1.5 2^52: for an integer |n| < 2^51, n + offset is exact and
@@ -195,6 +206,25 @@ TARQUEL_ALWAYS_INLINE Group<V, N> operator*(Group<V, N> x, double y) {
     return each<V, N>([&](unsigned j) { return x.block[j] * y; });
 }
 
+}  // namespace
+
+// Groups of blocks as lanes of the shared templates.
+template <class V, unsigned N>
+struct portableMath::Broadcast<Group<V, N>> {
+    static TARQUEL_ALWAYS_INLINE Group<V, N> of(double v) {
+        return each<V, N>([&](unsigned) { return splat<V>(v); });
+    }
+};
+
+template <class V, unsigned N>
+struct portableMath::Magnitude<Group<V, N>> {
+    static TARQUEL_ALWAYS_INLINE Group<V, N> of(Group<V, N> v) {
+        return each<V, N>([&](unsigned j) { return portableMath::Magnitude<V>::of(v.block[j]); });
+    }
+};
+
+namespace {
+
 // N blocks of lanes from x, the last with count valid lanes (the others
 // hold pad).
 template <class V, unsigned N>
@@ -224,12 +254,12 @@ template <class V>
 struct LogReduction {
     V f;
     V centre;
-    DDOf<V> logCentre;
+    BitsOf<V> index;  // of the centre's table entries, + roundingOffsetBits
     V e;
 };
 
 template <class V>
-TARQUEL_ALWAYS_INLINE LogReduction<V> reduceLog(V x, const Tables& tables) {
+TARQUEL_ALWAYS_INLINE LogReduction<V> reduceLog(V x) {
     using Bits = BitsOf<V>;
     const Bits subnormal = (Bits)(x < splat<V>(0x1p-1022));
     x = select(subnormal, x, x * 0x1p54);
@@ -241,10 +271,8 @@ TARQUEL_ALWAYS_INLINE LogReduction<V> reduceLog(V x, const Tables& tables) {
     const Bits large = (Bits)(r.f > splat<V>(portableMath::sqrt2));
     r.f = select(large, r.f, r.f * 0.5);
     r.e = select(large, r.e, r.e + 1.0);
-    Bits index;
-    const V j = floorExact((r.f - 1.0) * 128.0 + 0.5, index);
+    const V j = floorExact((r.f - 1.0) * 128.0 + 0.5, r.index);
     r.centre = 1.0 + j / 128.0;
-    r.logCentre = gather<V>(tables.logCentre - Tables::logFirst, index);
     return r;
 }
 
@@ -263,34 +291,69 @@ TARQUEL_ALWAYS_INLINE dd::DoubleDouble<Group<V, N>> logGroup(const Group<V, N>& 
 #pragma GCC unroll 16
     for (unsigned j = 0; j < N; ++j) {
         const V safe = select(logDomain(x.block[j]), splat<V>(1.0), x.block[j]);
-        const LogReduction<V> r = reduceLog(safe, tables);
+        const LogReduction<V> r = reduceLog(safe);
         f.block[j] = r.f;
         centre.block[j] = r.centre;
         e.block[j] = r.e;
-        logCentre.hi.block[j] = r.logCentre.hi;
-        logCentre.lo.block[j] = r.logCentre.lo;
+        const DDOf<V> entry = gather<V>(tables.logCentre - Tables::logFirst, r.index);
+        logCentre.hi.block[j] = entry.hi;
+        logCentre.lo.block[j] = entry.lo;
     }
     return portableMath::logFromReduction(f, centre, logCentre, e);
 }
 
-// What the log loops write: portableLog(x) ...
-struct LogOutput {
-    double* out;
-    template <class V>
-    TARQUEL_ALWAYS_INLINE void write(std::size_t at, V x, DDOf<V> l, unsigned count) const {
-        V result = l.hi + l.lo;
-        const BitsOf<V> regular = logDomain(x);
+// portableLog on N blocks of x (the last with count valid lanes) to out +
+// at: the fast path of log in every lane, the double-double path for a
+// block where a lane fails its rounding test, the scalar function for lanes
+// outside the domain.
+template <class V, unsigned N>
+TARQUEL_ALWAYS_INLINE void roundedLogGroup(const Group<V, N>& x, double* out, std::size_t at, unsigned count,
+                                           const Tables& tables) {
+    LogReduction<V> r[N];
+    Group<V, N> f, fHead, inverse, e;
+    dd::DoubleDouble<Group<V, N>> logInverse;
+#pragma GCC unroll 16
+    for (unsigned j = 0; j < N; ++j) {
+        r[j] = reduceLog(select(logDomain(x.block[j]), splat<V>(1.0), x.block[j]));
+        f.block[j] = r[j].f;
+        fHead.block[j] = (V)((BitsOf<V>)r[j].f & portableMath::logHeadMask);
+        e.block[j] = r[j].e;
+        inverse.block[j] = gather<V>(tables.inverseCentre - Tables::logFirst, r[j].index).hi;
+        const DDOf<V> entry = gather<V>(tables.logOfInverse - Tables::logFirst, r[j].index);
+        logInverse.hi.block[j] = entry.hi;
+        logInverse.lo.block[j] = entry.lo;
+    }
+    const portableMath::RoundingBracket<Group<V, N>> fast =
+        portableMath::fastLogFromReduction(f, fHead, inverse, logInverse, e);
+#pragma GCC unroll 16
+    for (unsigned j = 0; j < N; ++j) {
+        const unsigned valid = j + 1 < N ? lanesOf<V> : count;
+        V result = fast.low.block[j];
+        const BitsOf<V> regular = logDomain(x.block[j]);
+        const BitsOf<V> undecided = regular & ~(BitsOf<V>)(fast.low.block[j] == fast.high.block[j]);
+        if (anySet<V>(undecided)) {
+            const DDOf<V> logCentre = gather<V>(tables.logCentre - Tables::logFirst, r[j].index);
+            const DDOf<V> l = portableMath::logFromReduction(r[j].f, r[j].centre, logCentre, r[j].e);
+            result = select(undecided, result, l.hi + l.lo);
+        }
         if (!allSet<V>(regular)) {
-            for (unsigned i = 0; i < count; ++i) {
-                if (regular[i] == 0) result[i] = portableLog(x[i]);
+            for (unsigned i = 0; i < valid; ++i) {
+                if (regular[i] == 0) result[i] = portableLog(x.block[j][i]);
             }
         }
-        storeLanes(out + at, result, count);
+        storeLanes(out + at + j * lanesOf<V>, result, valid);
     }
+}
+
+// What the log loops write: portableLog(x) (by roundedLogGroup) ...
+struct LogOutput {
+    static constexpr bool rounded = true;
+    double* out;
 };
 
 // ... or the table entry of x.
 struct TableOutput {
+    static constexpr bool rounded = false;
     double* logHi;
     double* logLo;
     template <class V>
@@ -315,11 +378,15 @@ TARQUEL_ALWAYS_INLINE void logBlocks(const double* t, double g, std::size_t at, 
                                      const Tables& tables) {
     Group<V, N> x = loadGroup<V, N>(t + at, count, shifted ? 1 + g : 1);
     if (shifted) x = each<V, N>([&](unsigned j) { return x.block[j] - g; });
-    const dd::DoubleDouble<Group<V, N>> l = logGroup(x, tables);
+    if constexpr (Output::rounded) {
+        roundedLogGroup(x, output.out, at, count, tables);
+    } else {
+        const dd::DoubleDouble<Group<V, N>> l = logGroup(x, tables);
 #pragma GCC unroll 16
-    for (unsigned j = 0; j < N; ++j) {
-        output.write(at + j * lanesOf<V>, x.block[j], DDOf<V>{l.hi.block[j], l.lo.block[j]},
-                     j + 1 < N ? lanesOf<V> : count);
+        for (unsigned j = 0; j < N; ++j) {
+            output.write(at + j * lanesOf<V>, x.block[j], DDOf<V>{l.hi.block[j], l.lo.block[j]},
+                         j + 1 < N ? lanesOf<V> : count);
+        }
     }
 }
 
@@ -336,10 +403,10 @@ TARQUEL_ALWAYS_INLINE void logLoop(const double* t, double g, std::size_t n, con
     }
 }
 
-// Where e^y needs no scaling in two steps: y.hi in [-708, 709], inside
-// [expUnderflow, expOverflow].
-constexpr double regularExpLow = -708;
-constexpr double regularExpHigh = 709;
+// Where e^y needs no scaling in two steps (and the fast path applies): y.hi
+// in [-708, 709], inside [expUnderflow, expOverflow].
+constexpr double regularExpLow = portableMath::fastExpLow;
+constexpr double regularExpHigh = portableMath::fastExpHigh;
 
 // x^m for one block of lanes up to the double-double part of the exp kernel.
 template <class V>
@@ -389,12 +456,20 @@ TARQUEL_ALWAYS_INLINE void powerBlocks(const double* logHi, const double* logLo,
         power.lo.block[j] = steps[j].power.lo;
         nd.block[j] = steps[j].nd;
     }
-    const Group<V, N> mantissa = portableMath::expMantissa(y, nd, power);
+    const portableMath::RoundingBracket<Group<V, N>> fast = portableMath::fastExpMantissa(y, nd, power);
 #pragma GCC unroll 16
     for (unsigned j = 0; j < N; ++j) {
         const std::size_t first = at + j * lanesOf<V>;
         const unsigned valid = j + 1 < N ? lanesOf<V> : count;
-        V result = mantissa.block[j] * powerOfTwo<V>(steps[j].k);
+        V mantissa = fast.low.block[j];
+        const BitsOf<V> undecided = steps[j].regular & ~(BitsOf<V>)(fast.low.block[j] == fast.high.block[j]);
+        if (anySet<V>(undecided)) {
+            // The whole block takes the double-double path; the lanes that
+            // failed the test keep its result (the others agree with it).
+            const V slow = portableMath::expMantissa(steps[j].y, steps[j].nd, steps[j].power);
+            mantissa = select(undecided, mantissa, slow);
+        }
+        V result = mantissa * powerOfTwo<V>(steps[j].k);
         if (!allSet<V>(steps[j].regular)) {
             for (unsigned i = 0; i < valid; ++i) {
                 if (steps[j].regular[i] == 0) result[i] = powFromTable(logHi[first + i], logLo[first + i], m);
@@ -417,18 +492,6 @@ TARQUEL_ALWAYS_INLINE void powerLoop(const double* logHi, const double* logLo, s
         powerBlocks<V, 1>(logHi, logLo, m, out, i, n - i < lanes ? static_cast<unsigned>(n - i) : lanes, tables);
     }
 }
-
-}  // namespace
-
-// Groups of blocks as lanes of the shared templates.
-template <class V, unsigned N>
-struct portableMath::Broadcast<Group<V, N>> {
-    static TARQUEL_ALWAYS_INLINE Group<V, N> of(double v) {
-        return each<V, N>([&](unsigned) { return splat<V>(v); });
-    }
-};
-
-namespace {
 
 // One entry point per instruction set and kernel.
 #if defined(__SSE2__)

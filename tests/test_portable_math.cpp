@@ -3,13 +3,16 @@
 // platform (a golden file of results written on one and read on the others).
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <limits>
 #include <string>
 
 #include "engine/portable_math.h"
+#include "engine/portable_math_detail.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -71,6 +74,113 @@ TEST(PortableMath, PowerAndLogTogether) {
             EXPECT_TRUE(sameBits(power, portablePow(x, y))) << x << "^" << y;
             EXPECT_TRUE(sameBits(logX, portableLog(x)) || (std::isnan(logX) && std::isnan(portableLog(x)))) << x;
         }
+    }
+}
+
+// Correctly rounded values from mpmath 1.3.0 (python3) at 400 bits, rounded
+// to double with fractions.Fraction (to nearest, ties to even; below 2^-1022
+// on the subnormal grid).
+TEST(PortableMath, CorrectlyRoundedAtTheEdges) {
+    const struct { const char* name; double value, expected; } rows[] = {
+        // Subnormal results: each was one unit off when rounded to 53 bits first.
+        {"exp -708.85320942343174", portableExp(-708.85320942343174), 0x0.a220c8eda3b1bp-1022},
+        {"exp -0x1.63236a30921b9p+9", portableExp(-0x1.63236a30921b9p+9), 0x0.270d8c9c40087p-1022},
+        {"exp -0x1.63004e4689d19p+9", portableExp(-0x1.63004e4689d19p+9), 0x0.3360baf31b31bp-1022},
+        {"exp -0x1.6445ae8eafa7fp+9", portableExp(-0x1.6445ae8eafa7fp+9), 0x0.040b3c311ac8dp-1022},
+        {"exp -0x1.626800e65af0ep+9", portableExp(-0x1.626800e65af0ep+9), 0x0.a8dc18e176d11p-1022},
+        {"pow subnormal 1", portablePow(0x1.3dd53f44a2934p-4, 0x1.159ecdb24cd66p+8), 0x0.480d51cd7eea7p-1022},
+        {"pow subnormal 2", portablePow(0x1.4914727f058fcp-10, 0x1.aa302568ef09cp+6), 0x0.08c2ecd75e613p-1022},
+        // The ends of the fast path's range [-708, 709] and the doubles outside.
+        {"exp -708", portableExp(-708), 0x1.7c8ab2288c9abp-1022},
+        {"exp below -708", portableExp(-0x1.6200000000001p+9), 0x1.7c8ab2288c6b2p-1022},
+        {"exp 709", portableExp(709), 0x1.d422d2be5dc9bp+1022},
+        {"exp above 709", portableExp(0x1.6280000000001p+9), 0x1.d422d2be5e043p+1022},
+        // Within 1e-3 units of halfway between two doubles (but not within
+        // the double-double path's 2^-74, as e^(2^-53) is): that path decides.
+        {"exp hard 1", portableExp(-0x1.58f7c5e480eebp+9), 0x1.8d0acdcef1f03p-996},
+        {"exp hard 2", portableExp(-0x1.e5ac856545318p+7), 0x1.9497e890ccd43p-351},
+        {"exp hard 3", portableExp(0x1.0d90d69a23674p+8), 0x1.de1cc982799dcp+388},
+        {"pow 80.495 1.85", portablePow(80.495, 1.85), 0x1.a35b0b1f9e97ep+11},
+        {"pow 146.708 1.85", portablePow(146.708, 1.85), 0x1.3e43f6eec7aeap+13},
+        {"pow 11.723 1.85", portablePow(11.723, 1.85), 0x1.7bff939e59d9fp+6},
+        {"log 7.955", portableLog(7.955), 0x1.09724cd267b28p+1},
+        {"log 10.024", portableLog(10.024), 0x1.2709a84536a0fp+1},
+        {"log 17.289", portableLog(17.289), 0x1.6ccf1bdee89fcp+1},
+        {"log 0x1.00222p+0", portableLog(0x1.00222p+0), 0x1.10edcf8dc98dfp-11},
+        {"log 0x1.002d6p+0", portableLog(0x1.002d6p+0), 0x1.6adfd83ca478fp-11},
+        // Far from halfway: the fast path.
+        {"log 1.5", portableLog(1.5), 0x1.9f323ecbf984cp-2},
+        {"log 1 + 2^-52", portableLog(1 + 0x1p-52), 0x1.fffffffffffffp-53},
+        {"log 1 - 2^-53", portableLog(1 - 0x1p-53), -0x1p-53},
+        {"log 1 + 1/128", portableLog(0x1.02p+0), 0x1.fe02a6b106789p-8},
+        {"log 1 - 1/128", portableLog(0x1.fcp-1), -0x1.010157588de71p-7},
+        {"log least subnormal", portableLog(0x1p-1074), -0x1.74385446d71c3p+9},
+    };
+    for (const auto& row : rows) EXPECT_TRUE(sameBits(row.value, row.expected)) << row.name << ": " << row.value;
+}
+
+// Whether exp's fast path decides the rounding of e^y by itself.
+bool fastPathDecides(double y) {
+    using namespace portableMath;
+    const double nd = std::floor(y * (64 * invLn2) + 0.5);
+    const int n = static_cast<int>(nd);
+    const RoundingBracket<double> ends = fastExpMantissa(DD{y, 0}, nd, tables().twoToSixtyFourths[((n % 64) + 64) % 64]);
+    return ends.low == ends.high;
+}
+
+// Whether log's fast path decides the rounding of log x by itself.
+bool fastLogDecides(double x) {
+    using namespace portableMath;
+    int e = 0;
+    double f = 2 * std::frexp(x, &e);  // x = 2^e f, f in (1/sqrt2, sqrt2]
+    e -= 1;
+    if (f > sqrt2) {
+        f *= 0.5;
+        ++e;
+    }
+    const int index = static_cast<int>(std::floor((f - 1) * 128 + 0.5)) - Tables::logFirst;
+    const double fHead = std::bit_cast<double>(std::bit_cast<std::uint64_t>(f) & logHeadMask);
+    const RoundingBracket<double> ends = fastLogFromReduction(f, fHead, tables().inverseCentre[index].hi,
+                                                              tables().logOfInverse[index], static_cast<double>(e));
+    return ends.low == ends.high;
+}
+
+// Results closer to a halfway point than the margin less the error bound
+// (mpmath, as above: e^y within 3e-4 units, log 7.955 within 3.5e-5, log x
+// near 1 within 2.1e-3) must fall back to the double-double path; 0.1 units
+// or more away, they must not.
+TEST(PortableMath, FastPathFallsBackNearHalfway) {
+    const struct { double y; bool decides; } expRows[] = {
+        {0x1p-53, false}, {-0x1p-54, false}, {-0x1.4p-52, false}, {-0x1.e5ac856545318p+7, false},
+        {1, true},        {-1, true},        {100, true},        {-708, true},
+        {709, true},
+    };
+    for (const auto& row : expRows) EXPECT_EQ(fastPathDecides(row.y), row.decides) << "e^" << row.y;
+    const struct { double x; bool decides; } logRows[] = {
+        {7.955, false}, {0x1.00222p+0, false}, {0x1.002d6p+0, false}, {2, true},          {1.5, true},
+        {0x1.02p+0, true}, {0x1.fcp-1, true},  {1 + 0x1p-52, true},   {0x1p-1074, true},
+    };
+    for (const auto& row : logRows) EXPECT_EQ(fastLogDecides(row.x), row.decides) << "log " << row.x;
+}
+
+// (m.hi + m.lo) 2^k rounded once: on the subnormal grid, m.lo decides a
+// tie of m.hi (values exact by construction).
+TEST(PortableMath, SubnormalRoundingOfADoubleDouble) {
+    const struct { double hi, lo; int k; double expected; } rows[] = {
+        {1 + 0x1p-52, 0x1p-60, -1023, 0x0.8000000000001p-1022},  // half a quantum and more: up
+        {1 + 0x1p-52, -0x1p-60, -1023, 0x0.8p-1022},             // less than half: down
+        {1 + 0x1p-52, 0, -1023, 0x0.8p-1022},                    // a tie: to even
+        {1 + 0x1.8p-51, 0, -1023, 0x0.8000000000002p-1022},      // a tie: to even
+        {1, 0x1p-60, -1075, 0x1p-1074},                          // half the least subnormal and more
+        {1, -0x1p-60, -1075, 0},
+        {1, 0, -1075, 0},
+        {1.75, 0, -1075, 0x1p-1074},                             // quantum 2 in units of m
+        {1.5, 0, -1022, 0x1.8p-1022},                            // normal: exact
+        {1, 0x1p-53, 0, 1},                                      // normal: rounded to double
+    };
+    for (const auto& row : rows) {
+        const double value = portableMath::scaleMantissa(DD{row.hi, row.lo}, row.k);
+        EXPECT_TRUE(sameBits(value, row.expected)) << row.hi << " + " << row.lo << " times 2^" << row.k << ": " << value;
     }
 }
 
