@@ -70,10 +70,10 @@ unsigned __stdcall calculationThread(void*) {
     // Status words read as failures: say so once, and where the option is.
     const std::uint32_t marks = analysisState.lastRun.suspendedMarks;
     if (refusal.kind == RefusalKind::none && analysisState.censored == 0 && marks > 0) {
-        const std::string text = std::to_string(marks) + (marks == 1 ? " value carries" : " values carry") +
-                                 " a status word (S after the value) and " + (marks == 1 ? "was" : "were") +
-                                 " read as a failure.\n\nOptions > Read suspensions reads such values as "
-                                 "suspensions.";
+        const std::string text = std::to_string(marks) +
+                                 (marks == 1 ? " value carries a status word (S after the value) and was read as a failure."
+                                             : " values carry a status word (S after the value) and were read as failures.") +
+                                 "\n\nOptions > Read suspensions reads such values as suspensions.";
         MessageBoxA(windowHandles.dialog, text.c_str(), statusWordsCaption, MB_ICONINFORMATION | MB_OK);
     }
     SendMessageA(windowHandles.dialog, WM_CALCULATION_DONE, 0, 0);
