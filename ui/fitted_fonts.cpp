@@ -31,8 +31,10 @@ int roomFor(HWND control, bool edit) {
 }
 
 // Gives `control` a narrower cut of its font when the widest of `texts`
-// does not fit: the average character width is scaled by room over width,
-// then lowered a pixel at a time until the text fits.
+// does not fit: the widest cut that fits, found by lowering the average
+// character width a pixel at a time from the font's own. (Scaling it by
+// room over width would overshoot: a face's average width need not be that
+// of its digits.)
 void fitControl(HWND control, bool edit, const std::vector<std::string>& texts) {
     const auto base = reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0));
     if (base == nullptr) return;
@@ -52,7 +54,7 @@ void fitControl(HWND control, bool edit, const std::vector<std::string>& texts) 
     GetTextMetricsA(dc, &metrics);
     SelectObject(dc, old);
     ReleaseDC(control, dc);
-    face.lfWidth = std::max(1L, metrics.tmAveCharWidth * room / width);
+    face.lfWidth = std::max(1L, metrics.tmAveCharWidth);
     for (;;) {
         HFONT narrower = CreateFontIndirectA(&face);
         if (narrower == nullptr) return;

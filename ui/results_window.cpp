@@ -27,7 +27,7 @@ const char jsonFailedText[] = "The JSON file could not be written.";
 const char saveErrorCaption[] = "Save error";
 
 // Client size on opening, the smallest window, and the button row (pixels).
-constexpr int openingWidth = 680;
+constexpr int openingWidth = 720;
 constexpr int openingHeight = 460;
 constexpr int smallestWidth = 320;
 constexpr int smallestHeight = 200;
