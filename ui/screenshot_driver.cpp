@@ -45,11 +45,13 @@ int showWindow(HWND frame, int command, const char* className, const char* title
 int main(int argc, char** argv) {
     const char* initialM = argc > 1 ? argv[1] : "1";
     HWND frame = nullptr;
-    for (int i = 0; i < 300 && frame == nullptr; ++i) {
+    // The frame is shown only once start-up has put the data file into its
+    // field; a frame that is not yet visible is still starting.
+    for (int i = 0; i < 300 && (frame == nullptr || !IsWindowVisible(frame)); ++i) {
         frame = FindWindowA("Tarquel101Class", "Tarquel");
-        if (frame == nullptr) Sleep(100);
+        if (frame == nullptr || !IsWindowVisible(frame)) Sleep(100);
     }
-    if (frame == nullptr) {
+    if (frame == nullptr || !IsWindowVisible(frame)) {
         std::fprintf(stderr, "screenshot_driver: no Tarquel window\n");
         return 1;
     }
