@@ -62,9 +62,6 @@ std::string printableName(const std::string& name) {
     return shown;
 }
 
-constexpr char fixedPointNote[] =
-    "the iteration settled where a further step leaves m and g(m) unchanged; results are for that point";
-
 // The inputs of the run of data file `index`.
 RunInputs inputsOf(const CommandLine& line, std::size_t index) {
     RunInputs in;
@@ -110,9 +107,7 @@ int printResults(const CommandLine& line, const FitReport& report, bool first) {
     switch (line.format) {
         case OutputFormat::text:
             if (!first) ok = std::fputs("\n", stdout) >= 0;  // a blank line between files
-            ok = writeResultLines(stdout, reportInputOf(report.run)) && ok;
-            ok = writeQualityLines(stdout, report) && ok;
-            ok = std::fflush(stdout) == 0 && ok;
+            ok = putOutput(resultsText(report)) && ok;
             break;
         case OutputFormat::json: ok = putOutput(reportJson(report) + "\n"); break;
         case OutputFormat::csv: ok = putOutput(reportCsvRow(report)); break;
@@ -170,8 +165,7 @@ int runFile(const CommandLine& line, std::size_t index, TerminalFrontEnd& frontE
     if (!fitted(run)) return reportRefusal(line, run);
 
     const FitReport report{run, runWarnings(run)};
-    if (run.ending == SolveEnding::fixedPoint) showNote(line, run, fixedPointNote);
-    for (const std::string& warning : report.warnings) showNote(line, run, warning);
+    for (const std::string& note : runNotes(report)) showNote(line, run, note);
     int status = run.ending == SolveEnding::stopped ? exitStopped : exitResults;
     if (!validFit(run)) status = std::max<int>(status, exitInvalid);
     status = std::max(status, printResults(line, report, !printedBefore));

@@ -22,12 +22,17 @@ constexpr char reportNotice[] = "Three-parameter Weibull analysis\n\n";
 
 struct TextSink {
     std::FILE* file;
-    bool crlf;  // write each '\n' as "\r\n"
-    bool ok;    // no write has failed so far
+    bool crlf;                    // write each '\n' as "\r\n"
+    bool ok;                      // no write has failed so far
+    std::string* text = nullptr;  // when set, the lines go here instead of `file`, as they are
 };
 
 void put(TextSink& sink, const char* text) {
     if (!sink.ok) return;
+    if (sink.text != nullptr) {
+        *sink.text += text;
+        return;
+    }
     if (!sink.crlf) {
         sink.ok = std::fputs(text, sink.file) >= 0;
         return;
@@ -101,6 +106,13 @@ bool writeResultLines(std::FILE* out, const ReportInput& input) {
     TextSink sink{out, false, true};
     putResultLines(sink, input);
     return sink.ok;
+}
+
+std::string resultLinesText(const ReportInput& input) {
+    std::string text;
+    TextSink sink{nullptr, false, true, &text};
+    putResultLines(sink, input);
+    return text;
 }
 
 bool writeReport(const char* path, const ReportInput& input) {

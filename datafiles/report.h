@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <span>
+#include <string>
 
 #include "engine/fit_types.h"
 #include "engine/sample.h"
@@ -23,6 +24,9 @@ const char* rankLabelOf(RankMethod method);
 // Writes the data file, rank method and seven result lines (report lines 4
 // to 13) with plain '\n' line ends; returns false on a write error.
 bool writeResultLines(std::FILE* out, const ReportInput& input);
+
+// The same lines as a string ('\n' line ends).
+std::string resultLinesText(const ReportInput& input);
 
 // Writes the report to `path` with CR LF line ends. Returns true only when
 // the whole file was written and closed without error.

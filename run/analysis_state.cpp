@@ -9,7 +9,9 @@ RunInputs runInputsOf(const AnalysisState& state) {
     in.autoGamma = state.autoGamma == 1;
     in.gamma = state.result.gamma;
     in.initialM = state.initialM;
+    in.censored = state.censored == 1;
     in.solver = state.solver;
+    in.confidence = state.confidence;
     in.stopFlag = &state.stopFlag;
     return in;
 }
@@ -30,6 +32,12 @@ Refusal runOnRecord(AnalysisState& state, FrontEnd& frontEnd) {
     Refusal refusal = outcome.refusal;
     storeOutcome(state, std::move(outcome));
     return refusal;
+}
+
+void resetOptions(AnalysisState& state) {
+    state.censored = 0;
+    state.solver = ShapeSolver::damped;
+    state.confidence = 0.9;
 }
 
 void releaseSample() {

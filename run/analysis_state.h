@@ -19,7 +19,9 @@ struct AnalysisState {
     RankMethod rankMethod;         // selected plotting position, 1..4
     int autoGamma;                 // 1 = search gamma, 0 = use the typed value
     double initialM;               // start value of the shape iteration (> 0)
-    ShapeSolver solver;            // the shape solver of the next run
+    int censored = 0;              // 1 = status words mark suspensions (Options > Read suspensions)
+    ShapeSolver solver = ShapeSolver::damped;  // the shape solver of the next run
+    double confidence = 0.9;       // level of the two-sided bounds of the next run
     std::atomic<int> stopFlag;     // 1 = end the iteration; relaxed loads/stores
     FitResult result;              // results; result.gamma is also the input
     RunOutcome lastRun;            // the last run: its sorted sample, ending and figures
@@ -37,6 +39,10 @@ void storeOutcome(AnalysisState& state, RunOutcome outcome);
 // The desktop program's run: runs on the record's inputs, stores the outcome
 // and returns the refusal (kind none when the run fitted).
 Refusal runOnRecord(AnalysisState& state, FrontEnd& frontEnd);
+
+// Puts the Options back to their start: failures only, the damped
+// iteration, bounds at 0.9. Nothing is kept from one start to the next.
+void resetOptions(AnalysisState& state);
 
 // Drops the sample and clears sampleLoaded.
 void releaseSample();

@@ -268,7 +268,7 @@ ReportInput reportInputOf(const RunOutcome& run) {
     return {run.dataFile.c_str(), run.rankMethod, run.result, run.sample, run.censored};
 }
 
-bool writeQualityLines(std::FILE* out, const FitReport& report) {
+std::string qualityLinesText(const FitReport& report) {
     std::string text = "\n";
     for (const OutputField& field : fields) {
         if (field.textLabel == nullptr || field.kind != FieldKind::number) continue;
@@ -281,7 +281,25 @@ bool writeQualityLines(std::FILE* out, const FitReport& report) {
         const Interval bounds = field.value(report).interval;
         text += field.textLabel + reportNumber(bounds.lo) + "   " + reportNumber(bounds.hi) + "\n";
     }
-    return std::fputs(text.c_str(), out) >= 0;
+    return text;
+}
+
+bool writeQualityLines(std::FILE* out, const FitReport& report) {
+    return std::fputs(qualityLinesText(report).c_str(), out) >= 0;
+}
+
+std::string resultsText(const FitReport& report) {
+    return resultLinesText(reportInputOf(report.run)) + qualityLinesText(report);
+}
+
+std::vector<std::string> runNotes(const FitReport& report) {
+    std::vector<std::string> notes;
+    if (report.run.ending == SolveEnding::fixedPoint) {
+        notes.emplace_back("the iteration settled where a further step leaves m and g(m) unchanged; "
+                           "results are for that point");
+    }
+    notes.insert(notes.end(), report.warnings.begin(), report.warnings.end());
+    return notes;
 }
 
 std::string reportJson(const FitReport& report) {

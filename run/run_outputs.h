@@ -76,6 +76,16 @@ ReportInput reportInputOf(const RunOutcome& run);
 // text label, the bounds line, each interval field with a text label;
 // numbers in the report's "% 12.8e", '\n' line ends. False on a write error.
 bool writeQualityLines(std::FILE* out, const FitReport& report);
+std::string qualityLinesText(const FitReport& report);
+
+// What the command line prints for a fitted run in the text format: the
+// result lines (report lines 4 to 13), then the quality lines. '\n' line
+// ends. The desktop program's Results window shows the same text.
+std::string resultsText(const FitReport& report);
+
+// The notes the command line writes to standard error about a fitted run,
+// in order: that the iteration settled on a fixed point, then the warnings.
+std::vector<std::string> runNotes(const FitReport& report);
 
 // One JSON object without a line end, keys in table order. Non-finite
 // numbers are null; bytes of the file name that are not UTF-8 become U+FFFD.

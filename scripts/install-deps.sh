@@ -15,7 +15,7 @@ if [ "${1:-}" = "--windows" ]; then
   packages+=(clang-14 libclang-rt-14-dev dpkg-dev unzip)
   packages+=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
              binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
-             wine wine64 fonts-wine fonts-liberation xvfb xauth x11-utils imagemagick)
+             wine wine64 fonts-wine fonts-liberation fonts-ipafont-gothic xvfb xauth x11-utils imagemagick)
 fi
 if [ "${1:-}" = "--bench" ]; then
   packages+=(python3-scipy time)

@@ -35,7 +35,7 @@ void resetAnalysisState() {
     s.rankMethod = 0;
     s.autoGamma = 0;
     s.initialM = 0;
-    s.solver = ShapeSolver::damped;
+    resetOptions(s);
     s.stopFlag.store(0);
     s.result = FitResult{};
     s.lastRun = RunOutcome{};

@@ -13,11 +13,14 @@
 #include "run/calculation_run.h"
 #include "run/run_outputs.h"
 #include "run/input_checks.h"
+#include "ui/fitted_fonts.h"
 #include "ui/front_end_windows.h"
 #include "ui/help.h"
 #include "ui/main_window.h"
 #include "ui/numeric_edit.h"
+#include "ui/options_menu.h"
 #include "ui/plot_window.h"
+#include "ui/results_window.h"
 #include "ui/window_handles.h"
 
 namespace {
@@ -29,6 +32,29 @@ const char reportFailedText[] = "The report file could not be written.";
 const char reportFailedCaption[] = "Save error";
 const char threadFailedText[] = "The calculation could not be started.";
 const char threadFailedCaption[] = "Calculation error";
+const char statusWordsCaption[] = "Tarquel";
+
+// The identity of the last run's data file (volume and file index), taken
+// when the run ends, so that a later change of the current folder (the file
+// boxes make one) cannot make another file look like it.
+struct FileIdentity {
+    bool known;
+    DWORD volume, indexHigh, indexLow;
+};
+FileIdentity dataFileIdentity;
+
+FileIdentity identityOf(const char* path) {
+    FileIdentity identity{};
+    HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return identity;
+    BY_HANDLE_FILE_INFORMATION info;
+    if (GetFileInformationByHandle(file, &info)) {
+        identity = {true, info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+    }
+    CloseHandle(file);
+    return identity;
+}
 
 void showError(const char* text, const char* caption) {
     MessageBoxA(windowHandles.dialog, text, caption, MB_ICONERROR | MB_OK);
@@ -52,6 +78,15 @@ unsigned __stdcall calculationThread(void*) {
     const Refusal refusal = runOnRecord(analysisState, dialogFrontEnd());
     if (refusal.kind != RefusalKind::none) showError(refusal.text.c_str(), refusal.caption.c_str());
     if (refusal.kind == RefusalKind::none && !validFit(analysisState.lastRun)) showInvalidFit(analysisState.lastRun);
+    // Status words read as failures: say so once, and where the option is.
+    const std::uint32_t marks = analysisState.lastRun.suspendedMarks;
+    if (refusal.kind == RefusalKind::none && analysisState.censored == 0 && marks > 0) {
+        const std::string text = std::to_string(marks) +
+                                 (marks == 1 ? " value carries a status word (S after the value) and was read as a failure."
+                                             : " values carry a status word (S after the value) and were read as failures.") +
+                                 "\n\nOptions > Read suspensions reads such values as suspensions.";
+        MessageBoxA(windowHandles.dialog, text.c_str(), statusWordsCaption, MB_ICONINFORMATION | MB_OK);
+    }
     SendMessageA(windowHandles.dialog, WM_CALCULATION_DONE, 0, 0);
     return 0;
 }
@@ -84,6 +119,8 @@ void initialiseDialog(HWND dialog) {
     analysisState.stopFlag.store(0, std::memory_order_relaxed);
     analysisState.sampleLoaded = 0;
     fetchControlHandles();
+    resetOptionsMenu();
+    fitDialogTexts(dialog);
     savedEditProc = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(controlOf(IDC_GAMMA), GWLP_WNDPROC));
     SetWindowLongPtrA(controlOf(IDC_GAMMA), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(numericEditProc));
     SetWindowLongPtrA(controlOf(IDC_INITIAL_M), GWLP_WNDPROC,
@@ -134,6 +171,10 @@ void saveReport() {
                        sizeof analysisState.reportFilePath) != 1) {
         return;
     }
+    if (isOpenDataFile(analysisState.reportFilePath)) {
+        showError(dataFileIsTargetText, reportFailedCaption);
+        return;
+    }
     if (!writeReport(analysisState.reportFilePath, reportInputOf(analysisState.lastRun))) {
         showError(reportFailedText, reportFailedCaption);
     }
@@ -169,6 +210,8 @@ INT_PTR onCommand(WPARAM wParam) {
 void onCalculationDone() {
     setIdleState(true);
     refreshPlotWindow();
+    dataFileIdentity = identityOf(analysisState.lastRun.dataFile.c_str());
+    refreshResultsWindow();
     SetFocus(controlOf(IDC_SAVE));
 }
 
@@ -215,6 +258,7 @@ INT_PTR CALLBACK analysisDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
     case WM_INITDIALOG: initialiseDialog(dialog); return FALSE;  // the focus is placed
     case WM_COMMAND: return onCommand(wParam);
     case WM_CALCULATION_DONE: onCalculationDone(); return FALSE;
+    case WM_DESTROY: releaseFittedFonts(); return FALSE;
     default: return FALSE;
     }
 }
@@ -301,4 +345,14 @@ void setIdleState(bool idle) {
     enableMenuItem(windowHandles.menu, IDM_PLOT, canSave);
     enableControl(IDC_SAVE, canSave);
     enableControl(IDC_GAMMA, idle && !isChecked(IDC_AUTO_GAMMA));
+    enableMenuItem(windowHandles.menu, IDM_RESULTS, canSave);
+    enableOptionsMenu(idle);
+}
+
+const char dataFileIsTargetText[] = "The data file cannot be the report: choose another file.";
+
+bool isOpenDataFile(const char* path) {
+    const FileIdentity target = identityOf(path);
+    return target.known && dataFileIdentity.known && target.volume == dataFileIdentity.volume &&
+           target.indexHigh == dataFileIdentity.indexHigh && target.indexLow == dataFileIdentity.indexLow;
 }

@@ -30,6 +30,13 @@ void fetchControlHandles();
 // (false) state.
 void setIdleState(bool idle);
 
+// True when `path` names the data file of the last run (the same file by
+// identity, under any name or link). Nothing may be written over it.
+bool isOpenDataFile(const char* path);
+
+// The message of a Save refused for that reason.
+extern const char dataFileIsTargetText[];
+
 // Starts `body` on a new thread and returns its handle, 0 when no thread
 // could be started. The runtime's _beginthreadex; tests put in a failing one.
 using WorkerStarter = std::uintptr_t (*)(unsigned(__stdcall* body)(void*));

@@ -8,7 +8,9 @@
 #include "tarquel_version.h"
 #include "ui/analysis_dialog.h"
 #include "ui/help.h"
+#include "ui/options_menu.h"
 #include "ui/plot_window.h"
+#include "ui/results_window.h"
 #include "ui/window_handles.h"
 
 WindowHandles windowHandles;
@@ -81,6 +83,13 @@ LRESULT onCommand(WPARAM wParam) {
     case IDM_CONTENTS: forwardToDialog(IDC_HELP_BUTTON); break;
     case IDM_HELP_ON_HELP: showHelpOnHelp(); break;
     case IDM_ABOUT: showAbout(); break;
+    case IDM_RESULTS: openResultsWindow(); break;
+    case IDM_READ_SUSPENSIONS: chooseOption(IDM_READ_SUSPENSIONS); break;
+    case IDM_SOLVER_DAMPED: chooseOption(IDM_SOLVER_DAMPED); break;
+    case IDM_SOLVER_BRACKETED: chooseOption(IDM_SOLVER_BRACKETED); break;
+    case IDM_BOUNDS_90: chooseOption(IDM_BOUNDS_90); break;
+    case IDM_BOUNDS_95: chooseOption(IDM_BOUNDS_95); break;
+    case IDM_BOUNDS_99: chooseOption(IDM_BOUNDS_99); break;
     default: break;
     }
     return 0;

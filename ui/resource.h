@@ -40,3 +40,16 @@
 #define IDM_CONTENTS 40006
 #define IDM_HELP_ON_HELP 40007
 #define IDM_ABOUT 40008
+#define IDM_RESULTS 40009
+// The Options menu: one check item, then two radio groups
+#define IDM_READ_SUSPENSIONS 40010
+#define IDM_SOLVER_DAMPED 40011
+#define IDM_SOLVER_BRACKETED 40012
+#define IDM_BOUNDS_90 40013
+#define IDM_BOUNDS_95 40014
+#define IDM_BOUNDS_99 40015
+
+// Controls of the Results window
+#define IDC_RESULTS_TEXT 1101
+#define IDC_RESULTS_COPY 1102
+#define IDC_RESULTS_SAVE_JSON 1103

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Takes docs/screenshot.png and docs/plot-screenshot.png: the real window of
-# tarquel.exe under Wine on a virtual X display after a real run on an
-# example data file, and its Weibull plot window (File > Plot...).
+# Takes docs/screenshot.png, docs/plot-screenshot.png and
+# docs/results-screenshot.png: the real window of tarquel.exe under Wine on a
+# virtual X display after a real run on an example data file, its Weibull
+# plot window (File > Plot...) and its Results window (File > Results...).
 #
 # Needs: the x86-64 Windows build (ui/windows-tests.sh makes it), wine64,
 #        xvfb, xauth, imagemagick.
@@ -27,17 +28,19 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     wineserver -w
 fi
 
-# The dialog's Japanese font is not part of Wine; a narrow sans serif of
-# like metrics stands in, so the labels fit as they do on Windows. (The value
-# name is UTF-8 on the command line, so Wine needs a UTF-8 locale to read it.)
-LC_ALL=C.UTF-8 wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' \
-    /v 'ＭＳ Ｐゴシック' /d 'Liberation Sans Narrow' /f >/dev/null 2>&1
+# The dialog's font, "ＭＳ Ｐゴシック", is not part of Wine; IPA P Gothic
+# (fonts-ipafont-gothic) has its metrics and stands in for it, as in the
+# window tests. (The value name is UTF-8 on the command line, so Wine needs a
+# UTF-8 locale to read it.)
+LC_ALL=C.UTF-8 wine reg add 'HKCU\Software\Wine\Fonts\Replacements' \
+    /v 'ＭＳ Ｐゴシック' /d 'IPAPGothic' /f >/dev/null 2>&1
 wineserver -w
 
 # Inside the virtual display: start the program with the data file on its
 # command line (copied beside it, as a bare name, so the field shows a short
 # name), press Calculate through the driver, capture, crop to the window;
-# then open the plot window through the driver, capture and crop again.
+# then open the plot window and the Results window through the driver, and
+# capture and crop each.
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 cp "$data" "$work/"
@@ -53,9 +56,12 @@ convert "$work/screen.png" -crop "\$geometry" +repage "$root/docs/screenshot.png
 geometry=\$(wine "$build/ui/tarquel_screenshot_driver.exe" plot | tr -d '\r')
 import -window root "$work/screen.png"
 convert "$work/screen.png" -crop "\$geometry" +repage "$root/docs/plot-screenshot.png"
+geometry=\$(wine "$build/ui/tarquel_screenshot_driver.exe" results | tr -d '\r')
+import -window root "$work/screen.png"
+convert "$work/screen.png" -crop "\$geometry" +repage "$root/docs/results-screenshot.png"
 kill \$app 2>/dev/null || true
 wineserver -k 2>/dev/null || true
 SHOOT
 mkdir -p docs
 xvfb-run -a -s "-screen 0 1280x720x24" bash "$work/shoot.sh"
-echo "wrote docs/screenshot.png and docs/plot-screenshot.png"
+echo "wrote docs/screenshot.png, docs/plot-screenshot.png and docs/results-screenshot.png"

@@ -4,11 +4,11 @@
 // 20 s if the iteration has not ended by then). Prints the frame's screen
 // rectangle as "WIDTHxHEIGHT+X+Y" for cropping the screenshot.
 //
-// Called with "plot" instead, once the results are shown: chooses Plot...
-// from the menu, places the plot window beside the frame and prints the
-// plot window's rectangle.
+// Called with "plot" or "results" instead, once the results are shown:
+// chooses Plot... or Results... from the menu, places that window beside the
+// frame and prints its rectangle.
 //
-// Usage: tarquel_screenshot_driver [INITIAL_M | plot]
+// Usage: tarquel_screenshot_driver [INITIAL_M | plot | results]
 #include <windows.h>
 
 #include <cstdio>
@@ -18,15 +18,16 @@
 
 namespace {
 
-int showPlot(HWND frame) {
-    SendMessageA(frame, WM_COMMAND, IDM_PLOT, 0);
+// Opens the window of menu item `command` (class `className`, title `title`).
+int showWindow(HWND frame, int command, const char* className, const char* title) {
+    SendMessageA(frame, WM_COMMAND, static_cast<WPARAM>(command), 0);
     HWND plot = nullptr;
     for (int i = 0; i < 50 && plot == nullptr; ++i) {
-        plot = FindWindowA("TarquelPlotClass", "Weibull plot");
+        plot = FindWindowA(className, title);
         if (plot == nullptr) Sleep(100);
     }
     if (plot == nullptr) {
-        std::fprintf(stderr, "screenshot_driver: no plot window\n");
+        std::fprintf(stderr, "screenshot_driver: no window '%s'\n", title);
         return 1;
     }
     RECT f;
@@ -44,15 +45,20 @@ int showPlot(HWND frame) {
 int main(int argc, char** argv) {
     const char* initialM = argc > 1 ? argv[1] : "1";
     HWND frame = nullptr;
-    for (int i = 0; i < 300 && frame == nullptr; ++i) {
+    // The frame is shown only once start-up has put the data file into its
+    // field; a frame that is not yet visible is still starting.
+    for (int i = 0; i < 300 && (frame == nullptr || !IsWindowVisible(frame)); ++i) {
         frame = FindWindowA("Tarquel101Class", "Tarquel");
-        if (frame == nullptr) Sleep(100);
+        if (frame == nullptr || !IsWindowVisible(frame)) Sleep(100);
     }
-    if (frame == nullptr) {
+    if (frame == nullptr || !IsWindowVisible(frame)) {
         std::fprintf(stderr, "screenshot_driver: no Tarquel window\n");
         return 1;
     }
-    if (std::strcmp(initialM, "plot") == 0) return showPlot(frame);
+    if (std::strcmp(initialM, "plot") == 0) return showWindow(frame, IDM_PLOT, "TarquelPlotClass", "Weibull plot");
+    if (std::strcmp(initialM, "results") == 0) {
+        return showWindow(frame, IDM_RESULTS, "TarquelResultsClass", "Weibull results");
+    }
     HWND dialog = FindWindowExA(frame, nullptr, "#32770", nullptr);
     if (dialog == nullptr) {
         std::fprintf(stderr, "screenshot_driver: no dialog\n");

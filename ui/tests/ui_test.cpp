@@ -31,6 +31,7 @@
 #include "ui/main_window.h"
 #include "ui/numeric_edit.h"
 #include "ui/plot_window.h"
+#include "ui/results_window.h"
 #include "ui/window_handles.h"
 
 namespace {
@@ -80,7 +81,7 @@ bool pumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
 void pumpFor(DWORD ms) { pumpUntil([] { return false; }, ms); }
 
 std::string textOf(HWND window) {
-    char text[1024] = "";
+    char text[4096] = "";
     SendMessageA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
     return text;
 }
@@ -159,6 +160,18 @@ void checkOutputsShowResult(const std::string& label) {
         char expected[numberTextSize];
         formatScreenNumber(values[i], expected);
         checkText(fieldText(IDC_OUT_M + i), expected, label + ", output field " + std::to_string(i));
+        // Every character shows: the text, in the field's own font, fits between its margins.
+        HWND field = controlOf(IDC_OUT_M + i);
+        HDC dc = GetDC(field);
+        HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(field, WM_GETFONT, 0, 0)));
+        SIZE size{};
+        GetTextExtentPoint32A(dc, expected, static_cast<int>(std::strlen(expected)), &size);
+        SelectObject(dc, old), ReleaseDC(field, dc);
+        RECT client;
+        GetClientRect(field, &client);
+        const auto margins = static_cast<DWORD>(SendMessageA(field, EM_GETMARGINS, 0, 0));
+        check(size.cx < client.right - LOWORD(margins) - HIWORD(margins), "the whole text shows",
+              label + " " + expected + ": " + std::to_string(size.cx) + " px in " + std::to_string(client.right));
     }
 }
 
@@ -231,20 +244,41 @@ LRESULT dropFiles(const std::vector<std::string>& names) {
 }
 
 // Runs the command-line program in workDir, its output on a console of its
-// own that is never shown; true when it exits with 0.
-bool runCommandLine(const std::string& arguments) {
+// own that is never shown, or into `out` and `err` when given; true when it
+// exits with 0.
+bool runCommandLine(const std::string& arguments, std::string* out = nullptr, std::string* err = nullptr) {
     std::string command = "\"" + cliPath + "\" " + arguments;
+    // Files of their own for each run: Wine may release the last run's handles a little after it ends.
+    static int runs = 0;
+    const std::string outFile = workDir + "\\cli-out" + std::to_string(++runs), errFile = outFile + "-err";
+    SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
+    if (out != nullptr) {
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        for (auto [handle, name] : {std::pair{&startup.hStdOutput, &outFile}, std::pair{&startup.hStdError, &errFile}}) {
+            *handle = CreateFileA(name->c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited, CREATE_ALWAYS, 0, nullptr);
+        }
+    }
     PROCESS_INFORMATION process{};
     DWORD exitCode = STILL_ACTIVE;
-    if (CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, workDir.c_str(),
-                       &startup, &process)) {
+    if (CreateProcessA(nullptr, command.data(), nullptr, nullptr, out != nullptr, CREATE_NO_WINDOW, nullptr,
+                       workDir.c_str(), &startup, &process)) {
         WaitForSingleObject(process.hProcess, 30000);
         GetExitCodeProcess(process.hProcess, &exitCode);
         CloseHandle(process.hProcess), CloseHandle(process.hThread);
     }
+    if (out != nullptr) {
+        CloseHandle(startup.hStdOutput), CloseHandle(startup.hStdError);
+        *out = readFileBytes(outFile), *err = readFileBytes(errFile);
+    }
     return exitCode == 0;
+}
+
+// `text` without its carriage returns.
+std::string withoutCr(std::string text) {
+    text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+    return text;
 }
 
 // Clicks Calculate on inputs that the run refuses; the box it shows.
@@ -253,6 +287,13 @@ SeenBox refusedRun(const char* file, bool autoGamma = true, const char* gamma = 
     SeenBox box = answerBoxes([] { click(IDC_CALCULATE); }, {press(IDOK)}, file);
     check(pumpUntil(isIdle, 5000), "idle after the refusal", file);
     return box;
+}
+
+// The ids of a menu's items in order (0 for a separator).
+std::vector<UINT> menuIds(HMENU menu) {
+    std::vector<UINT> ids;
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) ids.push_back(GetMenuItemID(menu, i));
+    return ids;
 }
 
 // The dialog template and the resources, then the frame and the dialog as
@@ -291,9 +332,13 @@ void testTemplateAndFrame() {
         {"font face decoded from code page 932", std::memcmp(p + 4, face, sizeof face) == 0},
         {"dialog in Japanese", FindResourceExA(nullptr, RT_DIALOG, "TarquelDlg", japanese) != nullptr},
         {"menu in Japanese", FindResourceExA(nullptr, RT_MENU, "TarquelMenu", japanese) != nullptr},
-        {"File menu: Calculate, Save, Plot..., then Stop",
+        {"File menu: Calculate, Save, Plot..., Results..., then Stop",
          GetMenuItemID(file, 1) == IDM_SAVE && GetMenuItemID(file, 2) == IDM_PLOT &&
-             GetMenuItemID(file, 4) == IDM_STOP && std::strcmp(plotText, "Plot(&P)...") == 0},
+             GetMenuItemID(file, 3) == IDM_RESULTS && GetMenuItemID(file, 5) == IDM_STOP &&
+             std::strcmp(plotText, "Plot(&P)...") == 0},
+        {"Options menu between File and Help, its items in order",
+         menuIds(GetSubMenu(bar, 1)) == std::vector<UINT>{40010, 0, 40011, 40012, 0, 40013, 40014, 40015} &&
+             GetMenuItemID(GetSubMenu(bar, 2), 0) == IDM_CONTENTS},
         {"file and product version 1.0.0.1", fixed->dwSignature == 0xFEEF04BD && fixed->dwFileVersionMS == 0x10000 &&
                                                  fixed->dwFileVersionLS == 1 && fixed->dwProductVersionLS == 1},
         {"client area is exactly the dialog",
@@ -380,7 +425,9 @@ const EnablingRow enablingRows[] = {
     ROW(IDC_OUT_T0, "1011"),          ROW(IDC_OUT_GAMMA, "1011"),      ROW(IDC_OUT_MU, "1011"),
     ROW(IDC_OUT_XI, "1011"),          ROW(IDC_OUT_TM, "1011"),         ROW(IDC_OUT_SIGMA2, "1011"),
     ROW(IDC_RANK_1, "1011"),          ROW(IDC_RANK_2, "1011"),         ROW(IDC_RANK_3, "1011"),
-    ROW(IDC_RANK_4, "1011"),
+    ROW(IDC_RANK_4, "1011"),          ROW(IDM_RESULTS, "0010"),        ROW(IDM_READ_SUSPENSIONS, "1011"),
+    ROW(IDM_SOLVER_DAMPED, "1011"),   ROW(IDM_SOLVER_BRACKETED, "1011"), ROW(IDM_BOUNDS_90, "1011"),
+    ROW(IDM_BOUNDS_95, "1011"),       ROW(IDM_BOUNDS_99, "1011"),
 };
 #undef ROW
 
@@ -500,6 +547,15 @@ void testRunsAndSaves() {
         check(!gui.empty() && gui == cli, "report written, the command line's", label + "\n" + gui + "\n" + cli);
     }
     answerBoxes([] { menu(IDM_SAVE); }, {press(IDCANCEL)}, "menu Save cancelled");
+
+    // Save onto the last run's data file, named another way: after the
+    // replace question a box refuses, and the data file is left as it was.
+    const std::string dataBefore = readFileBytes(workDir + "\\datasets\\n3.dat");
+    SeenBox onData = answerBoxes([] { click(IDC_SAVE); },
+                                 {typeName(workDir + "\\datasets\\N3.DAT"), press(IDYES), press(IDOK)}, "data file");
+    checkText(onData.caption + "|" + onData.text, "Save error|The data file cannot be the report: choose another file.",
+              "Save onto the data file");
+    check(readFileBytes(workDir + "\\datasets\\n3.dat") == dataBefore, "the data file unchanged");
 
     // A report that cannot be written (another program holds the file open
     // without sharing): the Save box first asks to replace the file, then a
@@ -714,6 +770,151 @@ void testMenu() {
     closeProgram();
 }
 
+// The Options menu's marks and the inputs they give the next run, through a
+// sequence of choices and a restart (nothing is kept).
+void testOptions() {
+    currentCase = "options";
+    const UINT items[] = {IDM_READ_SUSPENSIONS, IDM_SOLVER_DAMPED, IDM_SOLVER_BRACKETED,
+                          IDM_BOUNDS_90,        IDM_BOUNDS_95,     IDM_BOUNDS_99};
+    // item: chosen (0: none, 1: restart); marks: per item of `items`, '1' marked. (The
+    // results window's test shows that the marked options reach the run.)
+    const struct { const char* label; UINT item; const char* marks; } steps[] = {
+        {"at start", 0, "010100"},          {"Read suspensions", IDM_READ_SUSPENSIONS, "110100"},
+        {"Bracketed", IDM_SOLVER_BRACKETED, "101100"}, {"99 %", IDM_BOUNDS_99, "101001"},
+        {"after a restart", 1, "010100"},   {"Bracketed again", IDM_SOLVER_BRACKETED, "001100"},
+        {"95 %", IDM_BOUNDS_95, "001010"},  {"Damped", IDM_SOLVER_DAMPED, "010010"},
+        {"90 %", IDM_BOUNDS_90, "010100"},  {"Read suspensions on", IDM_READ_SUSPENSIONS, "110100"},
+        {"and off", IDM_READ_SUSPENSIONS, "010100"},
+    };
+    openProgram();
+    for (const auto& step : steps) {
+        if (step.item == 1) closeProgram(), openProgram();
+        if (step.item > 1) menu(static_cast<int>(step.item));
+        std::string marks;
+        for (UINT item : items) marks += (GetMenuState(windowHandles.menu, item, MF_BYCOMMAND) & MF_CHECKED) ? '1' : '0';
+        checkText(marks, step.marks, step.label);
+    }
+    closeProgram();
+}
+
+std::string clipboardText() {
+    std::string text;
+    if (!OpenClipboard(nullptr)) return text;
+    if (HANDLE data = GetClipboardData(CF_TEXT)) text = static_cast<const char*>(GlobalLock(data)), GlobalUnlock(data);
+    CloseClipboard();
+    return text;
+}
+
+// Runs chosen through the Options menu, each against the command line with
+// the matching options: the fields, the Results window's text (the command
+// line's standard output, then its notes from standard error and how the
+// iteration ended), the JSON saved through Save JSON..., the plot's
+// suspension marks, and the box about status words read as failures. Then
+// Copy, Ctrl+A, Ctrl+C, a refused run, Esc and the close box.
+void testResultsWindow() {
+    currentCase = "results window";
+    SetCurrentDirectoryA(workDir.c_str());
+    CreateDirectoryA("sets", nullptr);
+    for (const char* name : {"remission.dat", "repeated.dat", "n3.dat"}) {
+        writeFileBytes(std::string("sets\\") + name, readFileBytes(dataFile(name)));
+    }
+    // items: chosen after the defaults were put back; suspensions: marks in the plot.
+    const struct { const char* file; std::vector<int> items; const char* arguments; bool statusBox; std::size_t suspensions; }
+        rows[] = {
+            {"sets/remission.dat", {IDM_READ_SUSPENSIONS}, "-c", false, 12},
+            {"sets/remission.dat", {}, "", true, 0},
+            {"sets/remission.dat", {IDM_READ_SUSPENSIONS, IDM_SOLVER_BRACKETED, IDM_BOUNDS_99},
+             "-c --solver newton --confidence 0.99", false, 12},
+            {"sets/repeated.dat", {IDM_BOUNDS_95}, "--confidence 0.95", false, 0},
+            {"sets/n3.dat", {IDM_SOLVER_BRACKETED}, "--solver newton", false, 0},
+        };
+    openProgram();
+    const std::string saved = workDir + "\\saved.json";
+    for (const auto& row : rows) {
+        const std::string label = std::string(row.file) + " " + row.arguments;
+        for (int item : {IDM_SOLVER_DAMPED, IDM_BOUNDS_90}) menu(item);
+        if (analysisState.censored == 1) menu(IDM_READ_SUSPENSIONS);
+        for (int item : row.items) menu(item);
+        SetCurrentDirectoryA(workDir.c_str());
+        setInputs(row.file, true, "", "1");
+        if (row.statusBox) {
+            const SeenBox box = answerBoxes([] { click(IDC_CALCULATE); }, {press(IDOK)}, label);
+            check(box.caption == "Tarquel" && box.text.find("12 values carry a status word") != std::string::npos &&
+                      box.text.find("Options > Read suspensions") != std::string::npos,
+                  "one box tells of the status words", box.caption + "|" + box.text);
+        } else {
+            click(IDC_CALCULATE);
+        }
+        check(pumpUntil(isIdle, 20000) && analysisState.sampleLoaded == 1, "the run fits", label);
+        checkOutputsShowResult(label);
+        if (resultsWindow() == nullptr) menu(IDM_RESULTS), menu(IDM_PLOT);
+        check(shownPlotModel() != nullptr && shownPlotModel()->suspensions.size() == row.suspensions,
+              "the plot marks the suspensions", label);
+
+        std::string out, err, json, jsonErr;
+        const std::string arguments = std::string(row.arguments) + " " + row.file;
+        check(runCommandLine("-q " + arguments, &out, &err) && runCommandLine("-q --format json " + arguments, &json, &jsonErr),
+              "the command line fits", arguments);
+        std::string expected = withoutCr(out) + "\n", notes = withoutCr(err);
+        for (std::size_t at = 0, end; (end = notes.find('\n', at)) != std::string::npos; at = end + 1) {
+            expected += "Note: " + notes.substr(at + std::strlen("tarquel-cli: "), end - at - std::strlen("tarquel-cli: ")) + "\n";
+        }
+        const std::size_t ending = json.find("\"ending\":\"") + 10;
+        expected += "Iteration ended    : " + json.substr(ending, json.find('"', ending) - ending) + "\n";
+        const std::string shown = textOf(GetDlgItem(resultsWindow(), IDC_RESULTS_TEXT));
+        check(withoutCr(shown) == expected && shown.size() == expected.size() + static_cast<std::size_t>(
+                                                                     std::count(expected.begin(), expected.end(), '\n')),
+              "Results text: the command line's, with CR LF", label + "\n" + shown + "\n" + expected);
+
+        DeleteFileA(saved.c_str());
+        answerBoxes([] { SendMessageA(GetDlgItem(resultsWindow(), IDC_RESULTS_SAVE_JSON), BM_CLICK, 0, 0); },
+                    {typeName(saved)}, label);
+        checkText(withoutCr(readFileBytes(saved)), withoutCr(json), "Save JSON: the command line's line");
+    }
+
+    HWND window = resultsWindow(), text = GetDlgItem(window, IDC_RESULTS_TEXT);
+    HDC dc = GetDC(text);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(text, WM_GETFONT, 0, 0)));
+    TEXTMETRICA metrics{};
+    GetTextMetricsA(dc, &metrics);
+    SelectObject(dc, old), ReleaseDC(text, dc);
+    const LONG_PTR style = GetWindowLongPtrA(window, GWL_STYLE), textStyle = GetWindowLongPtrA(text, GWL_STYLE);
+    SendMessageA(GetDlgItem(window, IDC_RESULTS_COPY), BM_CLICK, 0, 0);
+    const std::string copied = clipboardText();
+    SendMessageA(text, WM_CHAR, 1, 0);
+    DWORD start = 1, end = 0;
+    SendMessageA(text, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    if (OpenClipboard(nullptr)) EmptyClipboard(), CloseClipboard();
+    SendMessageA(text, WM_CHAR, 3, 0);
+    const std::string all = textOf(text);
+    const struct { const char* label; bool holds; } facts[] = {
+        {"titled, resizable, owned by the frame", textOf(window) == "Weibull results" && (style & WS_THICKFRAME) != 0 &&
+                                                      GetWindow(window, GW_OWNER) == windowHandles.mainWindow},
+        {"read-only multi-line text in a fixed-pitch font",
+         (textStyle & (ES_READONLY | ES_MULTILINE)) == (ES_READONLY | ES_MULTILINE) &&
+             (metrics.tmPitchAndFamily & TMPF_FIXED_PITCH) == 0},
+        {"Copy puts the whole text on the clipboard", copied == all},
+        {"Ctrl+A selects the whole text", start == 0 && end == all.size()},
+        {"Ctrl+C copies the selection", clipboardText() == all},
+    };
+    for (const auto& fact : facts) check(fact.holds, fact.label);
+
+    std::string out, err;
+    runCommandLine("-q \"" + dataFile("two_values.dat") + "\"", &out, &err);
+    refusedRun("two_values.dat");
+    checkText(withoutCr(textOf(text)), withoutCr(err), "a refused run: the command line's words");
+    PostMessageA(text, WM_KEYDOWN, VK_ESCAPE, 0);
+    pumpFor(50);
+    check(resultsWindow() == nullptr && windowsOf(nullptr, "TarquelResultsClass").empty(), "Esc closes the window");
+    goodRun();
+    menu(IDM_RESULTS);
+    SendMessageA(resultsWindow(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    pumpFor(20);
+    check(resultsWindow() == nullptr && IsWindow(windowHandles.mainWindow), "the close box closes it alone");
+    SetCurrentDirectoryA(dataDir.c_str());
+    closeProgram();
+}
+
 // The procedure of each number field (gamma, initial m) when the destruction begins.
 WNDPROC procedureAtDestroy[2];
 
@@ -778,7 +979,8 @@ int main(int argc, char** argv) {
         {"idle and busy", testIdleAndBusy},           {"runs and saves", testRunsAndSaves},
         {"refusals", testRefusals},                   {"numeric filter", testNumericFilter},
         {"files from outside", testFilesFromOutside}, {"plot window", testPlotWindow},
-        {"menu", testMenu},                           {"exit", testExit},
+        {"menu", testMenu},                           {"options", testOptions},
+        {"results window", testResultsWindow},        {"exit", testExit},
     };
     for (const auto& group : groups) {
         const int failedBefore = failed;
