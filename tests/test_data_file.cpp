@@ -25,6 +25,14 @@ namespace {
 
 std::string blanks(std::size_t n) { return std::string(n, ' '); }
 
+DataFileContents readInBlocks(const std::string& path, bool censored, std::size_t blockSize) {
+    ReadOptions options;
+    options.censored = censored;
+    ReadSettings settings;
+    settings.blockSize = blockSize;
+    return readLinesWith(path.c_str(), options, settings, nullptr, nullptr);
+}
+
 struct FileRow {
     const char* name;
     std::string bytes;
@@ -79,7 +87,7 @@ TEST(DataFile, ValuesAndStatusWords) {
         const std::uint32_t markCount = static_cast<std::uint32_t>(std::count(marks.begin(), marks.end(), 1));
         for (const std::size_t blockSize : blockSizes) {
             for (const bool censored : {false, true}) {
-                const DataFileContents c = readDataFileInBlocks(path.c_str(), censored, blockSize, nullptr, nullptr);
+                const DataFileContents c = readInBlocks(path, censored, blockSize);
                 SCOPED_TRACE(std::string(row.name) + ", block " + std::to_string(blockSize) +
                              (censored ? ", censored" : ""));
                 EXPECT_TRUE(c.opened);
