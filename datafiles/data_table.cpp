@@ -196,7 +196,10 @@ private:
     }
 
     void append(char c) {
-        if (!isBlank(c)) blankRecord_ = false;
+        if (!isBlank(c)) {
+            blankRecord_ = false;
+            extraContent_ = extraContent_ || field_ >= headerFields_;
+        }
         if (!keepField_) return;
         if (cell_.size() < cellLimit) {
             cell_.push_back(c);
@@ -243,6 +246,7 @@ private:
         keepField_ = wanted(0);
         recordStarted_ = false;
         blankRecord_ = true;
+        extraContent_ = false;
     }
 
     // ---- The header line's names --------------------------------------------
@@ -254,6 +258,7 @@ private:
             row();  // no header line: the first row is data
             return;
         }
+        headerFields_ = field_;
         for (ColumnChoice* choice : {&time_, &status_, &count_}) {
             if (!choice->byName) continue;
             for (const Cell& cell : cells_) {
@@ -334,6 +339,13 @@ private:
     }
 
     void row() {
+        // More filled fields than names: a delimiter inside a number, most
+        // likely ("1,250" unquoted), which would shift the columns.
+        if (extraContent_) {
+            return refuse("line " + std::to_string(recordLine_) + ": more fields (" + std::to_string(field_) +
+                          ") than the header line has (" + std::to_string(headerFields_) +
+                          "); a number with the delimiter in it needs quotes");
+        }
         const Cell* timeCell = cellFor(time_);
         if (timeCell == nullptr) return;
         double value = 0;
@@ -398,6 +410,8 @@ private:
     std::vector<Cell> cells_;   // the kept cells of the record
     bool recordStarted_ = false;
     bool blankRecord_ = true;   // nothing but blanks so far in the record
+    std::size_t headerFields_ = SIZE_MAX;  // fields of the header line; SIZE_MAX while unknown or without one
+    bool extraContent_ = false;  // a field beyond the header line's is not blank
     std::uint64_t line_ = 1;    // the line of the next character
     std::uint64_t recordLine_ = 1;
     bool done_ = false;
