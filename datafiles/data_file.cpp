@@ -154,11 +154,11 @@ void note(PassedOver& passed, std::uint64_t line) {
 }
 
 // The piece as the cause quotes it: up to its line feed or NUL, at most
-// quotedLength characters, control characters as '?'.
+// quotedLength characters, control characters but the tab as '?'.
 std::string quoted(const char* piece) {
     std::string text;
     for (const char* p = piece; *p != '\n' && *p != '\0' && text.size() < quotedLength; ++p) {
-        text.push_back(static_cast<unsigned char>(*p) < 0x20 ? '?' : *p);
+        text.push_back(static_cast<unsigned char>(*p) < 0x20 && *p != '\t' ? '?' : *p);
     }
     return "'" + text + (text.size() == quotedLength ? "...'" : "'");
 }
