@@ -131,8 +131,8 @@ Declared declareOptions(CLI::App& app, RawOptions& raw) {
                                    "the table's column of counts, as --counts")
                         ->type_name("NAME|N");
     app.add_flag("--decimal-comma", raw.decimalComma,
-                 "the table's numbers have a decimal comma (12,5 is 12.5);\n"
-                 "the delimiter is then ; or tab");
+                 "the table's numbers have a decimal comma (12,5 is\n"
+                 "12.5); the delimiter is then ; or tab");
     app.add_flag("-q,--quiet", raw.quiet, "no progress monitor");
     app.add_flag("--version", raw.version, "show the version and exit");
     app.add_option("DATAFILE", raw.files, "data files");
