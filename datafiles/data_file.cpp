@@ -107,10 +107,9 @@ bool hasSeparatorPart(const char* first, const char* numberEnd) {
 // What a data line's number was followed by, when the reading took only part
 // of what it may have meant.
 PassedOver ReaderNotes::*noteAfterNumber(const char* first, const char* numberEnd) {
-    if (hasSeparatorPart(first, numberEnd)) return &ReaderNotes::separatorNumbers;
     const char* p = skipBlanks(numberEnd);
-    if (*p == ',' || *p == ';') return &ReaderNotes::severalFields;
-    return nullptr;
+    if (*p != ',' && *p != ';') return nullptr;
+    return hasSeparatorPart(first, numberEnd) ? &ReaderNotes::separatorNumbers : &ReaderNotes::severalFields;
 }
 
 // Judges the piece at `piece`, which ends at its first line feed or NUL; no

@@ -108,6 +108,12 @@ bool ValueStore::grow(std::uint64_t needed) {
 
 StoreResult ValueStore::append(double value, bool suspended, std::uint64_t count) {
     const std::uint64_t size = contents_.times.size();
+    if (count == 1 && size < contents_.times.capacity()) {  // the common case: one value, room for it
+        contents_.times.push_back(value);
+        if (censored_) contents_.suspended.push_back(suspended ? 1 : 0);
+        if (suspended) ++contents_.suspendedMarks;
+        return size + 1 < maxValues ? StoreResult::stored : StoreResult::full;
+    }
     const std::uint64_t copies = std::min(count, maxValues - size);
     if (!grow(size + copies)) return StoreResult::noMemory;
     contents_.times.insert(contents_.times.end(), static_cast<std::size_t>(copies), value);
