@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -54,13 +55,17 @@ public:
 struct RawOptions {
     std::vector<std::string> files;
     std::string rank, gamma, initialM, report, reportDir, timeout, solver, format, confidence, plot;
+    std::string column, delimiter, statusColumn, countColumn;
     bool quiet = false;
     bool censored = false;
+    bool counts = false;
+    bool decimalComma = false;
     bool version = false;
 };
 
 struct Declared {
     CLI::Option *rank, *gamma, *initialM, *report, *reportDir, *timeout, *solver, *format, *confidence, *plot;
+    CLI::Option *column, *delimiter, *statusColumn, *countColumn;
 };
 
 Declared declareOptions(CLI::App& app, RawOptions& raw) {
@@ -104,6 +109,30 @@ Declared declareOptions(CLI::App& app, RawOptions& raw) {
     app.add_flag("-c,--censored", raw.censored,
                  "a status word after a value marks it: S or s suspended\n"
                  "(right-censored), F or f failed (the default)");
+    app.add_flag("--counts", raw.counts,
+                 "a second number on a data line counts the units with\n"
+                 "that value ('1500 12 S': 12 units suspended at 1500);\n"
+                 "a whole number above 0, a status word may follow");
+    d.column = app.add_option("--column", raw.column,
+                              "read the times from this column of a table (comma,\n"
+                              "semicolon or tab delimited, quotes as in CSV): its\n"
+                              "name in the header line, or its number from 1")
+                   ->type_name("NAME|N");
+    d.delimiter = app.add_option("--delimiter", raw.delimiter,
+                                 "the table's delimiter: , ; or tab (default: the one\n"
+                                 "found in the header line)")
+                      ->type_name("C");
+    d.statusColumn = app.add_option("--status-column", raw.statusColumn,
+                                    "the table's status column: S or suspended or 0 for a\n"
+                                    "suspension, F or failed or 1 for a failure (any case);\n"
+                                    "implies --censored")
+                         ->type_name("NAME|N");
+    d.countColumn = app.add_option("--count-column", raw.countColumn,
+                                   "the table's column of counts, as --counts")
+                        ->type_name("NAME|N");
+    app.add_flag("--decimal-comma", raw.decimalComma,
+                 "the table's numbers have a decimal comma (12,5 is\n"
+                 "12.5); the delimiter is then ; or tab");
     app.add_flag("-q,--quiet", raw.quiet, "no progress monitor");
     app.add_flag("--version", raw.version, "show the version and exit");
     app.add_option("DATAFILE", raw.files, "data files");
@@ -118,33 +147,42 @@ int usageError(const char* format, const char* detail) {
 }
 
 // The arguments for CLI11, last first (its vector interface takes them in
-// reverse). "--name=" with nothing after the '=' becomes "--name" and an
-// empty value, as the option's value is then empty; CLI11 itself would
-// take the next argument instead.
-std::vector<std::string> argumentsFor(const CLI::App& app, int argc, char** argv) {
-    std::vector<std::string> args;
+// reverse). "--name=VALUE" and "-n=VALUE" become the option and its value
+// (CLI11 would take "-n=VALUE" as the value "=VALUE"). An empty value after
+// the '=' is refused for every option (CLI11 would take the next argument
+// instead), and so is any value for a flag. Returns exitResults, or
+// exitUsage after the message.
+int argumentsFor(const CLI::App& app, int argc, char** argv, std::vector<std::string>& args) {
     bool optionsEnded = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         optionsEnded = optionsEnded || arg == "--";
-        const std::size_t length = arg.size();
-        if (!optionsEnded && length > 3 && arg.compare(0, 2, "--") == 0 && arg[length - 1] == '=') {
-            const CLI::Option* option = app.get_option_no_throw(arg.substr(0, length - 1));
-            if (option != nullptr && option->get_type_size() != 0) {
-                args.push_back(arg.substr(0, length - 1));
-                args.emplace_back();
+        const std::size_t equals = arg.find('=');
+        const bool longName = arg.compare(0, 2, "--") == 0 && equals > 2;
+        const bool shortName = arg.size() > 1 && arg[0] == '-' && arg[1] != '-' && equals == 2;
+        if (!optionsEnded && equals != std::string::npos && (longName || shortName)) {
+            const std::string name = arg.substr(0, equals);
+            const CLI::Option* option = app.get_option_no_throw(name);
+            if (option != nullptr) {
+                if (option->get_expected_max() == 0) return usageError("%s: a flag takes no value", name.c_str());
+                if (equals + 1 == arg.size()) return usageError("%s: the value after '=' is empty", name.c_str());
+                args.push_back(name);
+                args.push_back(arg.substr(equals + 1));
                 continue;
             }
         }
         args.push_back(arg);
     }
-    return {args.rbegin(), args.rend()};
+    std::reverse(args.begin(), args.end());
+    return exitResults;
 }
 
 // Runs CLI11; returns exitResults, or exitUsage after the message.
 int parseWithCli11(CLI::App& app, int argc, char** argv, CommandLine& line) {
+    std::vector<std::string> args;
+    if (argumentsFor(app, argc, argv, args) != exitResults) return exitUsage;
     try {
-        app.parse(argumentsFor(app, argc, argv));
+        app.parse(args);
     } catch (const CLI::CallForHelp&) {
         std::fputs(app.help().c_str(), stdout);
         line.finished = true;
@@ -329,10 +367,86 @@ int acceptPlot(const CLI::Option* given, const std::string& path, CommandLine& l
     return exitResults;
 }
 
+// Whether two output paths name one file: by identity when both exist (a
+// link, another spelling), by their absolute, normalised paths when not.
+bool oneFile(const std::string& a, const std::string& b) {
+    std::error_code error;
+    if (std::filesystem::equivalent(a, b, error)) return true;
+    const std::filesystem::path first = std::filesystem::absolute(a, error).lexically_normal();
+    const std::filesystem::path second = std::filesystem::absolute(b, error).lexically_normal();
+    return !error && first == second;
+}
+
+// No two outputs (the report files, the plot) may be one file: the later
+// would replace the earlier.
+int acceptOutputs(const Declared& d, CommandLine& line) {
+    const char* reportOption = d.reportDir->count() != 0 ? "--report-dir" : "--report";
+    for (const std::string& report : line.reportFiles) {
+        if (!report.empty() && !line.plotFile.empty() && oneFile(report, line.plotFile)) {
+            return usageError((std::string(reportOption) + " and --plot: both would write '%s'").c_str(),
+                              report.c_str());
+        }
+    }
+    return exitResults;
+}
+
+// A column named by the header line, or numbered from 1.
+int acceptColumn(const CLI::Option* given, const char* option, const std::string& text, std::string& column) {
+    if (given->count() == 0) return exitResults;
+    if (text.empty()) return usageError((std::string(option) + ": %sthe column is empty").c_str(), "");
+    if (text.find_first_not_of('0') == std::string::npos) {
+        return usageError((std::string(option) + ": '%s' is no column; columns are numbered from 1").c_str(),
+                          text.c_str());
+    }
+    column = text;
+    return exitResults;
+}
+
+int acceptDelimiter(const CLI::Option* given, const std::string& text, ReadOptions& read) {
+    if (given->count() == 0) return exitResults;
+    if (text == "," || text == ";") {
+        read.delimiter = text[0];
+    } else if (text == "tab" || text == "\\t" || text == "\t") {
+        read.delimiter = '\t';
+    } else {
+        return usageError("--delimiter: '%s' is not , ; or tab", text.c_str());
+    }
+    return exitResults;
+}
+
+// How the data files are read: the line reader (with counts), or a table.
+int acceptReading(const Declared& d, const RawOptions& raw, CommandLine& line) {
+    ReadOptions& read = line.read;
+    read.censored = raw.censored;
+    read.counts = raw.counts;
+    read.decimalComma = raw.decimalComma;
+    int status = acceptColumn(d.column, "--column", raw.column, read.column);
+    if (status == exitResults) status = acceptColumn(d.statusColumn, "--status-column", raw.statusColumn, read.statusColumn);
+    if (status == exitResults) status = acceptColumn(d.countColumn, "--count-column", raw.countColumn, read.countColumn);
+    if (status == exitResults) status = acceptDelimiter(d.delimiter, raw.delimiter, read);
+    if (status != exitResults) return status;
+    if (read.column.empty()) {
+        const CLI::Option* tableOnly[] = {d.statusColumn, d.countColumn, d.delimiter};
+        for (const CLI::Option* option : tableOnly) {
+            if (option->count() != 0) {
+                return usageError("%s: only with --column (the table column of the times)",
+                                  option->get_name().c_str());
+            }
+        }
+        if (read.decimalComma) return usageError("%s--decimal-comma: only with --column (the table column of the times)", "");
+    } else if (read.counts) {
+        return usageError("%s--counts and --column exclude each other; a table's counts: --count-column", "");
+    }
+    if (read.decimalComma && read.delimiter == ',') {
+        return usageError("%s--decimal-comma and --delimiter ',': the comma cannot be both", "");
+    }
+    if (!read.statusColumn.empty()) read.censored = true;
+    return exitResults;
+}
+
 int acceptAll(const Declared& d, const RawOptions& raw, CommandLine& line) {
     line.dataFiles = raw.files;
     line.quiet = raw.quiet;
-    line.censored = raw.censored;
     int status = checkDataFiles(raw.files);
     if (status == exitResults) status = acceptRank(d.rank, raw.rank, line);
     if (status == exitResults) status = acceptGamma(d.gamma, raw.gamma, line);
@@ -344,6 +458,8 @@ int acceptAll(const Declared& d, const RawOptions& raw, CommandLine& line) {
     if (status == exitResults) status = acceptFormat(d.format, raw.format, line);
     if (status == exitResults) status = acceptConfidence(d.confidence, raw.confidence, line);
     if (status == exitResults) status = acceptPlot(d.plot, raw.plot, line);
+    if (status == exitResults) status = acceptOutputs(d, line);
+    if (status == exitResults) status = acceptReading(d, raw, line);
     return status;
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "datafiles/data_file.h"
 #include "engine/fit_types.h"
 #include "run/calculation_run.h"
 
@@ -38,7 +39,7 @@ struct CommandLine {
     bool confidenceGiven = false;          // --confidence was given
     std::string plotFile;                  // "" = no plot
     bool quiet = false;                    // no progress monitor
-    bool censored = false;                 // status words mark suspensions
+    ReadOptions read;                      // how each data file is read: censored, counts, table column and its kind
     bool finished = false;                 // help or version printed: nothing to run
 };
 

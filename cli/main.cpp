@@ -66,7 +66,7 @@ std::string printableName(const std::string& name) {
 RunInputs inputsOf(const CommandLine& line, std::size_t index) {
     RunInputs in;
     in.dataFilePath = line.dataFiles[index];
-    in.censored = line.censored;
+    in.read = line.read;
     in.rankMethod = line.rankMethod;
     in.autoGamma = line.autoGamma;
     in.gamma = line.gamma;

@@ -1,131 +1,56 @@
 // The data file reader.
 //
-// One pass over the file in large binary blocks. The platform's text mode is
-// emulated on each block, so the same bytes give the same values everywhere:
-// a carriage return directly before a line feed is dropped (also when the
-// two lie in different blocks), a lone one is kept, and a Ctrl-Z byte ends
-// the text. A UTF-8 byte-order mark at the very start is skipped. The text is
-// then cut into the pieces a 256-byte line buffer would give (at most 255
-// characters, ending after a line feed), and each piece is judged as a line
-// of its own, read as a C string (a NUL byte ends it).
+// One pass over the file's text in large blocks (datafiles/text_blocks.h).
+// The text is cut into the pieces a 256-byte line buffer would give (at most
+// 255 characters, ending after a line feed), and each piece is judged as a
+// line of its own, read as a C string (a NUL byte ends it).
 //
-// A piece that ends with its line feed is judged where it lies in the block:
-// every scan stops at the line feed. Any other piece (cut at 255 characters,
-// the last one of the text, or one that spans two blocks) is copied into a
-// NUL-terminated buffer first. Each block is cooked in place and read once.
+// The line feed that ends a piece is looked for first, within the piece's
+// 255 characters. A piece that ends with its line feed is judged where it
+// lies in the block (every scan stops at the line feed); any other piece
+// (cut at 255 characters, the last one of the text, or one that spans two
+// blocks) is copied into a NUL-terminated buffer first. So no judging reads
+// beyond its piece, and the work is linear in the text, a run of megabytes
+// of blanks or digits without a line feed included. Each block is cooked in
+// place and read once.
 #include "datafiles/data_file.h"
 
 #include <algorithm>
 #include <cstring>
 #include <new>
 
+#include "datafiles/data_table.h"
 #include "datafiles/number_text.h"
-
-#ifdef _WIN32
-#include <cstdio>
-#include <sys/stat.h>
-#else
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
+#include "datafiles/text_blocks.h"
+#include "datafiles/value_store.h"
 
 namespace {
 
-constexpr char ctrlZ = 0x1A;
 constexpr std::size_t pieceLength = 255;  // characters a 256-byte line buffer holds
-constexpr std::size_t defaultBlockSize = std::size_t{1} << 20;
-constexpr std::size_t byteOrderMarkLength = 3;
 constexpr std::uint64_t progressInterval = std::uint64_t{4} << 20;  // bytes between reports
-constexpr std::size_t maxValues = UINT32_MAX;
-constexpr std::uint64_t unknownSize = UINT64_MAX;  // a pipe, a FIFO, a device
-
-// ---- The file's bytes -------------------------------------------------------
-
-#ifdef _WIN32
-
-struct ByteSource {
-    std::FILE* file;
-};
-
-bool openSource(const char* path, ByteSource& source) {
-    source.file = std::fopen(path, "rb");
-    return source.file != nullptr;
-}
-
-// Reads `size` bytes, fewer only at the end of the file; -1 on a read error.
-std::ptrdiff_t readSource(ByteSource& source, char* to, std::size_t size) {
-    const std::size_t got = std::fread(to, 1, size, source.file);
-    if (got < size && std::ferror(source.file)) return -1;
-    return static_cast<std::ptrdiff_t>(got);
-}
-
-// The size in bytes of a regular file; unknownSize for anything else.
-std::uint64_t sourceSize(ByteSource& source) {
-    struct _stati64 status;
-    if (_fstati64(_fileno(source.file), &status) != 0 || (status.st_mode & _S_IFMT) != _S_IFREG) return unknownSize;
-    return static_cast<std::uint64_t>(status.st_size);
-}
-
-void closeSource(ByteSource& source) { std::fclose(source.file); }
-
-#else
-
-struct ByteSource {
-    int fd;
-};
-
-// Opened without blocking, so that a FIFO without a writer opens at once
-// (and then reads as empty); the reads themselves block.
-bool openSource(const char* path, ByteSource& source) {
-    source.fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (source.fd < 0) return false;
-    const int flags = ::fcntl(source.fd, F_GETFL);
-    if (flags < 0 || ::fcntl(source.fd, F_SETFL, flags & ~O_NONBLOCK) < 0) {
-        ::close(source.fd);
-        return false;
-    }
-    return true;
-}
-
-// Reads `size` bytes, fewer only at the end of the file (a pipe's short
-// reads are joined); -1 on a read error (EISDIR for a directory).
-std::ptrdiff_t readSource(ByteSource& source, char* to, std::size_t size) {
-    std::size_t got = 0;
-    while (got < size) {
-        const ssize_t r = ::read(source.fd, to + got, size - got);
-        if (r > 0) {
-            got += static_cast<std::size_t>(r);
-        } else if (r == 0) {
-            break;
-        } else if (errno != EINTR) {
-            return -1;
-        }
-    }
-    return static_cast<std::ptrdiff_t>(got);
-}
-
-// The size in bytes of a regular file; unknownSize for anything else.
-std::uint64_t sourceSize(ByteSource& source) {
-    struct stat status;
-    if (::fstat(source.fd, &status) != 0 || !S_ISREG(status.st_mode)) return unknownSize;
-    return static_cast<std::uint64_t>(status.st_size);
-}
-
-void closeSource(ByteSource& source) { ::close(source.fd); }
-
-#endif
+constexpr std::size_t quotedLength = 40;  // characters of a refused line shown in the cause
 
 // ---- One piece --------------------------------------------------------------
 
+enum class PieceKind : int {
+    data,           // gives a value
+    empty,          // blanks only
+    text,           // skipped text (a heading, a comment)
+    signedNumber,   // skipped: starts with a sign and a number
+    badCount,       // counts: more than a value, a count and a status word
+};
+
 // What one piece gives.
 struct PieceValue {
-    bool data;         // a data line
-    bool suspended;    // its status word is S or s
-    double value;      // its number (data lines only)
-    const char* stop;  // the judging ended here, at or before the first line feed or NUL
+    PieceKind kind;
+    bool suspended;         // its status word is S or s
+    double value;           // its number (data lines only)
+    std::uint64_t count;    // counts: the units with the value (1 without a count)
+    const char* stop;       // the judging ended here, at or before the first line feed or NUL
+    PassedOver ReaderNotes::*note;  // data lines read only in part: which kind; else null
 };
+
+bool endsWord(char c) { return isBlank(c) || c == '\n' || c == '\0'; }
 
 // True when the status word after the number is S or s: one or more blanks or
 // tabs, the letter, then a blank, a tab, the line feed or the end of the
@@ -133,37 +58,145 @@ struct PieceValue {
 bool hasSuspendedMark(const char* numberEnd) {
     const char* word = skipBlanks(numberEnd);
     if (word == numberEnd || (*word != 'S' && *word != 's')) return false;
-    const char after = word[1];
-    return isBlank(after) || after == '\n' || after == '\0';
+    return endsWord(word[1]);
+}
+
+// Counts: after the number, optionally a count, optionally a status word,
+// then the end of the piece (blanks aside). Fills count and suspended;
+// false for anything else.
+bool readCountAndStatus(const char* numberEnd, PieceValue& piece) {
+    const char* p = skipBlanks(numberEnd);
+    if (p == numberEnd && !endsWord(*p)) return false;  // text right after the number ("12h", "1e")
+    if (isDigit(*p)) {
+        std::uint64_t count = 0;
+        for (; isDigit(*p); ++p) {
+            const auto digit = static_cast<std::uint64_t>(*p - '0');
+            count = count > (UINT64_MAX - digit) / 10 ? UINT64_MAX : count * 10 + digit;
+        }
+        if (count == 0 || !endsWord(*p)) return false;
+        piece.count = count;
+        p = skipBlanks(p);
+    }
+    if ((*p == 'S' || *p == 's' || *p == 'F' || *p == 'f') && endsWord(p[1])) {
+        piece.suspended = *p == 'S' || *p == 's';
+        p = skipBlanks(p + 1);
+    }
+    piece.stop = p;
+    return *p == '\n' || *p == '\0';
+}
+
+// A number of digits only directly followed by a thousands separator or a
+// decimal comma: ",ddd" groups with an optional fraction, or "," and digits,
+// then the end of the word.
+bool hasSeparatorPart(const char* first, const char* numberEnd) {
+    for (const char* p = first; p < numberEnd; ++p) {
+        if (!isDigit(*p)) return false;
+    }
+    const char* p = numberEnd;
+    if (*p != ',' || !isDigit(p[1])) return false;
+    const char* digits = p + 1;
+    while (isDigit(*digits)) ++digits;
+    if (endsWord(*digits)) return true;  // "12,5", "1,250"
+    while (*p == ',' && isDigit(p[1]) && isDigit(p[2]) && isDigit(p[3]) && !isDigit(p[4])) p += 4;
+    if (*p == '.') {
+        for (++p; isDigit(*p);) ++p;
+    }
+    return p > numberEnd && endsWord(*p);  // "1,250,000", "1,250.5"
+}
+
+// What a data line's number was followed by, when the reading took only part
+// of what it may have meant.
+PassedOver ReaderNotes::*noteAfterNumber(const char* first, const char* numberEnd) {
+    const char* p = skipBlanks(numberEnd);
+    if (*p != ',' && *p != ';') return nullptr;
+    return hasSeparatorPart(first, numberEnd) ? &ReaderNotes::separatorNumbers : &ReaderNotes::severalFields;
 }
 
 // Judges the piece at `piece`, which ends at its first line feed or NUL; no
 // character beyond that one is read. A data line: the first character after
 // blanks and tabs is a digit, a point or e/E followed by a digit, or the end
 // of the piece.
-PieceValue judgePiece(const char* piece) {
+PieceValue judgePiece(const char* piece, bool counts) {
     const char* first = skipBlanks(piece);
     const char c = *first;
     const bool data = c == '\0' || isDigit(c) || ((c == '.' || c == 'e' || c == 'E') && isDigit(first[1]));
-    if (!data) return {false, false, 0.0, first};
+    if (!data) {
+        const bool sign = (c == '+' || c == '-') && (isDigit(first[1]) || (first[1] == '.' && isDigit(first[2])));
+        const PieceKind kind = c == '\n' ? PieceKind::empty : sign ? PieceKind::signedNumber : PieceKind::text;
+        return {kind, false, 0.0, 0, first, nullptr};
+    }
     const char* numberEnd = first;
     const double value = textToNumber(first, &numberEnd);
-    return {true, hasSuspendedMark(numberEnd), value, numberEnd};
+    PieceValue result{PieceKind::data, false, value, 1, numberEnd, nullptr};
+    result.note = noteAfterNumber(first, numberEnd);
+    if (counts) {
+        if (!readCountAndStatus(numberEnd, result)) result.kind = PieceKind::badCount;
+    } else {
+        result.suspended = hasSuspendedMark(numberEnd);
+    }
+    return result;
 }
+
+// ---- Storing what pieces give -----------------------------------------------
 
 struct ValueSink {
     DataFileContents& contents;
-    bool censored;
+    ValueStore store;
+    bool counts;
+    std::uint64_t* judgedCharacters;
+    std::uint64_t line = 1;  // the line the next piece belongs to
+    bool refused = false;    // a line not readable, or no memory: contents.cause says which
 };
 
-// Stores what a data piece gives. False once the count limit is reached.
-bool store(const PieceValue& piece, ValueSink& sink) {
-    if (!piece.data) return true;
-    DataFileContents& contents = sink.contents;
-    contents.times.push_back(piece.value);
-    if (piece.suspended) ++contents.suspendedMarks;
-    if (sink.censored) contents.suspended.push_back(piece.suspended ? 1 : 0);
-    return contents.times.size() < maxValues;
+void note(PassedOver& passed, std::uint64_t line) {
+    if (passed.lines++ == 0) passed.firstLine = line;
+}
+
+// The piece as the cause quotes it: up to its line feed or NUL, at most
+// quotedLength characters, control characters but the tab as '?'.
+std::string quoted(const char* piece) {
+    std::string text;
+    for (const char* p = piece; *p != '\n' && *p != '\0' && text.size() < quotedLength; ++p) {
+        text.push_back(static_cast<unsigned char>(*p) < 0x20 && *p != '\t' ? '?' : *p);
+    }
+    return "'" + text + (text.size() == quotedLength ? "...'" : "'");
+}
+
+// Stores what the piece at `piece` gives (judged in place or in the carry).
+// False when the reading ends here: the count limit reached, or a refusal.
+bool store(const char* piece, ValueSink& sink) {
+    const PieceValue judged = judgePiece(piece, sink.counts);
+    if (sink.judgedCharacters != nullptr) *sink.judgedCharacters += static_cast<std::uint64_t>(judged.stop - piece);
+    ReaderNotes& notes = sink.contents.notes;
+    switch (judged.kind) {
+        case PieceKind::data:
+            break;
+        case PieceKind::empty:
+            return true;
+        case PieceKind::text:
+            note(sink.contents.times.empty() ? notes.headings : notes.textAmongValues, sink.line);
+            return true;
+        case PieceKind::signedNumber:
+            note(notes.signedNumbers, sink.line);
+            return true;
+        case PieceKind::badCount:
+            sink.contents.cause = "line " + std::to_string(sink.line) + ": " + quoted(piece) +
+                                  " is not a value, then a count (a whole number above 0) and a status word";
+            sink.refused = true;
+            return false;
+    }
+    if (judged.note != nullptr) note(notes.*judged.note, sink.line);
+    switch (sink.store.append(judged.value, judged.suspended, judged.count)) {
+        case StoreResult::stored:
+            return true;
+        case StoreResult::full:
+            return false;
+        case StoreResult::noMemory:
+            sink.contents.cause = noMemoryCause;
+            sink.refused = true;
+            return false;
+    }
+    return false;
 }
 
 // ---- Pieces across blocks ---------------------------------------------------
@@ -176,37 +209,24 @@ struct PieceCutter {
 bool storeCarry(PieceCutter& cutter, ValueSink& sink) {
     cutter.carry[cutter.carryLength] = '\0';
     cutter.carryLength = 0;
-    return store(judgePiece(cutter.carry), sink);
+    return store(cutter.carry, sink);
 }
 
 // Cuts the text [p, end) into pieces and stores what each complete one gives;
 // the start of a piece that runs past `end` stays in the carry for the next
-// block. *end must be a NUL (it bounds the in-place judging). False once the
-// count limit is reached.
-//
-// A line that fits in a piece is judged in place first; its judgement holds
-// when the line feed then found lies within the piece's 255 characters (the
-// judging read nothing beyond the first line feed or NUL). Any other piece
-// is copied into the carry and judged there.
+// block. *end must be a NUL (it bounds the in-place judging). False when the
+// reading ends (the count limit, a refusal).
 bool cutPieces(PieceCutter& cutter, const char* p, const char* end, ValueSink& sink) {
     while (p < end) {
         const std::size_t room = pieceLength - cutter.carryLength;
         const std::size_t span = std::min(room, static_cast<std::size_t>(end - p));
-        if (cutter.carryLength == 0) {
-            const PieceValue piece = judgePiece(p);
-            const char* lineFeed = nullptr;
-            if (piece.stop < p + span) {
-                lineFeed = *piece.stop == '\n' ? piece.stop
-                                               : static_cast<const char*>(std::memchr(
-                                                     piece.stop, '\n', static_cast<std::size_t>(p + span - piece.stop)));
-            }
-            if (lineFeed != nullptr) {
-                if (!store(piece, sink)) return false;
-                p = lineFeed + 1;
-                continue;
-            }
-        }
         const char* lineFeed = static_cast<const char*>(std::memchr(p, '\n', span));
+        if (lineFeed != nullptr && cutter.carryLength == 0) {
+            if (!store(p, sink)) return false;
+            ++sink.line;
+            p = lineFeed + 1;
+            continue;
+        }
         const char* pieceEnd = lineFeed != nullptr ? lineFeed + 1 : p + span;
         const std::size_t length = static_cast<std::size_t>(pieceEnd - p);
         std::memcpy(cutter.carry + cutter.carryLength, p, length);
@@ -214,126 +234,117 @@ bool cutPieces(PieceCutter& cutter, const char* p, const char* end, ValueSink& s
         p = pieceEnd;
         if (lineFeed == nullptr && span < room) return true;  // the block ends inside the piece
         if (!storeCarry(cutter, sink)) return false;
+        if (lineFeed != nullptr) ++sink.line;
     }
     return true;
 }
 
-// ---- Text mode --------------------------------------------------------------
-
-// Drops every carriage return directly followed by a line feed in [text, end),
-// in place; returns the new end.
-char* dropCarriageReturns(char* text, char* end) {
-    char* in = static_cast<char*>(std::memchr(text, '\r', static_cast<std::size_t>(end - text)));
-    if (in == nullptr) return end;
-    char* out = in;
-    for (; in < end; ++in) {
-        if (*in == '\r' && in + 1 < end && in[1] == '\n') continue;
-        *out++ = *in;
-    }
-    return out;
-}
-
-bool startsWithByteOrderMark(const char* p, std::ptrdiff_t length) {
-    return length >= 3 && static_cast<unsigned char>(p[0]) == 0xEF &&
-           static_cast<unsigned char>(p[1]) == 0xBB && static_cast<unsigned char>(p[2]) == 0xBF;
-}
-
 // Reserves room for the values a regular file is likely to hold, judged from
 // its first `firstBytes` bytes, so that the vectors need not grow (and copy)
-// step by step: growing touches about twice the memory. Only a hint: when
-// the room cannot be had, the vectors grow as they go.
+// step by step: growing touches about twice the memory.
 void reserveByEstimate(ValueSink& sink, std::uint64_t fileSize, std::uint64_t firstBytes) {
-    DataFileContents& contents = sink.contents;
-    if (fileSize == unknownSize || fileSize <= firstBytes || contents.times.empty()) return;
-    const double perByte = static_cast<double>(contents.times.size()) / static_cast<double>(firstBytes);
+    const std::uint64_t values = sink.store.size();
+    if (fileSize == unknownFileSize || fileSize <= firstBytes || values == 0) return;
+    const double perByte = static_cast<double>(values) / static_cast<double>(firstBytes);
     const double estimate = perByte * static_cast<double>(fileSize) * 1.125;
-    const std::size_t count =
-        estimate < static_cast<double>(maxValues) ? static_cast<std::size_t>(estimate) : maxValues;
-    try {
-        contents.times.reserve(count);
-        if (sink.censored) contents.suspended.reserve(count);
-    } catch (const std::bad_alloc&) {
-        // No room for the estimate: growth step by step may still succeed.
-    }
+    sink.store.reserveHint(estimate < static_cast<double>(UINT32_MAX) ? static_cast<std::uint64_t>(estimate)
+                                                                        : UINT32_MAX);
 }
 
 // Reads the whole text into the sink; false on a read error.
-bool readText(ByteSource& source, std::size_t blockSize, ValueSink& sink, ReadProgress progress,
-              void* context) {
-    // A small regular file gets a block one byte longer than itself, so that
-    // the first read already meets its end (if it has grown meanwhile, the
-    // rest comes in further blocks of that size).
-    const std::uint64_t fileSize = sourceSize(source);
-    if (fileSize < blockSize) blockSize = static_cast<std::size_t>(fileSize) + 1;
-    blockSize = std::max(blockSize, std::size_t{1});
-    // The first block is long enough to hold the whole byte-order mark.
-    std::size_t request = std::max(blockSize, byteOrderMarkLength);
-    // buffer[0] takes back a held carriage return; one byte after the block
-    // takes the NUL that ends the text for the judging.
-    std::vector<char> buffer(request + 2);
-    char* const block = buffer.data() + 1;
+bool readText(TextBlocks& blocks, ValueSink& sink, ReadProgress progress, void* context) {
     PieceCutter cutter;
-    bool heldReturn = false;  // the previous block ended with a carriage return
-    bool firstBlock = true;
-    std::uint64_t sinceProgress = 0;
-    for (;;) {
-        const std::ptrdiff_t got = readSource(source, block, request);
-        if (got < 0) return false;
-        char* text = block;
-        char* end = block + got;
-        bool ended = static_cast<std::size_t>(got) < request;
-        if (firstBlock && startsWithByteOrderMark(text, got)) text += byteOrderMarkLength;
-        request = blockSize;
-        if (heldReturn && (text == end || *text != '\n')) *--text = '\r';
-        heldReturn = false;
-        char* const stop = static_cast<char*>(std::memchr(text, ctrlZ, static_cast<std::size_t>(end - text)));
-        if (stop != nullptr) {
-            end = stop;
-            ended = true;
-        }
-        if (!ended && end > text && end[-1] == '\r') {  // its line feed may start the next block
-            --end;
-            heldReturn = true;
-        }
-        end = dropCarriageReturns(text, end);
-        *end = '\0';
+    std::uint64_t reported = 0;
+    for (bool first = true;; first = false) {
+        char* text = nullptr;
+        char* end = nullptr;
+        bool ended = false;
+        if (!blocks.next(text, end, ended)) return false;
         if (!cutPieces(cutter, text, end, sink)) return true;
-        if (firstBlock && !ended) reserveByEstimate(sink, fileSize, static_cast<std::uint64_t>(got));
-        firstBlock = false;
+        if (first && !ended) reserveByEstimate(sink, blocks.fileSize(), blocks.bytesRead());
         if (ended) {
             if (cutter.carryLength > 0) storeCarry(cutter, sink);
             return true;
         }
-        sinceProgress += static_cast<std::uint64_t>(got);
-        if (progress != nullptr && sinceProgress >= progressInterval) {
-            progress(sink.contents.times.size(), context);
-            sinceProgress = 0;
+        if (progress != nullptr && blocks.bytesRead() - reported >= progressInterval) {
+            progress(sink.store.size(), context);
+            reported = blocks.bytesRead();
         }
     }
 }
 
+DataFileContents refusal(const char* cause) {
+    DataFileContents contents;
+    contents.cause = cause;
+    return contents;
+}
+
+std::string countText(std::uint64_t n, const char* one, const char* many) {
+    return std::to_string(n) + (n == 1 ? one : many);
+}
+
+std::string firstLineText(const PassedOver& passed) {
+    return " (first: line " + std::to_string(passed.firstLine) + ")";
+}
+
 }  // namespace
 
-DataFileContents readDataFileInBlocks(const char* path, bool censored, std::size_t blockSize,
-                                      ReadProgress progress, void* context) {
+DataFileContents readLinesWith(const char* path, const ReadOptions& options, const ReadSettings& settings,
+                               ReadProgress progress, void* context) {
+    TextBlocks blocks;
+    if (!blocks.open(path, settings.blockSize)) return refusal("the file cannot be opened");
     DataFileContents contents;
-    ByteSource source;
-    if (!openSource(path, source)) return contents;
-    ValueSink sink{contents, censored};
+    ValueSink sink{contents, ValueStore(contents, options.censored, settings.memoryBudget), options.counts,
+                   settings.judgedCharacters};
     bool readable = false;
-    // The vectors report a failed allocation by std::bad_alloc; it is turned
-    // into a refusal here and goes no further.
+    // A failed allocation outside the checked growth (a block buffer, the
+    // vectors' elements) is a refusal for memory too.
     try {
-        readable = readText(source, blockSize, sink, progress, context);
+        readable = readText(blocks, sink, progress, context);
     } catch (const std::bad_alloc&) {
-        readable = false;
+        return refusal(noMemoryCause);
     }
-    closeSource(source);
-    if (!readable) return DataFileContents{};
+    if (!readable) return refusal("the file cannot be read");
+    if (sink.refused) return refusal(contents.cause.c_str());
     contents.opened = true;
     return contents;
 }
 
 DataFileContents readDataFile(const char* path, bool censored, ReadProgress progress, void* context) {
-    return readDataFileInBlocks(path, censored, defaultBlockSize, progress, context);
+    ReadOptions options;
+    options.censored = censored;
+    return readLinesWith(path, options, ReadSettings{}, progress, context);
+}
+
+DataFileContents readData(const char* path, const ReadOptions& options, ReadProgress progress, void* context) {
+    if (!options.column.empty()) return readDataTable(path, options, ReadSettings{}, progress, context);
+    return readLinesWith(path, options, ReadSettings{}, progress, context);
+}
+
+std::vector<std::string> readerWarnings(const DataFileContents& contents) {
+    const ReaderNotes& notes = contents.notes;
+    std::vector<std::string> warnings;
+    if (notes.severalFields.lines > 0) {
+        warnings.push_back(countText(notes.severalFields.lines, " line holds", " lines hold") +
+                           " several fields separated by , or ;" + firstLineText(notes.severalFields) +
+                           "; only the first is read; --column picks another");
+    }
+    if (notes.separatorNumbers.lines > 0) {
+        warnings.push_back(countText(notes.separatorNumbers.lines, " number has", " numbers have") +
+                           " a thousands separator or a decimal comma (as 1,250 or 12,5)" +
+                           firstLineText(notes.separatorNumbers) +
+                           "; only the part before the comma is read; write them without the separator, with a "
+                           "decimal point, or read a table with --column and --decimal-comma");
+    }
+    if (notes.textAmongValues.lines > 0) {
+        warnings.push_back(countText(notes.textAmongValues.lines, " line", " lines") + " of text among the values" +
+                           firstLineText(notes.textAmongValues) + (notes.textAmongValues.lines == 1 ? " was" : " were") +
+                           " skipped");
+    }
+    if (notes.signedNumbers.lines > 0) {
+        warnings.push_back(countText(notes.signedNumbers.lines, " line starts", " lines start") +
+                           " with a signed number (as -3 or +4)" + firstLineText(notes.signedNumbers) +
+                           "; such lines are skipped: a time is written without a sign");
+    }
+    return warnings;
 }

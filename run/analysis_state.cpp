@@ -9,7 +9,7 @@ RunInputs runInputsOf(const AnalysisState& state) {
     in.autoGamma = state.autoGamma == 1;
     in.gamma = state.result.gamma;
     in.initialM = state.initialM;
-    in.censored = state.censored == 1;
+    in.read.censored = state.censored == 1;
     in.solver = state.solver;
     in.confidence = state.confidence;
     in.stopFlag = &state.stopFlag;

@@ -52,9 +52,10 @@ std::optional<std::string> takeSample(const RunInputs& in, FrontEnd& frontEnd, R
         outcome.sample = makeSample(in.sample.times, in.sample.suspended);
         return std::nullopt;
     }
-    DataFileContents contents = readDataFile(in.dataFilePath.c_str(), in.censored, showReadProgress, &frontEnd);
+    DataFileContents contents = readData(in.dataFilePath.c_str(), in.read, showReadProgress, &frontEnd);
     outcome.suspendedMarks = contents.suspendedMarks;
-    if (!contents.opened) return std::string("cannot open the data file");
+    if (!contents.opened) return contents.cause.empty() ? std::string("the file cannot be opened") : contents.cause;
+    outcome.readerNotes = readerWarnings(contents);
     outcome.sample = makeSample(std::move(contents.times), std::move(contents.suspended));
     return std::nullopt;
 }
@@ -205,7 +206,7 @@ void showResults(const FitResult& r, FrontEnd& frontEnd) {
 RunOutcome runCalculation(const RunInputs& in, FrontEnd& frontEnd) {
     RunOutcome outcome;
     outcome.dataFile = in.dataFilePath;
-    outcome.censored = in.censored;
+    outcome.censored = in.read.censored;
     outcome.rankMethod = in.rankMethod;
     outcome.confidence = in.confidence;
     outcome.timeoutSeconds = in.timeoutSeconds;

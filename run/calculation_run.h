@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "datafiles/data_file.h"
 #include "engine/fit_quality.h"
 #include "engine/fit_types.h"
 #include "engine/sample.h"
@@ -21,7 +22,7 @@ struct RunInputs {
     std::string dataFilePath;       // read unless `given` is set
     bool given = false;             // fit `sample` instead of reading a file
     Sample sample;                  // the times when given (any order)
-    bool censored = false;          // the reader takes S/F status words after a value
+    ReadOptions read;               // how the file is read: status words (censored), counts, a table column
     RankMethod rankMethod = 1;      // plotting position, 1..4
     bool autoGamma = true;          // search gamma; else use `gamma`
     double gamma = 0;               // the typed location
@@ -71,6 +72,7 @@ struct RunOutcome {
     Sample sample;                        // sorted ascending (empty when refused)
     std::uint32_t suspendedMarks = 0;     // values that carried S or s (also when not censored)
     bool zeroSpread = false;              // every failure at one time (fitted when not refused)
+    std::vector<std::string> readerNotes; // what the line reader passed over (command-line warnings)
     FitResult result{};                   // the seven results (gamma: typed or searched)
     GammaSearchEnding gammaEnding = GammaSearchEnding::typed;
     SolveEnding ending = SolveEnding::notRun;

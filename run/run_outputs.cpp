@@ -255,6 +255,7 @@ std::vector<std::string> runWarnings(const RunOutcome& run) {
     if (!run.sample.suspended.empty()) warnings.emplace_back("anderson_darling is not defined for a censored sample");
     const std::string names = nonFiniteNames(run);
     if (!names.empty()) warnings.push_back("non-finite result: " + names);
+    warnings.insert(warnings.end(), run.readerNotes.begin(), run.readerNotes.end());
     if (!run.censored && run.suspendedMarks > 0) {
         // Status words without --censored are text after the number.
         warnings.push_back(std::to_string(run.suspendedMarks) +

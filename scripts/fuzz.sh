@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the data file reader's differential fuzz target with clang and
+# Builds the data file and table readers' differential fuzz target with clang and
 # libFuzzer (AddressSanitizer and UndefinedBehaviorSanitizer on) and runs it.
 #
 # Needs: clang-14 (or CXX_FUZZ naming a clang++ with libFuzzer), libclang-rt-14-dev.
@@ -14,10 +14,11 @@ out="$root/build/fuzz"
 mkdir -p "$out/corpus"
 
 echo "== building the reader fuzz target with $cxx"
-"$cxx" -std=c++17 -O1 -g -fno-omit-frame-pointer -ffp-contract=off \
+"$cxx" -std=c++20 -O1 -g -fno-omit-frame-pointer -ffp-contract=off \
     -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
     -I"$root" \
-    "$root/tests/fuzz/reader_fuzz.cpp" "$root/datafiles/data_file.cpp" "$root/datafiles/number_text.cpp" \
+    "$root/tests/fuzz/reader_fuzz.cpp" "$root/datafiles/data_file.cpp" "$root/datafiles/data_table.cpp" \
+    "$root/datafiles/text_blocks.cpp" "$root/datafiles/value_store.cpp" "$root/datafiles/number_text.cpp" \
     -o "$out/reader_fuzz"
 
 echo "== fuzzing for $seconds s (new inputs go to build/fuzz/corpus)"

@@ -30,6 +30,8 @@ mkdir -p "$work/folder"
 printf '0.5\n0.001\n0.002\n' >"$work/neg3.dat"
 cp n3.dat "$work/n3.dat"
 ln -s "$work/n3.dat" "$work/link.dat"
+: >"$work/out.txt"
+ln -s "$work/out.txt" "$work/outlink.txt"
 
 # status | stderr pattern | arguments (one row per case)
 while IFS='|' read -r status pattern args; do
@@ -69,6 +71,22 @@ done <<ROWS
 2|--report.*empty|--report= n3.dat
 2|--report.*the data file itself|-o "$work/n3.dat" "$work/n3.dat"
 2|--report.*the data file itself|-o "$work/link.dat" "$work/n3.dat"
+2|--report and --plot: both would write|-o "$work/same.txt" --plot "$work/same.txt" n3.dat
+2|--report and --plot: both would write|-o "$work/same.txt" --plot "$work/folder/../same.txt" n3.dat
+2|--report and --plot: both would write|-o "$work/out.txt" --plot "$work/outlink.txt" n3.dat
+2|--report-dir and --plot: both would write '.*/folder/n3.txt'|--report-dir "$work/folder" --plot "$work/folder/n3.txt" n3.dat
+2|^tarquel-cli: --quiet: a flag takes no value$|--quiet= n3.dat
+2|^tarquel-cli: -c: a flag takes no value$|-c=1 n3.dat
+2|^tarquel-cli: --version: a flag takes no value$|--version=
+2|^tarquel-cli: -m: the value after '=' is empty$|-m= 2 n3.dat
+2|^tarquel-cli: --column: the value after '=' is empty$|--column= n3.dat
+2|--status-column: only with --column|--status-column st n3.dat
+2|--decimal-comma: only with --column|--decimal-comma n3.dat
+2|--counts and --column exclude each other|--counts --column 1 n3.dat
+2|--delimiter: 'x' is not , ; or tab|--column 1 --delimiter x n3.dat
+2|--column: '0' is no column|--column 0 n3.dat
+2|--decimal-comma and --delimiter ','|--column 1 --decimal-comma --delimiter , n3.dat
+0||-r=3 -q n3.dat
 0||-m 1e n3.dat
 0||-q -r3 -g -5 n3.dat
 0||-t 1e10 n3.dat
@@ -85,6 +103,11 @@ done <<ROWS
 ROWS
 check '[ "$(wc -l <"$work/out")" = 22 ]' "results missing before a report failure"
 check 'cmp -s n3.dat "$work/n3.dat"' "the data file was overwritten"
+check '[ ! -s "$work/out.txt" ] && [ ! -e "$work/same.txt" ]' "an output refused as one file with another was written"
+# "-o=" is an empty value, not a report file named "=" (run in the temporary folder).
+(cd "$work" && "$cli" -q -o= n3.dat >/dev/null 2>&1)
+status=$?
+check '[ $status = 2 ] && [ ! -e "$work/=" ]' "-o= wrote a file named ="
 
 expect 0 "" --help
 check 'grep -q "^Usage: tarquel-cli \[options\] DATAFILE" "$work/out"' "--help text"

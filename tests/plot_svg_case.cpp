@@ -15,7 +15,7 @@ int main(int argc, char** argv) {
     if (argc != 5 && !(argc == 6 && std::strcmp(argv[5], "censored") == 0)) return 2;
     RunInputs in;
     in.dataFilePath = argv[2];
-    in.censored = argc == 6;
+    in.read.censored = argc == 6;
     in.rankMethod = std::atoi(argv[3]);
     in.autoGamma = std::strcmp(argv[4], "auto") == 0;
     in.gamma = in.autoGamma ? 0 : textToNumber(argv[4]);

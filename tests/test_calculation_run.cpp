@@ -121,7 +121,7 @@ TEST(RunFunction, RefusalCauses) {
         RefusalKind kind;
         const char* cause;
     } rows[] = {
-        {nullptr, false, true, false, 0, RefusalKind::cannotOpen, "cannot open the data file"},
+        {nullptr, false, true, false, 0, RefusalKind::cannotOpen, "the file cannot be opened"},
         {"1\n2\n", false, true, false, 0, RefusalKind::tooFewValues, "fewer than 3 values (2)"},
         {"1\n2 S\n3\n4 S\n", true, true, false, 0, RefusalKind::tooFewFailures, "fewer than 3 failures (2 of 4 values)"},
         {"0\n2\n3\n", false, true, false, 0, RefusalKind::searchedNotBelow,
@@ -135,7 +135,7 @@ TEST(RunFunction, RefusalCauses) {
     for (const auto& row : rows) {
         RunInputs in;
         in.dataFilePath = dataFile(row.bytes);
-        in.censored = row.censored;
+        in.read.censored = row.censored;
         in.autoGamma = row.autoGamma;
         in.gamma = row.gamma;
         in.refuseZeroSpread = row.refuseZeroSpread;

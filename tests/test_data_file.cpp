@@ -25,6 +25,31 @@ namespace {
 
 std::string blanks(std::size_t n) { return std::string(n, ' '); }
 
+DataFileContents readInBlocks(const std::string& path, bool censored, std::size_t blockSize, bool counts = false,
+                              std::uint64_t memoryBudget = 0, std::uint64_t* judged = nullptr) {
+    ReadOptions options;
+    options.censored = censored;
+    options.counts = counts;
+    ReadSettings settings;
+    settings.blockSize = blockSize;
+    settings.memoryBudget = memoryBudget;
+    settings.judgedCharacters = judged;
+    return readLinesWith(path.c_str(), options, settings, nullptr, nullptr);
+}
+
+// 1e254 written out: a 1 and 254 zeros.
+std::string tenTo254() {
+    std::string text(255, '0');
+    text[0] = '1';
+    return text;
+}
+
+std::string repeated(const std::string& text, std::size_t times) {
+    std::string out;
+    for (std::size_t i = 0; i < times; ++i) out += text;
+    return out;
+}
+
 struct FileRow {
     const char* name;
     std::string bytes;
@@ -79,7 +104,7 @@ TEST(DataFile, ValuesAndStatusWords) {
         const std::uint32_t markCount = static_cast<std::uint32_t>(std::count(marks.begin(), marks.end(), 1));
         for (const std::size_t blockSize : blockSizes) {
             for (const bool censored : {false, true}) {
-                const DataFileContents c = readDataFileInBlocks(path.c_str(), censored, blockSize, nullptr, nullptr);
+                const DataFileContents c = readInBlocks(path, censored, blockSize);
                 SCOPED_TRACE(std::string(row.name) + ", block " + std::to_string(blockSize) +
                              (censored ? ", censored" : ""));
                 EXPECT_TRUE(c.opened);
@@ -113,9 +138,157 @@ TEST(DataFile, FileOfManyBlocks) {
 }
 
 TEST(DataFile, NotOpened) {
-    for (const std::string& path : {uniqueTempPath("no such file.dat"), ::testing::TempDir()}) {
-        const DataFileContents c = readDataFile(path.c_str(), true);
-        EXPECT_TRUE(!c.opened && c.times.empty()) << path;
+    const struct { std::string path; const char* cause; } rows[] = {
+        {uniqueTempPath("no such file.dat"), "the file cannot be opened"},
+#ifndef _WIN32
+        {::testing::TempDir(), "the file cannot be read"},
+#endif
+    };
+    for (const auto& row : rows) {
+        const DataFileContents c = readDataFile(row.path.c_str(), true);
+        EXPECT_TRUE(!c.opened && c.times.empty()) << row.path;
+        EXPECT_EQ(c.cause, row.cause) << row.path;
+    }
+}
+
+// Long runs without a line feed: each 255-character piece is judged within
+// itself, so the characters the judging reads stay within the text's length
+// (judging each piece up to the end of its block read 2e9 of them here).
+TEST(DataFile, WorkIsLinearInTheText) {
+    const std::size_t pieces = 4112;  // 255 x 4112: just under a block of 1 MiB
+    const struct { const char* name; std::string text; std::vector<double> values; } rows[] = {
+        {"blanks", blanks(255 * pieces) + "\n7\n", [&] { auto v = std::vector<double>(pieces, 0.0); v.push_back(7); return v; }()},
+        {"digits", repeated(tenTo254(), pieces), std::vector<double>(pieces, 1e254)},
+        {"text", std::string(255 * pieces, 'x') + "\n", {}},
+    };
+    const std::string path = uniqueTempPath("long.dat");
+    for (const auto& row : rows) {
+        std::ofstream(path, std::ios::binary) << row.text;
+        for (const std::size_t blockSize : {std::size_t{1} << 20, std::size_t{4000}}) {
+            std::uint64_t judged = 0;
+            const DataFileContents c = readInBlocks(path, false, blockSize, false, 0, &judged);
+            EXPECT_EQ(c.times, row.values) << row.name << ", block " << blockSize;
+            EXPECT_LE(judged, row.text.size()) << row.name << ", block " << blockSize;
+        }
+    }
+}
+
+// Values that would not fit in the memory available are refused, whatever
+// the source; within it, read as before.
+TEST(DataFile, MemoryBound) {
+    const std::string lines = repeated("5\n", 2000);
+    const struct { const char* name; std::string path; std::string text; bool counts; std::uint64_t budget; bool fits; } rows[] = {
+        {"2000 values in 1 MiB", "", lines, false, 1u << 20, true},
+        {"2000 values in 8000 bytes", "", lines, false, 8000, false},
+        {"a count of 10^6 in 1 MiB", "", "5 1000000\n", true, 1u << 20, false},
+        {"a count of 10^5 in 1 MiB", "", "5 100000\n", true, 1u << 20, true},
+        {"a count beyond 2^64", "", "5 99999999999999999999999\n", true, 1u << 20, false},
+#ifndef _WIN32
+        {"/dev/zero in 1 MiB", "/dev/zero", "", false, 1u << 20, false},
+#endif
+    };
+    for (const auto& row : rows) {
+        std::string path = row.path;
+        if (path.empty()) {
+            path = uniqueTempPath("memory.dat");
+            std::ofstream(path, std::ios::binary) << row.text;
+        }
+        const DataFileContents c = readInBlocks(path, true, std::size_t{1} << 20, row.counts, row.budget);
+        EXPECT_EQ(c.opened, row.fits) << row.name;
+        EXPECT_EQ(c.cause, row.fits ? "" : "the values would not fit in the memory available") << row.name;
+        EXPECT_EQ(c.times.empty(), !row.fits) << row.name;
+    }
+}
+
+// With counts, a file reads bit for bit as the same file with each counted
+// line written out count times.
+TEST(DataFile, Counts) {
+    const struct { const char* counted; const char* written; } rows[] = {
+        {"1500 3 S\n10\n20 2 F\n", "1500 S\n1500 S\n1500 S\n10\n20 F\n20 F\n"},
+        {"Times\n0.1 2\t\n\n1e-5\t1 s \r\n-4 5\n", "Times\n0.1\n0.1\n\n1e-5 s\n"},
+        {"7.25d1 1\n3 S\n", "72.5\n3 S\n"},
+    };
+    const std::string counted = uniqueTempPath("counted.dat"), written = uniqueTempPath("written.dat");
+    for (const auto& row : rows) {
+        std::ofstream(counted, std::ios::binary) << row.counted;
+        std::ofstream(written, std::ios::binary) << row.written;
+        for (const bool censored : {false, true}) {
+            const DataFileContents got = readInBlocks(counted, censored, 3, true);
+            const DataFileContents want = readInBlocks(written, censored, 3);
+            ASSERT_TRUE(got.opened) << row.counted << got.cause;
+            ASSERT_EQ(got.times.size(), want.times.size()) << row.counted;
+            EXPECT_EQ(std::memcmp(got.times.data(), want.times.data(), got.times.size() * sizeof(double)), 0) << row.counted;
+            EXPECT_EQ(got.suspended, want.suspended) << row.counted;
+            EXPECT_EQ(got.suspendedMarks, want.suspendedMarks) << row.counted;
+        }
+    }
+}
+
+TEST(DataFile, CountsRefused) {
+    const struct { const char* text; const char* cause; } rows[] = {
+        {"1\n1500 x\n", "line 2: '1500 x' is not a value, then a count (a whole number above 0) and a status word"},
+        {"1500 0\n", "line 1: '1500 0' is not a value, then a count (a whole number above 0) and a status word"},
+        {"h\r\n\r\n1500 12.5\r\n", "line 3: '1500 12.5' is not a value, then a count (a whole number above 0) and a status word"},
+        {"1500 12 S x\n", "line 1: '1500 12 S x' is not a value, then a count (a whole number above 0) and a status word"},
+        {"1500 S 12\n", "line 1: '1500 S 12' is not a value, then a count (a whole number above 0) and a status word"},
+        {"1500h\n", "line 1: '1500h' is not a value, then a count (a whole number above 0) and a status word"},
+        {"1e 3\n", "line 1: '1e 3' is not a value, then a count (a whole number above 0) and a status word"},
+        {"1,250\n", "line 1: '1,250' is not a value, then a count (a whole number above 0) and a status word"},
+        {"1\t\x01\n", "line 1: '1\t?' is not a value, then a count (a whole number above 0) and a status word"},
+    };
+    const std::string path = uniqueTempPath("counts.dat");
+    for (const auto& row : rows) {
+        std::ofstream(path, std::ios::binary) << row.text;
+        const DataFileContents c = readInBlocks(path, true, 2, true);
+        EXPECT_TRUE(!c.opened && c.times.empty()) << row.text;
+        EXPECT_EQ(c.cause, row.cause) << row.text;
+    }
+}
+
+// What the line reader passed over: counted, with the first line of each
+// kind, without changing the values read.
+TEST(DataFile, PassedOver) {
+    using Notes = std::vector<std::uint64_t>;  // lines and first line of: several fields, separator numbers, headings, text among values, signed numbers
+    const struct { const char* text; Notes notes; } rows[] = {
+        {"1,1250,F\n2;3\n4 , 5\n10,S\n", {4, 1, 0, 0, 0, 0, 0, 0, 0, 0}},
+        {"x\n1,250\n12,5\n1,250,000\n1,250.5\n1.5,2\n", {1, 6, 4, 2, 1, 1, 0, 0, 0, 0}},
+        {"Title\n# unit\n\n  \n5\nnote\n6\n", {0, 0, 0, 0, 2, 1, 1, 6, 0, 0}},
+        {"-3\n+4\n-.5\n-x\n+\n5\n", {0, 0, 0, 0, 2, 4, 0, 0, 3, 1}},
+        {"5 h\n1475 S\n1,25x\n", {1, 3, 0, 0, 0, 0, 0, 0, 0, 0}},
+    };
+    const std::string path = uniqueTempPath("notes.dat");
+    for (const auto& row : rows) {
+        std::ofstream(path, std::ios::binary) << row.text;
+        const ReaderNotes n = readInBlocks(path, false, 1).notes;
+        const Notes got = {n.severalFields.lines, n.severalFields.firstLine, n.separatorNumbers.lines,
+                           n.separatorNumbers.firstLine, n.headings.lines, n.headings.firstLine,
+                           n.textAmongValues.lines, n.textAmongValues.firstLine, n.signedNumbers.lines,
+                           n.signedNumbers.firstLine};
+        EXPECT_EQ(got, row.notes) << row.text;
+    }
+}
+
+TEST(DataFile, ReaderWarnings) {
+    const struct { const char* text; std::vector<std::string> warnings; } rows[] = {
+        {"Times\n5\n6\n7\n", {}},
+        {"1,1250,F\n1,250\n5\nnote\n-3\n",
+         {"1 line holds several fields separated by , or ; (first: line 1); only the first is read; --column picks another",
+          "1 number has a thousands separator or a decimal comma (as 1,250 or 12,5) (first: line 2); only the part "
+          "before the comma is read; write them without the separator, with a decimal point, or read a table with "
+          "--column and --decimal-comma",
+          "1 line of text among the values (first: line 4) was skipped",
+          "1 line starts with a signed number (as -3 or +4) (first: line 5); such lines are skipped: a time is "
+          "written without a sign"}},
+        {"1;2\n3;4\n5\nx\ny\n+1\n+2\n",
+         {"2 lines hold several fields separated by , or ; (first: line 1); only the first is read; --column picks another",
+          "2 lines of text among the values (first: line 4) were skipped",
+          "2 lines start with a signed number (as -3 or +4) (first: line 6); such lines are skipped: a time is "
+          "written without a sign"}},
+    };
+    const std::string path = uniqueTempPath("warnings.dat");
+    for (const auto& row : rows) {
+        std::ofstream(path, std::ios::binary) << row.text;
+        EXPECT_EQ(readerWarnings(readDataFile(path.c_str(), false)), row.warnings) << row.text;
     }
 }
 

@@ -1,12 +1,20 @@
-// Differential fuzz target for the data file reader (libFuzzer).
+// Differential fuzz target for the data file and table readers (libFuzzer).
 //
-// Each input is written to a temporary file and read by readDataFileInBlocks
-// in both modes and at several block sizes; the results must equal, bit for
+// Each input is written to a temporary file and read by the line reader in
+// both modes and at several block sizes; the results must equal, bit for
 // bit, those of the deliberately plain reader below, written from the
 // README's rules and sharing no code with the real one: it cooks the whole
 // text byte by byte, cuts pieces with a counter, finds the number's end by
 // its own scan and converts the number's characters with strtod (which
-// rounds to nearest in glibc as std::from_chars does). Any difference aborts.
+// rounds to nearest in glibc as std::from_chars does).
+//
+// The table reader gets the input twice. As it stands, with a few column
+// choices: it must come back with either values or a cause. And as the
+// number-like words of the input written into tables of every delimiter,
+// quoted or not, with decimal points or commas: when every word is wholly
+// a number, the table must give the plain reader's values of the words
+// written one per line, bit for bit; else it must be refused with the
+// line named. Any difference aborts.
 //
 // Build and run: scripts/fuzz.sh [seconds]
 #include <unistd.h>
@@ -20,6 +28,7 @@
 #include <vector>
 
 #include "datafiles/data_file.h"
+#include "datafiles/data_table.h"
 
 namespace {
 
@@ -83,6 +92,25 @@ void judge(const std::string& piece, Expected& out) {
     out.marks.push_back(suspended ? 1 : 0);
 }
 
+// The length of the unsigned number at the start of `word` by the scan in
+// judge(), or 0 when it does not start with a digit or a point and a digit.
+std::size_t numberLength(const std::string& word) {
+    const std::size_t n = word.size();
+    if (n == 0 || !(digit(word[0]) || (word[0] == '.' && n > 1 && digit(word[1])))) return 0;
+    std::size_t e = 0;
+    bool point = false;
+    for (; e < n && (digit(word[e]) || (word[e] == '.' && !point)); ++e) point = point || word[e] == '.';
+    if (e < n && exponentLetter(word[e])) {
+        std::size_t x = e + 1;
+        if (x < n && (word[x] == '+' || word[x] == '-')) ++x;
+        if (x < n && digit(word[x])) {
+            while (x < n && digit(word[x])) ++x;
+            e = x;
+        }
+    }
+    return e;
+}
+
 Expected plainRead(const std::uint8_t* data, std::size_t size) {
     const std::string text = cook(data, size);
     Expected out;
@@ -111,14 +139,93 @@ void fail(const char* what, std::size_t blockSize, bool censored) {
     std::abort();
 }
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const std::string path = scratchPath();
+void writeFile(const std::string& path, const void* data, std::size_t size) {
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (file == nullptr) std::abort();
     if (size > 0 && std::fwrite(data, 1, size, file) != size) std::abort();
     std::fclose(file);
+}
+
+DataFileContents readTable(const std::string& path, const char* column, const char* status, const char* count,
+                           char delimiter, bool decimalComma, std::size_t blockSize) {
+    ReadOptions options;
+    options.column = column;
+    options.statusColumn = status;
+    options.countColumn = count;
+    options.censored = *status != '\0';
+    options.delimiter = delimiter;
+    options.decimalComma = decimalComma;
+    ReadSettings settings;
+    settings.blockSize = blockSize;
+    return readDataTable(path.c_str(), options, settings, nullptr, nullptr);
+}
+
+// The input as a table: values or a cause, never both or neither.
+void readRawTable(const std::string& path) {
+    const char* columns[][3] = {{"1", "", ""}, {"2", "1", ""}, {"1", "2", "3"}, {"time", "", ""}};
+    for (const auto& [column, status, count] : columns) {
+        for (const bool decimalComma : {false, true}) {
+            const DataFileContents got = readTable(path, column, status, count, '\0', decimalComma, 7);
+            if (got.opened != got.cause.empty() || (!got.opened && !got.times.empty())) {
+                std::fprintf(stderr, "table reader: neither values nor a cause, or both\n");
+                std::abort();
+            }
+        }
+    }
+}
+
+// The input's number-like words as tables in every form, against the plain
+// reader of the same words one per line.
+void readWordTables(const std::string& path, const std::uint8_t* data, std::size_t size) {
+    std::vector<std::string> words;
+    std::string word;
+    for (std::size_t i = 0; i <= size && words.size() < 64; ++i) {
+        const char c = i < size ? static_cast<char>(data[i]) : ' ';
+        // A word shorter than a line piece (255 characters), so that it is one
+        // line of the plain file.
+        if (std::strchr("0123456789.eEdD+-", c) != nullptr && c != '\0' && word.size() < 254) {
+            word.push_back(c);
+        } else if (!word.empty()) {
+            words.push_back(word);
+            word.clear();
+        }
+    }
+    std::string plain;
+    bool allNumbers = true;
+    for (const std::string& w : words) {
+        plain += w + "\n";
+        allNumbers = allNumbers && numberLength(w) == w.size();
+    }
+    const Expected expected = plainRead(reinterpret_cast<const std::uint8_t*>(plain.data()), plain.size());
+    for (const char delimiter : {',', ';', '\t'}) {
+        for (int form = 0; form < 4; ++form) {
+            const bool quoted = (form & 1) != 0, decimalComma = (form & 2) != 0 && delimiter != ',';
+            std::string table = std::string("id") + delimiter + "time\r\n";
+            for (std::size_t i = 0; i < words.size(); ++i) {
+                std::string cell = words[i];
+                if (decimalComma) std::replace(cell.begin(), cell.end(), '.', ',');
+                if (quoted) cell = "\"" + cell + "\"";
+                table += std::to_string(i + 1) + delimiter + cell + (i % 2 == 0 ? "\n" : "\r\n");
+            }
+            writeFile(path, table.data(), table.size());
+            const DataFileContents got = readTable(path, "time", "", "", '\0', decimalComma, 1 + size % 13);
+            const bool same = got.opened && got.times.size() == expected.times.size() &&
+                              (got.times.empty() || std::memcmp(got.times.data(), expected.times.data(),
+                                                                got.times.size() * sizeof(double)) == 0);
+            if (allNumbers ? !same : (got.opened || got.cause.compare(0, 5, "line ") != 0)) {
+                std::fprintf(stderr, "table reader differs from the plain reader (delimiter %d, form %d): %s\n",
+                             delimiter, form, got.cause.c_str());
+                std::abort();
+            }
+        }
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static const std::string path = scratchPath();
+    writeFile(path, data, size);
 
     const Expected expected = plainRead(data, size);
     const auto marks = static_cast<std::uint32_t>(std::count(expected.marks.begin(), expected.marks.end(), 1));
@@ -130,7 +237,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const struct { std::size_t blockSize; bool censored; } reads[] = {
         {1, true}, {2, false}, {3, true}, {chosen, false}, {1u << 20, false}, {1u << 20, true}};
     for (const auto& [blockSize, censored] : reads) {
-        const DataFileContents got = readDataFileInBlocks(path.c_str(), censored, blockSize, nullptr, nullptr);
+        ReadOptions options;
+        options.censored = censored;
+        ReadSettings settings;
+        settings.blockSize = blockSize;
+        const DataFileContents got = readLinesWith(path.c_str(), options, settings, nullptr, nullptr);
         if (!got.opened) fail("not opened", blockSize, censored);
         if (got.times.size() != expected.times.size()) fail("count", blockSize, censored);
         if (!got.times.empty() &&
@@ -142,5 +253,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         if (got.suspendedMarks != marks) fail("count of S marks", blockSize, censored);
     }
+    readRawTable(path);
+    readWordTables(path, data, size);
     return 0;
 }
