@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <optional>
 
 #include "datafiles/data_file.h"
@@ -136,6 +137,21 @@ SolveOutcome solveShape(const RunInputs& in, const ShapeProblem& problem, FrontE
     return dampedNewton(in.initialM, equation, slope, control);
 }
 
+// The root from the damped iteration's resting point by the bracketed
+// Newton solver (a few passes), and the relative gaps of m and t0 to it.
+RootGap rootGapFrom(const ShapeProblem& problem, double m, double t0) {
+    auto equation = [&problem](double x) { return likelihoodEquation(problem, x); };
+    auto derivative = [&problem](double x) { return likelihoodDerivative(problem, x); };
+    const SolveOutcome root = bracketedNewton(m, equation, derivative, SolveControl{});
+    RootGap gap;
+    gap.rootM = root.m;
+    gap.rootT0 = scaleFromShape(problem, root.m);
+    gap.m = std::fabs(m - gap.rootM) / std::fabs(gap.rootM);
+    gap.t0 = std::fabs(t0 - gap.rootT0) / std::fabs(gap.rootT0);
+    gap.measured = std::isfinite(gap.m) && std::isfinite(gap.t0);
+    return gap;
+}
+
 }  // namespace
 
 void showResults(const FitResult& r, FrontEnd& frontEnd) {
@@ -154,6 +170,8 @@ RunOutcome runCalculation(const RunInputs& in, FrontEnd& frontEnd) {
     outcome.rankMethod = in.rankMethod;
     outcome.confidence = in.confidence;
     outcome.timeoutSeconds = in.timeoutSeconds;
+    outcome.life = in.life;
+    outcome.lifeOptionsNamed = in.lifeOptionsNamed;
     if (const auto cause = takeSample(in, frontEnd, outcome)) {
         return refused(std::move(outcome), RefusalKind::cannotOpen, *cause);
     }
@@ -192,11 +210,17 @@ RunOutcome runCalculation(const RunInputs& in, FrontEnd& frontEnd) {
     if (solved.ending != SolveEnding::stopped) outcome.timedOut = false;
     r.m = solved.m;
     r.t0 = scaleFromShape(problem, r.m);
+    if (in.measureRootGap && in.solver == ShapeSolver::damped && solved.ending == SolveEnding::fixedPoint) {
+        outcome.rootGap = rootGapFrom(problem, r.m, r.t0);
+    }
     r = computeStatistics(r);
     showResults(r, frontEnd);
     if (in.fitQuality) {
         outcome.quality = computeFitQuality({sample, r.gamma, r.m, r.t0, in.rankMethod, in.confidence});
         outcome.hasQuality = true;
+        const FitQuality& q = outcome.quality;
+        outcome.lifeFigures =
+            computeLifeFigures({sample, r.gamma, r.m, r.t0, q.eta, q.covariance, in.confidence, in.life});
     }
     return outcome;
 }
