@@ -50,32 +50,63 @@ struct TiedCurve {
     }
 };
 
+// Narrows a bracket [a, b] (in either order) of a root of g, g(a) = ga > 0
+// and g(b) = gb <= 0 or not a number, until it is `tolerance` wide; returns
+// its middle. Method: the Illinois variant of false position (the value at
+// an end that stays twice is halved), with a bisection step whenever the
+// secant cannot be formed or leaves the bracket; superlinear on a smooth g.
+template <typename Function>
+double narrowBracket(const Function& g, double a, double ga, double b, double gb, double tolerance) {
+    int lastMoved = 0;  // +1: a moved last, -1: b
+    for (int k = 0; k < bisectionLimit && std::fabs(b - a) > tolerance; ++k) {
+        double c = a / 2 + b / 2;
+        if (std::isfinite(ga) && std::isfinite(gb) && ga != gb) {
+            const double secant = b - gb * ((b - a) / (gb - ga));
+            if ((secant - a) * (secant - b) < 0) c = secant;
+        }
+        const double gc = g(c);
+        if (gc == 0) return c;
+        if (gc > 0) {
+            a = c;
+            ga = gc;
+            if (lastMoved == 1) gb = gb / 2;
+            lastMoved = 1;
+        } else {
+            b = c;
+            gb = gc;
+            if (lastMoved == -1) ga = ga / 2;
+            lastMoved = -1;
+        }
+    }
+    return a / 2 + b / 2;
+}
+
 // The largest lnL on a tied curve: the root of its slope in m, bracketed by
-// halving or doubling from the estimate of m, then bisected. A slope that is
-// not a number (sums beyond double range) counts as falling.
+// halving or doubling from the estimate of m, then narrowed. A slope that
+// is not a number (sums beyond double range) counts as falling.
 double tiedMaximum(const TiedCurve& curve) {
     double lo = curve.p.m;
     double hi = curve.p.m;
-    if (curve.slope(lo) > 0) {
-        for (int k = 0; k < 1100 && curve.slope(hi) > 0; ++k) {
+    double slopeLo = curve.slope(lo);
+    double slopeHi = slopeLo;
+    if (slopeLo > 0) {
+        for (int k = 0; k < 1100 && slopeHi > 0; ++k) {
             lo = hi;
+            slopeLo = slopeHi;
             hi = 2 * hi;
+            slopeHi = curve.slope(hi);
         }
     } else {
-        for (int k = 0; k < 1100 && !(curve.slope(lo) > 0); ++k) {
+        for (int k = 0; k < 1100 && !(slopeLo > 0); ++k) {
             hi = lo;
+            slopeHi = slopeLo;
             lo = lo / 2;
+            slopeLo = curve.slope(lo);
         }
     }
-    for (int k = 0; k < bisectionLimit && hi - lo > innerTolerance * hi; ++k) {
-        const double mid = lo / 2 + hi / 2;
-        if (curve.slope(mid) > 0) {
-            lo = mid;
-        } else {
-            hi = mid;
-        }
-    }
-    return curve.value(lo / 2 + hi / 2);
+    const double m = narrowBracket([&curve](double x) { return curve.slope(x); }, lo, slopeLo, hi, slopeHi,
+                                   innerTolerance * hi);
+    return curve.value(m);
 }
 
 // Where deficit(s) = 2 (lnL^ - profile(s)) - z^2 turns positive on the side
@@ -84,34 +115,20 @@ double tiedMaximum(const TiedCurve& curve) {
 template <typename Profile>
 double profileRoot(const Profile& profile, double maximum, double z, double direction) {
     const double limit = z * z;
-    auto outside = [&](double s) {
-        const double deficit = 2 * (maximum - profile(s));
-        return !(deficit <= limit);
-    };
+    // Positive inside, not positive (or not a number) outside.
+    auto margin = [&](double s) { return limit - 2 * (maximum - profile(s)); };
     double inside = 0;
-    double outsideAt = 0;
+    double marginInside = limit;
     double step = firstStep;
-    bool bracketed = false;
     for (int k = 0; k < doublingLimit; ++k) {
         const double s = direction * step;
-        if (outside(s)) {
-            outsideAt = s;
-            bracketed = true;
-            break;
-        }
+        const double marginAt = margin(s);
+        if (!(marginAt > 0)) return narrowBracket(margin, inside, marginInside, s, marginAt, outerTolerance);
         inside = s;
+        marginInside = marginAt;
         step = 2 * step;
     }
-    if (!bracketed) return direction * infinity;
-    for (int k = 0; k < bisectionLimit && std::fabs(outsideAt - inside) > outerTolerance; ++k) {
-        const double mid = inside / 2 + outsideAt / 2;
-        if (outside(mid)) {
-            outsideAt = mid;
-        } else {
-            inside = mid;
-        }
-    }
-    return inside / 2 + outsideAt / 2;
+    return direction * infinity;
 }
 
 // The bounds on theta = theta^ e^s of a tied curve family, s found by

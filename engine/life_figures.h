@@ -74,12 +74,13 @@ double profileLogLikelihood(const LikelihoodProfile& profile, double m, double l
 
 // Likelihood-ratio bounds: the two values of a figure theta where
 //   2 (lnL(m^, eta^) - max over the other parameter of lnL with theta held) = z^2.
-// Method: the profile is maximised over m (eta tied to the figure) by
-// bisection on its derivative, or in closed form (t0 = sum x^m / r) for the
-// profile of m. Each bound is bracketed by doubling steps away from the
-// estimate (in ln theta, or in w for R) and then bisected until the bracket
-// is narrower than 1e-13 in that variable: about 13 correct digits when the
-// profile is smooth there. A side the profile never falls far enough on
+// Method: the profile is maximised over m (eta tied to the figure) by a
+// bracketed root search on its derivative (to 1e-12 relative in m), or in
+// closed form (t0 = sum x^m / r) for the profile of m. Each bound is
+// bracketed by doubling steps away from the estimate (in ln theta, or in w
+// for R) and then narrowed by the Illinois method (false position, bisecting
+// where the secant fails) until the bracket is narrower than 1e-13 in that
+// variable: about 12 correct digits when the profile is smooth there. A side the profile never falls far enough on
 // (a flat likelihood) is +inf (upper) or 0 (lower); R's are 0 and 1.
 // Domain: a sample with at least 2 failures and spread, m, eta the estimate.
 Interval likelihoodShapeBounds(const LikelihoodProfile& profile, double z);
