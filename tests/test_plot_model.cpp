@@ -174,7 +174,7 @@ TEST(PlotSvg, SameBytesOnEveryPlatform) {
                            {3, "gamma", 8.05776741}},
                           {{-2.25, 2.6, 3.2}, {0, 3.7, 4.3}, {1.0, 4.2, 4.6}},
                           "B-life bounds, Fisher matrix, 90% two-sided"};
-    expectMatchesGolden(plotSvg(buildPlotModel(input), 720, 540), "plot_bearings.svg", 87);
+    expectMatchesGolden(plotSvg(buildPlotModel(input), 720, 540), "plot_bearings.svg", 86);
 }
 
 }  // namespace
