@@ -68,6 +68,12 @@ done <<ROWS
 2|--report.*empty|--report= n3.dat
 2|--report.*the data file itself|-o "$work/n3.dat" "$work/n3.dat"
 2|--report.*the data file itself|-o "$work/link.dat" "$work/n3.dat"
+2|--at: 'x' is not a number|--at 1,x n3.dat
+2|--b-life: '100' is not a percentage|--b-life 10,100 n3.dat
+2|--sided: 'both'|--sided both n3.dat
+2|--bounds: 'exact'|--bounds exact n3.dat
+2|--plot and --plot-dir exclude each other|--plot "$work/p.svg" --plot-dir "$work/folder" n3.dat
+2|--plot-dir: '.*' is not a directory|--plot-dir "$work/none" n3.dat
 0||-m 1e n3.dat
 0||-q -r3 -g -5 n3.dat
 0||-t 1e10 n3.dat
@@ -157,6 +163,19 @@ expect 1 "^Read data error: Invalid data type: fewer than 3 failures \\(2 of 5 v
 "$cli" -q --format csv n3.dat zero_min.dat >"$work/out" 2>/dev/null
 check '[ "$(sed -n 1p "$work/out")" = "file,n,rank,gamma_source,m,t0,gamma,eta,mu,xi,tm,sigma2,log_likelihood,r2,anderson_darling,B1,B10,B50,m_lo,m_hi,eta_lo,eta_hi,B10_lo,B10_hi,ending,failures,suspensions" ] &&
        [ "$(awk -F, "NF == 27" "$work/out" | wc -l)" = 3 ] && grep -qx "zero_min.dat,*" "$work/out"' "CSV rows"
+
+# Life figures on demand: B-lives named as typed (shortest form), R(t) with
+# no bounds at t <= gamma, one-sided bounds with the other side null; the
+# default B-lives typed out are the default's digits; --plot-dir.
+"$cli" -q --format json --b-life 0.10,10 --at 0,30 --sided lower --bounds likelihood repeated.dat >"$work/out" 2>/dev/null
+check 'grep -q "\"b_lives\":{\"B0.1\":[^,]*,\"B10\":[^,}]*},\"bounds\":{\"confidence\":0.9,\"sided\":\"lower\",\"method\":\"likelihood\",\"m\":\[[^,]*,null\]" "$work/out" &&
+       grep -q "\"at\":\[{\"t\":0,\"R\":1,\"bounds\":null},{\"t\":30,\"R\":[^,]*,\"bounds\":\[[^,]*,null\]}\]" "$work/out"' "--b-life, --at, --sided, --bounds in JSON"
+"$cli" -q --format csv repeated.dat >"$work/a" 2>/dev/null
+"$cli" -q --format csv --b-life 1,10,50 --at 30 repeated.dat >"$work/b" 2>/dev/null
+check '[ "$(cut -d, -f16-18 "$work/a")" = "$(cut -d, -f16-18 "$work/b")" ] &&
+       sed -n 1p "$work/b" | grep -q ",suspensions,R@30,R@30_lo,R@30_hi$"' "--b-life 1,10,50 and --at in CSV"
+"$cli" -q --plot-dir "$work/folder" n3.dat repeated.dat >/dev/null 2>&1
+check '[ -s "$work/folder/n3.svg" ] && grep -c "class=\"band\"" "$work/folder/repeated.svg" | grep -qx 2' "--plot-dir"
 
 # The bounds' level as given.
 "$cli" -q --confidence 0.95 n3.dat >"$work/out" 2>/dev/null
