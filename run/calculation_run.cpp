@@ -210,7 +210,10 @@ RunOutcome runCalculation(const RunInputs& in, FrontEnd& frontEnd) {
     if (solved.ending != SolveEnding::stopped) outcome.timedOut = false;
     r.m = solved.m;
     r.t0 = scaleFromShape(problem, r.m);
-    if (in.measureRootGap && in.solver == ShapeSolver::damped && solved.ending == SolveEnding::fixedPoint) {
+    // A resting point that is not a finite positive m (a start far beyond the
+    // root can end on NaN) has no root to compare with.
+    if (in.measureRootGap && in.solver == ShapeSolver::damped && solved.ending == SolveEnding::fixedPoint &&
+        r.m > 0 && std::isfinite(r.m) && std::isfinite(r.t0)) {
         outcome.rootGap = rootGapFrom(problem, r.m, r.t0);
     }
     r = computeStatistics(r);

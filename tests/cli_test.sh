@@ -84,6 +84,7 @@ done <<ROWS
 1|^Read data error: Invalid data type: fewer than 3 values \(2\)$|two_values.dat
 1|^Parameter error: Invalid gamma: the smallest time is 0: the location must lie below it; type a negative gamma with -g$|zero_min.dat
 0|settled|--solver damped -r 2 headers_crlf.dat
+0|settled|--solver damped -m 1e300 n3.dat
 3|cannot write the plot file '.*/p.svg'|--plot "$work/no/such/folder/p.svg" n3.dat
 3|cannot write the report file|-o "$work/no/such/folder/r.txt" n3.dat
 ROWS
