@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <limits>
 #include <set>
 
 #include "datafiles/number_text.h"
@@ -30,7 +31,8 @@ constexpr char usageLine[] = "Usage: tarquel-cli [options] DATAFILE...\n";
 constexpr char description[] =
     "Fits a three-parameter Weibull distribution F(t) = 1 - exp(-(t - gamma)^m / t0)\n"
     "to the failure times in each DATAFILE and prints m, t0, gamma, mu, xi, tm, sigma2,\n"
-    "then eta, the log-likelihood, r2, A2, B1, B10, B50 and Fisher-matrix bounds.\n";
+    "then eta, the log-likelihood, r2, A2, B1, B10, B50 and Fisher-matrix bounds\n"
+    "(or the B-lives, reliabilities and bounds the options ask for).\n";
 
 constexpr char footer[] =
     "Several data files are fitted in turn with the same options. Ctrl-C stops the\n"
@@ -56,6 +58,7 @@ struct RawOptions {
     std::vector<std::string> files;
     std::string rank, gamma, initialM, report, reportDir, timeout, solver, format, confidence, plot;
     std::string column, delimiter, statusColumn, countColumn;
+    std::string at, bLife, sided, bounds, plotDir;
     bool quiet = false;
     bool censored = false;
     bool counts = false;
@@ -66,6 +69,7 @@ struct RawOptions {
 struct Declared {
     CLI::Option *rank, *gamma, *initialM, *report, *reportDir, *timeout, *solver, *format, *confidence, *plot;
     CLI::Option *column, *delimiter, *statusColumn, *countColumn;
+    CLI::Option *at, *bLife, *sided, *bounds, *plotDir;
 };
 
 Declared declareOptions(CLI::App& app, RawOptions& raw) {
@@ -94,18 +98,31 @@ Declared declareOptions(CLI::App& app, RawOptions& raw) {
                                "stop each iteration SEC seconds after it starts,\nas Stop does")
                     ->type_name("SEC");
     d.solver = app.add_option("--solver", raw.solver,
-                              "damped (default, the desktop program's iteration) or\n"
-                              "newton (the same root in far fewer passes)")
+                              "newton (default: Newton's method in a bracket) or\n"
+                              "damped (the desktop program's iteration and digits)")
                    ->type_name("NAME");
     d.format = app.add_option("--format", raw.format,
                               "text (default), json (one object per line) or\n"
                               "csv (a header row, then one row per data file)")
                    ->type_name("FORMAT");
     d.confidence = app.add_option("--confidence", raw.confidence,
-                                  "level of the two-sided bounds, 0 < C < 1 (default 0.9)")
+                                  "level of the bounds, 0 < C < 1 (default 0.9)")
                        ->type_name("C");
     d.plot = app.add_option("--plot", raw.plot, "also write the Weibull plot as an SVG file\n(one data file only)")
                  ->type_name("FILE");
+    d.plotDir = app.add_option("--plot-dir", raw.plotDir,
+                               "write the plot of each data file as DIR/NAME.svg")
+                    ->type_name("DIR");
+    d.at = app.add_option("--at", raw.at, "reliability R(T) and its bounds at each time T")->type_name("T[,T...]");
+    d.bLife = app.add_option("--b-life", raw.bLife,
+                             "B-lives with bounds at these percentages, 0 < P < 100\n"
+                             "(default 1,10,50 with bounds on B10)")
+                  ->type_name("P[,P...]");
+    d.sided = app.add_option("--sided", raw.sided, "two (default), lower or upper: which bounds")->type_name("SIDES");
+    d.bounds = app.add_option("--bounds", raw.bounds,
+                              "fisher (default, Fisher matrix) or likelihood\n"
+                              "(likelihood ratio), gamma held fixed")
+                   ->type_name("METHOD");
     app.add_flag("-c,--censored", raw.censored,
                  "a status word after a value marks it: S or s suspended\n"
                  "(right-censored), F or f failed (the default)");
@@ -305,9 +322,9 @@ int acceptReportDir(const Declared& d, const std::string& dir, CommandLine& line
 }
 
 int acceptSolver(const CLI::Option* given, const std::string& name, CommandLine& line) {
-    if (given->count() == 0 || name == "damped") return exitResults;
-    if (name == "newton") {
-        line.solver = ShapeSolver::newton;
+    if (given->count() == 0 || name == "newton") return exitResults;
+    if (name == "damped") {
+        line.solver = ShapeSolver::damped;
         return exitResults;
     }
     return usageError("--solver: '%s' is not damped or newton", name.c_str());
@@ -350,7 +367,6 @@ int acceptConfidence(const CLI::Option* given, const std::string& text, CommandL
         return usageError("--confidence: '%s' is not a number between 0 and 1", text.c_str());
     }
     line.confidence = level;
-    line.confidenceGiven = true;
     return exitResults;
 }
 
@@ -363,7 +379,73 @@ int acceptPlot(const CLI::Option* given, const std::string& path, CommandLine& l
     if (dataFileAt(path, line.dataFiles) != nullptr) {
         return usageError("--plot: '%s' is the data file itself", path.c_str());
     }
-    line.plotFile = path;
+    line.plotFiles.assign(1, path);
+    return exitResults;
+}
+
+// --- Life figures and plots of every file ---
+
+// The numbers of a comma-separated list, each a plain decimal number with
+// lo < value < hi; false at the first that is not.
+bool readNumberList(const std::string& text, double lo, double hi, std::vector<double>& values,
+                    std::string& bad) {
+    values.clear();
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t comma = text.find(',', start);
+        bad = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        double value = 0;
+        if (!readWholeNumber(bad, value) || !(value > lo && value < hi)) return false;
+        values.push_back(value);
+        if (comma == std::string::npos) return true;
+        start = comma + 1;
+    }
+}
+
+int acceptLife(const Declared& d, const RawOptions& raw, CommandLine& line) {
+    std::string bad;
+    constexpr double huge = std::numeric_limits<double>::infinity();
+    if (d.at->count() != 0 && !readNumberList(raw.at, -huge, huge, line.life.atTimes, bad)) {
+        return usageError("--at: '%s' is not a number", bad.c_str());
+    }
+    if (d.bLife->count() != 0) {
+        if (!readNumberList(raw.bLife, 0, 100, line.life.bLifePercents, bad)) {
+            return usageError("--b-life: '%s' is not a percentage between 0 and 100", bad.c_str());
+        }
+        line.life.boundEveryBLife = true;
+    }
+    if (d.sided->count() != 0) {
+        if (raw.sided == "lower") line.life.sides = BoundSides::lower;
+        else if (raw.sided == "upper") line.life.sides = BoundSides::upper;
+        else if (raw.sided != "two") return usageError("--sided: '%s' is not two, lower or upper", raw.sided.c_str());
+    }
+    if (d.bounds->count() != 0) {
+        if (raw.bounds == "likelihood") line.life.method = BoundMethod::likelihood;
+        else if (raw.bounds != "fisher") return usageError("--bounds: '%s' is not fisher or likelihood", raw.bounds.c_str());
+    }
+    line.lifeOptionsNamed = d.sided->count() != 0 || d.bounds->count() != 0;
+    return exitResults;
+}
+
+// DIR/NAME.svg for every data file, as --report-dir names reports.
+int acceptPlotDir(const Declared& d, const std::string& dir, CommandLine& line) {
+    if (d.plotDir->count() == 0) return exitResults;
+    if (d.plot->count() != 0) return usageError("%s--plot and --plot-dir exclude each other", "");
+    std::error_code error;
+    if (dir.empty() || !std::filesystem::is_directory(dir, error)) {
+        return usageError("--plot-dir: '%s' is not a directory", dir.c_str());
+    }
+    std::set<std::string> names;
+    line.plotFiles.assign(line.dataFiles.size(), std::string());
+    for (std::size_t i = 0; i < line.dataFiles.size(); ++i) {
+        const std::filesystem::path stem = std::filesystem::path(line.dataFiles[i]).stem();
+        const std::string path = (std::filesystem::path(dir) / stem).string() + ".svg";
+        if (!names.insert(path).second) {
+            return usageError("--plot-dir: two data files would both write '%s'", path.c_str());
+        }
+        if (dataFileAt(path, line.dataFiles) != nullptr) return usageError("--plot-dir: '%s' is a data file", path.c_str());
+        line.plotFiles[i] = path;
+    }
     return exitResults;
 }
 
@@ -377,13 +459,15 @@ bool oneFile(const std::string& a, const std::string& b) {
     return !error && first == second;
 }
 
-// No two outputs (the report files, the plot) may be one file: the later
+// No two outputs (the report files, the plots) may be one file: the later
 // would replace the earlier.
 int acceptOutputs(const Declared& d, CommandLine& line) {
     const char* reportOption = d.reportDir->count() != 0 ? "--report-dir" : "--report";
+    const char* plotOption = d.plotDir->count() != 0 ? "--plot-dir" : "--plot";
     for (const std::string& report : line.reportFiles) {
-        if (!report.empty() && !line.plotFile.empty() && oneFile(report, line.plotFile)) {
-            return usageError((std::string(reportOption) + " and --plot: both would write '%s'").c_str(),
+        for (const std::string& plot : line.plotFiles) {
+            if (report.empty() || plot.empty() || !oneFile(report, plot)) continue;
+            return usageError((std::string(reportOption) + " and " + plotOption + ": both would write '%s'").c_str(),
                               report.c_str());
         }
     }
@@ -458,8 +542,10 @@ int acceptAll(const Declared& d, const RawOptions& raw, CommandLine& line) {
     if (status == exitResults) status = acceptFormat(d.format, raw.format, line);
     if (status == exitResults) status = acceptConfidence(d.confidence, raw.confidence, line);
     if (status == exitResults) status = acceptPlot(d.plot, raw.plot, line);
+    if (status == exitResults) status = acceptPlotDir(d, raw.plotDir, line);
     if (status == exitResults) status = acceptOutputs(d, line);
     if (status == exitResults) status = acceptReading(d, raw, line);
+    if (status == exitResults) status = acceptLife(d, raw, line);
     return status;
 }
 

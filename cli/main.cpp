@@ -76,6 +76,9 @@ RunInputs inputsOf(const CommandLine& line, std::size_t index) {
     in.refuseZeroSpread = true;
     in.stopFlag = &stopFlag;
     in.timeoutSeconds = line.timeoutSeconds;
+    in.life = line.life;
+    in.lifeOptionsNamed = line.lifeOptionsNamed;
+    in.measureRootGap = true;
     return in;
 }
 
@@ -124,18 +127,11 @@ int writeFiles(const CommandLine& line, std::size_t index, const RunOutcome& run
                      filePrefix(line, run.dataFile).c_str(), printableName(report).c_str(), std::strerror(errno));
         status = exitReport;
     }
-    if (!line.plotFile.empty()) {
-        const FitQuality& q = run.quality;
-        PlotInput plot = plotInputOfRun(run);
-        plot.hasB10Bounds = line.confidenceGiven;
-        plot.b10Lo = q.b10Bounds.lo;
-        plot.b10Hi = q.b10Bounds.hi;
-        plot.confidence = line.confidence;
-        if (!writeWeibullPlotSvg(line.plotFile.c_str(), plot)) {
-            std::fprintf(stderr, "%s: cannot write the plot file '%s'\n", programName,
-                         printableName(line.plotFile).c_str());
-            status = exitReport;
-        }
+    const std::string plot = index < line.plotFiles.size() ? line.plotFiles[index] : std::string();
+    if (!plot.empty() && !writeWeibullPlotSvg(plot.c_str(), plotInputOfRun(run))) {
+        std::fprintf(stderr, "%s: %scannot write the plot file '%s'\n", programName,
+                     filePrefix(line, run.dataFile).c_str(), printableName(plot).c_str());
+        status = exitReport;
     }
     return status;
 }
@@ -185,7 +181,7 @@ int main(int argc, char** argv) {
     std::signal(SIGINT, onInterrupt);
 
     int status = exitResults;
-    if (line.format == OutputFormat::csv && !putOutput(csvHeader())) status = outputFailed();
+    if (line.format == OutputFormat::csv && !putOutput(csvHeader(line.life))) status = outputFailed();
     bool printedBefore = false;
     for (std::size_t index = 0; index < line.dataFiles.size(); ++index) {
         status = std::max(status, runFile(line, index, frontEnd, printedBefore));

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/batch_math.h"
+#include "engine/life_figures.h"
 #include "engine/pass_pool.h"
 #include "engine/passes.h"
 #include "engine/portable_math.h"
@@ -249,23 +250,10 @@ FitQuality computeFitQuality(const FitQualityInput& in) {
     q.b10 = bLife(0.10, in.gamma, in.m, in.t0);
     q.b50 = bLife(0.50, in.gamma, in.m, in.t0);
 
-    q.z = -normalQuantile((1 - in.confidence) / 2);
+    q.z = boundQuantile(in.confidence, BoundSides::two);
     q.covariance = covarianceFromHessian(fast.hessian);
-    const double m = in.m;
-    const double eta = q.eta;
-    const ShapeScaleMatrix& V = q.covariance;
-    const double spreadM = q.z * std::sqrt(V.mm) / m;
-    q.mBounds = {m * portableExp(-spreadM), m * portableExp(spreadM)};
-    const double spreadEta = q.z * std::sqrt(V.ee) / eta;
-    q.etaBounds = {eta * portableExp(-spreadEta), eta * portableExp(spreadEta)};
-    // ln(B10 - gamma) = ln eta + w/m with w = ln(-ln 0.9); its variance by
-    // the delta method.
-    const double w = portableLog(-portableLog1p(-0.10));
-    const double u = portableLog(eta) + w / m;
-    const double m2 = integerPower(m, 2);
-    const double varU = (V.ee / integerPower(eta, 2) + integerPower(w, 2) * V.mm / integerPower(m2, 2)) -
-                        2 * w * V.me / (m2 * eta);
-    const double spreadU = q.z * std::sqrt(varU);
-    q.b10Bounds = {in.gamma + portableExp(u - spreadU), in.gamma + portableExp(u + spreadU)};
+    q.mBounds = fisherShapeBounds(in.m, q.covariance, q.z);
+    q.etaBounds = fisherScaleBounds(q.eta, q.covariance, q.z);
+    q.b10Bounds = fisherBLifeBounds(0.10, in.gamma, in.m, q.eta, q.covariance, q.z);
     return q;
 }

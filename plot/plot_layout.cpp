@@ -12,7 +12,7 @@ constexpr PlotColour white = {0xff, 0xff, 0xff};
 constexpr PlotColour gridGrey = {0xdd, 0xdd, 0xdd};
 constexpr PlotColour legendGrey = {0x99, 0x99, 0x99};
 constexpr PlotColour suspensionColour = {0x2e, 0x8b, 0x57};
-constexpr PlotColour b10Colour = {0x8e, 0x44, 0xad};
+constexpr PlotColour bandColour = {0x8e, 0x44, 0xad};
 
 // Margins around the plot area and the text sizes, in pixels.
 constexpr double leftMargin = 64;
@@ -54,20 +54,20 @@ Frame frameOf(const PlotModel& model, int width, int height) {
 }
 
 PlotShape line(const char* role, double x1, double y1, double x2, double y2, PlotColour colour, double width) {
-    return {ShapeKind::line, role, x1, y1, x2, y2, colour, width, colour, false, 0, TextAnchor::start, {}};
+    return {ShapeKind::line, role, x1, y1, x2, y2, colour, width, colour, false, 0, TextAnchor::start, {}, {}};
 }
 
 PlotShape circle(const char* role, double x, double y, double radius, PlotColour colour) {
-    return {ShapeKind::circle, role, x, y, radius, 0, colour, 0, colour, true, 0, TextAnchor::start, {}};
+    return {ShapeKind::circle, role, x, y, radius, 0, colour, 0, colour, true, 0, TextAnchor::start, {}, {}};
 }
 
 PlotShape rectangle(const char* role, double x1, double y1, double x2, double y2, PlotColour outline,
                     double outlineWidth, bool filled, PlotColour fill) {
-    return {ShapeKind::rectangle, role, x1, y1, x2, y2, outline, outlineWidth, fill, filled, 0, TextAnchor::start, {}};
+    return {ShapeKind::rectangle, role, x1, y1, x2, y2, outline, outlineWidth, fill, filled, 0, TextAnchor::start, {}, {}};
 }
 
 PlotShape text(const char* role, double x, double y, double size, TextAnchor anchor, std::string content) {
-    return {ShapeKind::text, role, x, y, 0, 0, black, 0, black, true, size, anchor, std::move(content)};
+    return {ShapeKind::text, role, x, y, 0, 0, black, 0, black, true, size, anchor, std::move(content), {}};
 }
 
 void addAxes(std::vector<PlotShape>& shapes, const PlotModel& model, const Frame& f) {
@@ -98,14 +98,15 @@ void addAxes(std::vector<PlotShape>& shapes, const PlotModel& model, const Frame
                           model.yLabel));
 }
 
-void addB10Marker(std::vector<PlotShape>& shapes, const PlotModel& model, const Frame& f) {
-    if (!model.hasB10) return;
-    const double lo = f.px(model.b10LoX);
-    const double hi = f.px(model.b10HiX);
-    const double y = f.py(model.b10Y);
-    shapes.push_back(line("b10", lo, y, hi, y, b10Colour, 2));
-    shapes.push_back(line("b10", lo, y - 6, lo, y + 6, b10Colour, 2));
-    shapes.push_back(line("b10", hi, y - 6, hi, y + 6, b10Colour, 2));
+// Each curve of the band as one thin polyline.
+void addBand(std::vector<PlotShape>& shapes, const PlotModel& model, const Frame& f) {
+    for (const std::vector<PlotPoint>* curve : {&model.bandLower, &model.bandUpper}) {
+        if (curve->empty()) continue;
+        PlotShape band = line("band", 0, 0, 0, 0, bandColour, 1);
+        band.kind = ShapeKind::polyline;
+        for (const PlotPoint& p : *curve) band.path.push_back({f.px(p.x), f.py(p.y)});
+        shapes.push_back(std::move(band));
+    }
 }
 
 // The symbol of a legend line, centred at (x, y) in a key column of
@@ -118,7 +119,7 @@ void addLegendKey(std::vector<PlotShape>& shapes, LegendKey key, double x, doubl
     case LegendKey::suspension:
         shapes.push_back(line("legend-key", x, y - 5, x, y + 5, suspensionColour, 2));
         break;
-    case LegendKey::b10: shapes.push_back(line("legend-key", x - half, y, x + half, y, b10Colour, 2)); break;
+    case LegendKey::band: shapes.push_back(line("legend-key", x - half, y, x + half, y, bandColour, 1)); break;
     case LegendKey::none: break;
     }
 }
@@ -153,7 +154,7 @@ std::vector<PlotShape> layoutPlot(const PlotModel& model, int width, int height)
         const double x = f.px(s);
         shapes.push_back(line("suspension", x, f.bottom, x, f.bottom - suspensionLength, suspensionColour, 2));
     }
-    addB10Marker(shapes, model, f);
+    addBand(shapes, model, f);
     if (model.hasFit) {
         shapes.push_back(line("fit", f.px(model.fitStart.x), f.py(model.fitStart.y), f.px(model.fitEnd.x),
                               f.py(model.fitEnd.y), fitColour, 2));

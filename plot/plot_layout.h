@@ -20,7 +20,7 @@ struct PlotColour {
 constexpr PlotColour pointColour = {0x1f, 0x5f, 0xbf};
 constexpr PlotColour fitColour = {0xc0, 0x39, 0x2b};
 
-enum class ShapeKind : int { line, circle, rectangle, text };
+enum class ShapeKind : int { line, circle, rectangle, text, polyline };
 enum class TextAnchor : int { start, middle, end };
 
 // One shape in pixels, the origin at the top left, y downwards.
@@ -36,9 +36,10 @@ struct PlotShape {
     double fontSize;       // text: height of the em box in pixels
     TextAnchor anchor;     // text: which end (or the middle) sits at x1
     std::string text;      // text: ASCII, or the title's bytes as given
+    std::vector<PlotPoint> path;  // polyline: its points in pixels (stroke as a line's)
 };
 
 // The shapes of `model` on a width x height canvas (each at least 1), back
-// to front: background, grid, frame, ticks and labels, suspensions, B10
-// marker, fitted line, points, legend, title.
+// to front: background, grid, frame, ticks and labels, suspensions, the
+// bounds band, fitted line, points, legend, title.
 std::vector<PlotShape> layoutPlot(const PlotModel& model, int width, int height);

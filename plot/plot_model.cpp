@@ -170,7 +170,17 @@ bool lineAcrossFailures(const PlotInput& input, PlotPoint& start, PlotPoint& end
     return std::isfinite(start.y) && std::isfinite(end.y);
 }
 
-double b10X(const PlotInput& input, double bound) { return weibullPlotX(bound, input.fit.gamma); }
+// The band's curves: the finite points of each side.
+void placeBand(const PlotInput& input, PlotModel& model) {
+    for (const BandPoint& b : input.band) {
+        if (!std::isfinite(b.y)) continue;
+        if (std::isfinite(b.loX)) model.bandLower.push_back({b.loX, b.y});
+        if (std::isfinite(b.hiX)) model.bandUpper.push_back({b.hiX, b.y});
+    }
+    // A curve needs two points.
+    if (model.bandLower.size() < 2) model.bandLower.clear();
+    if (model.bandUpper.size() < 2) model.bandUpper.clear();
+}
 
 void setRanges(PlotModel& model, bool hasLine, PlotPoint lineStart, PlotPoint lineEnd) {
     Range x{0, 0, false};
@@ -182,10 +192,11 @@ void setRanges(PlotModel& model, bool hasLine, PlotPoint lineStart, PlotPoint li
     }
     Range y{0, 0, false};
     for (const PlotPoint& p : model.points) include(y, p.y);
-    if (model.hasB10) {
-        include(x, model.b10LoX);
-        include(x, model.b10HiX);
-        include(y, model.b10Y);
+    for (const std::vector<PlotPoint>* curve : {&model.bandLower, &model.bandUpper}) {
+        for (const PlotPoint& p : *curve) {
+            include(x, p.x);
+            include(y, p.y);
+        }
     }
     if (hasLine) {
         const double span = y.any && y.hi - y.lo > minimumYSpan ? y.hi - y.lo : minimumYSpan;
@@ -216,10 +227,7 @@ void writeLegend(const PlotInput& input, PlotModel& model) {
     add(LegendKey::point, "failures");
     add(LegendKey::fit, "fitted line");
     if (!model.suspensions.empty()) add(LegendKey::suspension, "suspensions");
-    if (model.hasB10) {
-        add(LegendKey::b10, "B10 bounds (" + significantText(input.confidence * 100) + "%): " +
-                                significantText(input.b10Lo) + " to " + significantText(input.b10Hi));
-    }
+    if (!model.bandLower.empty() || !model.bandUpper.empty()) add(LegendKey::band, input.bandLabel);
     std::string count = "n = " + std::to_string(input.sortedTimes.size());
     std::size_t suspended = 0;
     for (std::size_t i = 0; i < input.sortedTimes.size(); ++i) suspended += isSuspended(input, i) ? 1 : 0;
@@ -247,10 +255,7 @@ PlotModel buildPlotModel(const PlotInput& input) {
     model.yLabel = "F (%)";
     placeUnits(input, model);
 
-    model.b10LoX = b10X(input, input.b10Lo);
-    model.b10HiX = b10X(input, input.b10Hi);
-    model.b10Y = weibullPlotY(0.1);
-    model.hasB10 = input.hasB10Bounds && std::isfinite(model.b10LoX) && std::isfinite(model.b10HiX);
+    placeBand(input, model);
 
     PlotPoint lineStart{};
     PlotPoint lineEnd{};

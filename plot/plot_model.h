@@ -23,6 +23,14 @@ struct LegendFigure {
     double value;
 };
 
+// The bounds on the B-life at one F of the plot: y = ln ln(1/(1 - F)) and
+// x = ln(B - gamma) of the lower and the upper bound (NaN: that side absent).
+struct BandPoint {
+    double y;
+    double loX;
+    double hiX;
+};
+
 // What a plot is built from.
 struct PlotInput {
     const char* title;                    // the data file name
@@ -30,10 +38,11 @@ struct PlotInput {
     RankMethod rankMethod;                // 1..4
     FitResult fit;                        // m, t0, gamma, ...
     double r2;                            // squared correlation of the plot points (NaN if unknown)
-    bool hasB10Bounds; double b10Lo, b10Hi; double confidence;   // drawn as a marker when given
     std::span<const std::uint8_t> suspended;  // optional: 1 = suspension (censored data); empty = all failures
     std::span<const double> failureOrdinates; // optional: the failures' Y values when censored (adjusted ranks); empty = from rankMethod
     std::vector<LegendFigure> figures;        // the fit's figures in the legend
+    std::vector<BandPoint> band;              // optional: the bounds on the B-life, ascending y
+    std::string bandLabel;                    // the band's legend line (method and confidence)
 };
 
 // A place in plot coordinates.
@@ -49,7 +58,7 @@ struct PlotTick {
 };
 
 // What the small symbol in front of a legend line shows.
-enum class LegendKey : int { none, point, fit, suspension, b10 };
+enum class LegendKey : int { none, point, fit, suspension, band };
 
 struct LegendLine {
     LegendKey key;     // symbol drawn in front of the text
@@ -69,9 +78,8 @@ struct PlotModel {
     std::string xLabel;               // caption of the x axis
     std::string yLabel;               // caption of the y axis
     std::vector<LegendLine> legend;   // key lines, then m, eta, gamma, n, r^2, notes
-    bool hasB10;                      // the B10 bounds marker is drawn
-    double b10Y;                      // y at F = 10 %
-    double b10LoX, b10HiX;            // x of the lower and upper bound
+    std::vector<PlotPoint> bandLower;  // the lower bound's curve (finite points, ascending y); may be empty
+    std::vector<PlotPoint> bandUpper;  // the upper bound's curve
     double r2;                        // r^2 in the legend (given or computed)
     std::size_t infiniteOrdinates;    // failures left out because F is 0 or 1
     std::size_t belowGamma;           // units left out because t <= gamma
@@ -90,7 +98,8 @@ PlotModel buildPlotModel(const PlotInput& input);
 
 // The model as a self-contained SVG document of width x height pixels: no
 // scripts, fonts or references; every data point is one element with
-// class="point", the fitted line one with class="fit". Text is escaped for
+// class="point", the fitted line one with class="fit", each curve of the
+// bounds band one with class="band". Text is escaped for
 // XML; bytes that are not UTF-8 become '?'. The same bytes on every platform.
 std::string plotSvg(const PlotModel& model, int width, int height);
 

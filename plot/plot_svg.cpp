@@ -126,6 +126,20 @@ void appendShape(std::string& out, const PlotShape& s) {
         appendAttribute(out, "stroke-width", s.strokeWidth);
         out += "/>\n";
         break;
+    case ShapeKind::polyline:
+        openElement(out, "polyline", s.role);
+        out += " points=\"";
+        for (std::size_t i = 0; i < s.path.size(); ++i) {
+            if (i > 0) out += ' ';
+            appendNumber(out, s.path[i].x);
+            out += ',';
+            appendNumber(out, s.path[i].y);
+        }
+        out += "\" fill=\"none\"";
+        appendColour(out, "stroke", s.stroke);
+        appendAttribute(out, "stroke-width", s.strokeWidth);
+        out += "/>\n";
+        break;
     case ShapeKind::circle:
         openElement(out, "circle", s.role);
         appendAttribute(out, "cx", s.x1);

@@ -8,5 +8,7 @@
 
 // The data file name, the sorted sample with its suspension marks, the rank
 // method, the fit, r2, and the legend's figures (the output fields that have
-// a place in the legend). No B10 bounds are drawn unless the caller asks.
+// a place in the legend), and the band of the bounds on the B-life over the
+// failures' F range, by the run's method, sides and confidence, when the run
+// has its fit-quality figures.
 PlotInput plotInputOfRun(const RunOutcome& run);

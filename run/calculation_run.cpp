@@ -192,6 +192,21 @@ std::string invalidFitCause(const FitResult& r, const ShapeProblem& problem, con
     return "";
 }
 
+// The root from the damped iteration's resting point by the bracketed
+// Newton solver (a few passes), and the relative gaps of m and t0 to it.
+RootGap rootGapFrom(const ShapeProblem& problem, double m, double t0) {
+    auto equation = [&problem](double x) { return likelihoodEquation(problem, x); };
+    auto derivative = [&problem](double x) { return likelihoodDerivative(problem, x); };
+    const SolveOutcome root = bracketedNewton(m, equation, derivative, SolveControl{});
+    RootGap gap;
+    gap.rootM = root.m;
+    gap.rootT0 = scaleFromShape(problem, root.m);
+    gap.m = std::fabs(m - gap.rootM) / std::fabs(gap.rootM);
+    gap.t0 = std::fabs(t0 - gap.rootT0) / std::fabs(gap.rootT0);
+    gap.measured = std::isfinite(gap.m) && std::isfinite(gap.t0);
+    return gap;
+}
+
 }  // namespace
 
 void showResults(const FitResult& r, FrontEnd& frontEnd) {
@@ -211,6 +226,8 @@ RunOutcome runCalculation(const RunInputs& in, FrontEnd& frontEnd) {
     outcome.confidence = in.confidence;
     outcome.timeoutSeconds = in.timeoutSeconds;
     outcome.solver = in.solver;
+    outcome.life = in.life;
+    outcome.lifeOptionsNamed = in.lifeOptionsNamed;
     if (const auto cause = takeSample(in, frontEnd, outcome)) {
         return refused(std::move(outcome), RefusalKind::cannotOpen, *cause);
     }
@@ -251,6 +268,12 @@ RunOutcome runCalculation(const RunInputs& in, FrontEnd& frontEnd) {
     outcome.timedOut = solved.ending == SolveEnding::stopped && watch.timedOut;
     r.m = solved.m;
     r.t0 = scaleFromShape(problem, r.m);
+    // A resting point that is not a finite positive m (a start far beyond the
+    // root can end on NaN) has no root to compare with.
+    if (in.measureRootGap && in.solver == ShapeSolver::damped && solved.ending == SolveEnding::fixedPoint &&
+        r.m > 0 && std::isfinite(r.m) && std::isfinite(r.t0)) {
+        outcome.rootGap = rootGapFrom(problem, r.m, r.t0);
+    }
     r = computeStatistics(r);
     if (solved.ending != SolveEnding::stopped) {
         outcome.invalidCause = invalidFitCause(r, problem, watch, outcome.invalidBySums);
@@ -259,6 +282,9 @@ RunOutcome runCalculation(const RunInputs& in, FrontEnd& frontEnd) {
     if (in.fitQuality) {
         outcome.quality = computeFitQuality({sample, r.gamma, r.m, r.t0, in.rankMethod, in.confidence});
         outcome.hasQuality = true;
+        const FitQuality& q = outcome.quality;
+        outcome.lifeFigures =
+            computeLifeFigures({sample, r.gamma, r.m, r.t0, q.eta, q.covariance, in.confidence, in.life});
     }
     return outcome;
 }

@@ -11,6 +11,7 @@
 #include "datafiles/data_file.h"
 #include "engine/fit_quality.h"
 #include "engine/fit_types.h"
+#include "engine/life_figures.h"
 #include "engine/sample.h"
 #include "run/front_end.h"
 
@@ -33,6 +34,9 @@ struct RunInputs {
     bool refuseZeroSpread = false;  // refuse failures that are all one time (no spread to fit)
     const std::atomic<int>* stopFlag = nullptr;  // 1 = end the iteration (Stop, Ctrl-C); may be null
     double timeoutSeconds = 0;      // > 0: end the iteration this long after it starts
+    LifeRequest life;               // B-lives, times for R(t), sides and method of the bounds
+    bool lifeOptionsNamed = false;  // the sides or the method were asked for by name (outputs name them)
+    bool measureRootGap = false;    // damped: at a fixed point, also find the root by Newton's method
 };
 
 // Why a run gave no fit.
@@ -62,6 +66,14 @@ enum class GammaSearchEnding : int {
     upperEnd,    // ended at 0.99 x the smallest time
 };
 
+// Where the damped iteration rested against the root that Newton's method
+// finds from there: relative differences |damped - root| / |root|.
+struct RootGap {
+    bool measured = false;  // the damped iteration rested at a fixed point and the root was found
+    double m = 0, t0 = 0;   // relative differences of m and t0
+    double rootM = 0, rootT0 = 0;
+};
+
 struct RunOutcome {
     Refusal refusal;                      // kind none: fitted
     std::string dataFile;                 // as given ("" for a given sample)
@@ -82,6 +94,10 @@ struct RunOutcome {
     bool invalidBySums = false;           // the cause: sums out of range (scaled sums would mend it)
     bool hasQuality = false;              // quality was formed
     FitQuality quality{};                 // eta, fit quality, life figures, bounds
+    LifeRequest life;                     // the life figures asked for
+    bool lifeOptionsNamed = false;        // as in the inputs
+    LifeFigures lifeFigures;              // formed with quality
+    RootGap rootGap;                      // the damped iteration's distance from the root
 };
 
 // True when the run fitted (was not refused).

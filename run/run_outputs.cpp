@@ -44,64 +44,89 @@ FieldValue interval(Interval value) {
 const FitQuality& quality(const FitReport& r) { return r.run.quality; }
 const FitResult& result(const FitReport& r) { return r.run.result; }
 
+const char* sidesName(BoundSides sides) {
+    switch (sides) {
+        case BoundSides::lower: return "lower";
+        case BoundSides::upper: return "upper";
+        case BoundSides::two: break;
+    }
+    return "two";
+}
+
+const char* methodName(BoundMethod method) {
+    return method == BoundMethod::likelihood ? "likelihood" : "fisher";
+}
+
 const char* gammaSource(const RunOutcome& run) {
     return run.gammaEnding == GammaSearchEnding::typed ? "typed" : "searched";
 }
 
 // name, kind, JSON group and key, CSV position, text label, legend label and position, value.
-const std::vector<OutputField> fields = {
-    {"file", FieldKind::text, "", "file", 1, nullptr, nullptr, 0,
-     [](const FitReport& r) { return text(r.run.dataFile); }},
-    {"n", FieldKind::count, "", "n", 2, nullptr, nullptr, 0,
+// The rows before the B-lives.
+const std::vector<OutputField> headFields = {
+    {"file", FieldKind::text, "", "file", 1, "", "", 0, [](const FitReport& r) { return text(r.run.dataFile); }},
+    {"n", FieldKind::count, "", "n", 2, "", "", 0,
      [](const FitReport& r) { return count(r.run.sample.times.size()); }},
-    {"rank", FieldKind::count, "", "rank", 3, nullptr, nullptr, 0,
+    {"rank", FieldKind::count, "", "rank", 3, "", "", 0,
      [](const FitReport& r) { return count(static_cast<std::uint64_t>(r.run.rankMethod)); }},
-    {"gamma_source", FieldKind::text, "", "gamma_source", 4, nullptr, nullptr, 0,
+    {"gamma_source", FieldKind::text, "", "gamma_source", 4, "", "", 0,
      [](const FitReport& r) { return text(gammaSource(r.run)); }},
-    {"m", FieldKind::number, "", "m", 5, nullptr, "m", 1, [](const FitReport& r) { return number(result(r).m); }},
-    {"t0", FieldKind::number, "", "t0", 6, nullptr, nullptr, 0, [](const FitReport& r) { return number(result(r).t0); }},
-    {"gamma", FieldKind::number, "", "gamma", 7, nullptr, "gamma", 3,
+    {"m", FieldKind::number, "", "m", 5, "", "m", 1, [](const FitReport& r) { return number(result(r).m); }},
+    {"t0", FieldKind::number, "", "t0", 6, "", "", 0, [](const FitReport& r) { return number(result(r).t0); }},
+    {"gamma", FieldKind::number, "", "gamma", 7, "", "gamma", 3,
      [](const FitReport& r) { return number(result(r).gamma); }},
-    {"mu", FieldKind::number, "", "mu", 9, nullptr, nullptr, 0, [](const FitReport& r) { return number(result(r).mu); }},
-    {"xi", FieldKind::number, "", "xi", 10, nullptr, nullptr, 0, [](const FitReport& r) { return number(result(r).xi); }},
-    {"tm", FieldKind::number, "", "tm", 11, nullptr, nullptr, 0, [](const FitReport& r) { return number(result(r).tm); }},
-    {"sigma2", FieldKind::number, "", "sigma2", 12, nullptr, nullptr, 0,
+    {"mu", FieldKind::number, "", "mu", 9, "", "", 0, [](const FitReport& r) { return number(result(r).mu); }},
+    {"xi", FieldKind::number, "", "xi", 10, "", "", 0, [](const FitReport& r) { return number(result(r).xi); }},
+    {"tm", FieldKind::number, "", "tm", 11, "", "", 0, [](const FitReport& r) { return number(result(r).tm); }},
+    {"sigma2", FieldKind::number, "", "sigma2", 12, "", "", 0,
      [](const FitReport& r) { return number(result(r).sigma2); }},
     {"eta", FieldKind::number, "", "eta", 8, "Scale (t0^(1/m))   : eta    = ", "eta", 2,
      [](const FitReport& r) { return number(quality(r).eta); }},
-    {"ending", FieldKind::text, "", "ending", 25, nullptr, nullptr, 0,
-     [](const FitReport& r) { return text(endingName(r.run)); }},
-    {"log_likelihood", FieldKind::number, "", "log_likelihood", 13, "Log-likelihood     : lnL    = ", nullptr, 0,
+    {"ending", FieldKind::text, "", "ending", 25, "", "", 0, [](const FitReport& r) { return text(endingName(r.run)); }},
+    {"log_likelihood", FieldKind::number, "", "log_likelihood", 13, "Log-likelihood     : lnL    = ", "", 0,
      [](const FitReport& r) { return number(quality(r).logLikelihood); }},
-    {"r2", FieldKind::number, "", "r2", 14, "Plot correlation   : r2     = ", nullptr, 0,
+    {"r2", FieldKind::number, "", "r2", 14, "Plot correlation   : r2     = ", "", 0,
      [](const FitReport& r) { return number(quality(r).r2); }},
-    {"anderson_darling", FieldKind::number, "", "anderson_darling", 15, "Anderson-Darling   : A2     = ", nullptr, 0,
+    {"anderson_darling", FieldKind::number, "", "anderson_darling", 15, "Anderson-Darling   : A2     = ", "", 0,
      [](const FitReport& r) { return number(quality(r).andersonDarling); }},
-    {"B1", FieldKind::number, "b_lives", "B1", 16, "B1  life           : B1     = ", nullptr, 0,
-     [](const FitReport& r) { return number(quality(r).b1); }},
-    {"B10", FieldKind::number, "b_lives", "B10", 17, "B10 life           : B10    = ", nullptr, 0,
-     [](const FitReport& r) { return number(quality(r).b10); }},
-    {"B50", FieldKind::number, "b_lives", "B50", 18, "B50 life           : B50    = ", nullptr, 0,
-     [](const FitReport& r) { return number(quality(r).b50); }},
-    {"confidence", FieldKind::number, "bounds", "confidence", 0, nullptr, nullptr, 0,
-     [](const FitReport& r) { return number(r.run.confidence); }},
-    {"m", FieldKind::interval, "bounds", "m", 19, "Shape    parameter : m      = ", nullptr, 0,
-     [](const FitReport& r) { return interval(quality(r).mBounds); }},
-    {"eta", FieldKind::interval, "bounds", "eta", 20, "Scale (t0^(1/m))   : eta    = ", nullptr, 0,
-     [](const FitReport& r) { return interval(quality(r).etaBounds); }},
-    {"B10", FieldKind::interval, "bounds", "B10", 21, "B10 life           : B10    = ", nullptr, 0,
-     [](const FitReport& r) { return interval(quality(r).b10Bounds); }},
-    {"warnings", FieldKind::list, "", "warnings", 0, nullptr, nullptr, 0,
+};
+
+// The CSV positions of the rows made from the life request: the B-lives,
+// their bounds and R(t), each with its order among its kind.
+constexpr int bLifePosition = 16;
+constexpr int bLifeBoundsPosition = 21;
+constexpr int reliabilityPosition = 29;  // after "valid"
+
+// The bounds' level and the shape and scale bounds (the bounds of the
+// B-lives follow them).
+const OutputField confidenceField = {"confidence", FieldKind::number, "bounds", "confidence", 0, "", "", 0,
+                                     [](const FitReport& r) { return number(r.run.confidence); }};
+const std::vector<OutputField> namedBoundsFields = {
+    {"sided", FieldKind::text, "bounds", "sided", 0, "", "", 0,
+     [](const FitReport& r) { return text(sidesName(r.run.life.sides)); }},
+    {"method", FieldKind::text, "bounds", "method", 0, "", "", 0,
+     [](const FitReport& r) { return text(methodName(r.run.life.method)); }},
+};
+const std::vector<OutputField> shapeScaleBoundsFields = {
+    {"m", FieldKind::interval, "bounds", "m", 19, "Shape    parameter : m      = ", "", 0,
+     [](const FitReport& r) { return interval(r.run.lifeFigures.mBounds); }},
+    {"eta", FieldKind::interval, "bounds", "eta", 20, "Scale (t0^(1/m))   : eta    = ", "", 0,
+     [](const FitReport& r) { return interval(r.run.lifeFigures.etaBounds); }},
+};
+
+// The rows after the bounds.
+const std::vector<OutputField> tailFields = {
+    {"warnings", FieldKind::list, "", "warnings", 0, "", "", 0,
      [](const FitReport& r) {
          FieldValue v;
          v.list = r.warnings;
          return v;
      }},
-    {"failures", FieldKind::count, "", "failures", 26, nullptr, nullptr, 0,
+    {"failures", FieldKind::count, "", "failures", 26, "", "", 0,
      [](const FitReport& r) { return count(r.run.sample.failures); }},
-    {"suspensions", FieldKind::count, "", "suspensions", 27, nullptr, nullptr, 0,
+    {"suspensions", FieldKind::count, "", "suspensions", 27, "", "", 0,
      [](const FitReport& r) { return count(r.run.sample.times.size() - r.run.sample.failures); }},
-    {"valid", FieldKind::flag, "", "valid", 28, nullptr, nullptr, 0,
+    {"valid", FieldKind::flag, "", "valid", 28, "", "", 0,
      [](const FitReport& r) {
          FieldValue v;
          v.flag = validFit(r.run);
@@ -109,20 +134,41 @@ const std::vector<OutputField> fields = {
      }},
 };
 
+// How far the damped iteration rested from the root (JSON only).
+const std::vector<OutputField> rootGapFields = {
+    {"root_gap_m", FieldKind::number, "root_gap", "m", 0, "", "", 0,
+     [](const FitReport& r) { return number(r.run.rootGap.m); }},
+    {"root_gap_t0", FieldKind::number, "root_gap", "t0", 0, "", "", 0,
+     [](const FitReport& r) { return number(r.run.rootGap.t0); }},
+};
+
+// "NAME life" and ": NAME = " in the text block's columns.
+std::string bLifeLabel(const std::string& name) {
+    std::string label = name;
+    label.resize(std::max<std::size_t>(label.size(), 3), ' ');
+    label += " life";
+    label.resize(std::max<std::size_t>(label.size(), 19), ' ');
+    std::string key = name;
+    key.resize(std::max<std::size_t>(key.size() + 1, 7), ' ');
+    return label + ": " + key + "= ";
+}
+
 // The CSV column names of a field: NAME, or NAME_lo and NAME_hi.
 std::vector<std::string> csvColumns(const OutputField& field) {
+    if (field.kind == FieldKind::reliability) return {field.name, field.name + "_lo", field.name + "_hi"};
     if (field.kind != FieldKind::interval) return {field.name};
-    return {std::string(field.name) + "_lo", std::string(field.name) + "_hi"};
+    return {field.name + "_lo", field.name + "_hi"};
 }
 
 // The fields in CSV order.
-std::vector<const OutputField*> csvFields() {
+std::vector<const OutputField*> csvFields(const std::vector<OutputField>& fields) {
     std::vector<const OutputField*> order;
     for (const OutputField& field : fields) {
         if (field.csvPosition > 0) order.push_back(&field);
     }
-    std::sort(order.begin(), order.end(),
-              [](const OutputField* a, const OutputField* b) { return a->csvPosition < b->csvPosition; });
+    std::sort(order.begin(), order.end(), [](const OutputField* a, const OutputField* b) {
+        return a->csvPosition != b->csvPosition ? a->csvPosition < b->csvPosition : a->csvOrder < b->csvOrder;
+    });
     return order;
 }
 
@@ -137,6 +183,14 @@ Json jsonValue(const OutputField& field, const FieldValue& v) {
         case FieldKind::interval: return Json::array({jsonNumber(v.interval.lo), jsonNumber(v.interval.hi)});
         case FieldKind::list: return Json(v.list);
         case FieldKind::flag: return Json(v.flag);
+        case FieldKind::reliability: {
+            Json entry;
+            entry["t"] = jsonNumber(v.at);
+            entry["R"] = jsonNumber(v.number);
+            entry["bounds"] = v.bounded ? Json::array({jsonNumber(v.interval.lo), jsonNumber(v.interval.hi)})
+                                        : Json(nullptr);
+            return entry;
+        }
     }
     return Json(nullptr);
 }
@@ -148,6 +202,9 @@ std::vector<std::string> csvValues(const OutputField& field, const FieldValue& v
         case FieldKind::number: return {shortestText(v.number)};
         case FieldKind::interval: return {shortestText(v.interval.lo), shortestText(v.interval.hi)};
         case FieldKind::flag: return {v.flag ? "true" : "false"};
+        case FieldKind::reliability:
+            if (!v.bounded) return {shortestText(v.number), "", ""};
+            return {shortestText(v.number), shortestText(v.interval.lo), shortestText(v.interval.hi)};
         case FieldKind::list: break;
     }
     return {};
@@ -159,11 +216,51 @@ std::string reportNumber(double value) {
     return number;
 }
 
+// The bounds' sides and method in the text block's words.
+const char* sidesText(BoundSides sides) {
+    switch (sides) {
+        case BoundSides::lower: return "lower one-sided";
+        case BoundSides::upper: return "upper one-sided";
+        case BoundSides::two: break;
+    }
+    return "two-sided";
+}
+
+const char* methodText(BoundMethod method) {
+    return method == BoundMethod::likelihood ? "likelihood ratio" : "Fisher matrix";
+}
+
+// A bound in the report's format, or an en dash in its 16 columns for the
+// side (0 lower, 1 upper) that one-sided bounds leave out.
+std::string boundText(const RunOutcome& run, double value, int side) {
+    const bool absent = (side == 0 && run.life.sides == BoundSides::upper) ||
+                        (side == 1 && run.life.sides == BoundSides::lower);
+    return absent ? std::string(15, ' ') + "\xe2\x80\x93" : reportNumber(value);
+}
+
 // The column count of a CSV row after the file name.
-std::size_t csvColumnsAfterFile() {
+std::size_t csvColumnsAfterFile(const std::vector<OutputField>& fields) {
     std::size_t columns = 0;
-    for (const OutputField* field : csvFields()) columns += csvColumns(*field).size();
+    for (const OutputField* field : csvFields(fields)) columns += csvColumns(*field).size();
     return columns - 1;
+}
+
+// How many of the 9 printed significant digits of a and b agree (0 when
+// their signs or exponents differ).
+int agreeingDigits(double a, double b) {
+    const std::string x = reportNumber(a);
+    const std::string y = reportNumber(b);
+    const std::size_t e = x.find('e');
+    if (e == std::string::npos || x.compare(e, std::string::npos, y, e, std::string::npos) != 0 || x[0] != y[0]) {
+        return 0;
+    }
+    int digits = 0;
+    for (std::size_t i = 1; i < e; ++i) {
+        if (x[i] == '.') continue;
+        if (x[i] != y[i]) break;
+        ++digits;
+    }
+    return digits;
 }
 
 std::string solveEndingNote(const RunOutcome& run) {
@@ -187,20 +284,25 @@ std::string solveEndingNote(const RunOutcome& run) {
 std::string nonFiniteNames(const RunOutcome& run) {
     const bool censored = !run.sample.suspended.empty();
     const FitReport report{run, {}};
+    const std::vector<OutputField> fields = outputFieldsOf(run);
+    // The side of one-sided bounds that is not asked for is absent, not non-finite.
+    const bool sideAsked[2] = {run.life.sides != BoundSides::upper, run.life.sides != BoundSides::lower};
     std::string names;
-    for (const OutputField* field : csvFields()) {
+    for (const OutputField* field : csvFields(fields)) {
         const FieldValue v = field->value(report);
-        if (field->kind == FieldKind::number && !std::isfinite(v.number)) {
-            if (censored && std::strcmp(field->name, "anderson_darling") == 0) continue;
+        const bool reliability = field->kind == FieldKind::reliability;
+        if ((field->kind == FieldKind::number || reliability) && !std::isfinite(v.number)) {
+            if (censored && field->name == "anderson_darling") continue;
             names += names.empty() ? "" : ", ";
             names += field->name;
-        } else if (field->kind == FieldKind::interval) {
+        }
+        if (field->kind == FieldKind::interval || (reliability && v.bounded)) {
             const std::vector<std::string> columns = csvColumns(*field);
             const double bounds[2] = {v.interval.lo, v.interval.hi};
             for (std::size_t k = 0; k < 2; ++k) {
-                if (std::isfinite(bounds[k])) continue;
+                if (std::isfinite(bounds[k]) || !sideAsked[k]) continue;
                 names += names.empty() ? "" : ", ";
-                names += columns[k];
+                names += columns[reliability ? k + 1 : k];
             }
         }
     }
@@ -209,13 +311,52 @@ std::string nonFiniteNames(const RunOutcome& run) {
 
 }  // namespace
 
-const std::vector<OutputField>& outputFields() { return fields; }
+std::string bLifeName(double percent) {
+    std::string name = "B";  // appended, not "B" + text: GCC 12 misreads that concatenation (-Wrestrict)
+    name += shortestText(percent);
+    return name;
+}
 
-const OutputField* findOutputField(const char* name) {
-    for (const OutputField& field : fields) {
-        if (std::strcmp(field.name, name) == 0) return &field;
+std::vector<OutputField> outputFieldsOf(const LifeRequest& request, bool lifeOptionsNamed, bool rootGap) {
+    std::vector<OutputField> fields = headFields;
+    const std::size_t bLives = request.bLifePercents.size();
+    for (std::size_t k = 0; k < bLives; ++k) {
+        const std::string name = bLifeName(request.bLifePercents[k]);
+        fields.push_back({name, FieldKind::number, "b_lives", name, bLifePosition, bLifeLabel(name), "", 0,
+                          [k](const FitReport& r) { return number(r.run.lifeFigures.bLives.at(k).value); },
+                          static_cast<int>(k)});
     }
-    return nullptr;
+    fields.push_back(confidenceField);
+    if (lifeOptionsNamed) fields.insert(fields.end(), namedBoundsFields.begin(), namedBoundsFields.end());
+    fields.insert(fields.end(), shapeScaleBoundsFields.begin(), shapeScaleBoundsFields.end());
+    for (std::size_t k = 0; k < bLives; ++k) {
+        const double percent = request.bLifePercents[k];
+        if (!request.boundEveryBLife && percent != 10) continue;
+        const std::string name = bLifeName(percent);
+        fields.push_back({name, FieldKind::interval, "bounds", name, bLifeBoundsPosition, bLifeLabel(name), "", 0,
+                          [k](const FitReport& r) { return interval(r.run.lifeFigures.bLives.at(k).bounds); },
+                          static_cast<int>(k)});
+    }
+    for (std::size_t k = 0; k < request.atTimes.size(); ++k) {
+        const std::string name = "R@" + shortestText(request.atTimes[k]);
+        fields.push_back({name, FieldKind::reliability, "at", name, reliabilityPosition, "", "", 0,
+                          [k](const FitReport& r) {
+                              const ReliabilityFigure& figure = r.run.lifeFigures.at.at(k);
+                              FieldValue v = interval(figure.bounds);
+                              v.number = figure.value;
+                              v.bounded = figure.bounded;
+                              v.at = figure.t;
+                              return v;
+                          },
+                          static_cast<int>(k)});
+    }
+    fields.insert(fields.end(), tailFields.begin(), tailFields.end());
+    if (rootGap) fields.insert(fields.end(), rootGapFields.begin(), rootGapFields.end());
+    return fields;
+}
+
+std::vector<OutputField> outputFieldsOf(const RunOutcome& run) {
+    return outputFieldsOf(run.life, run.lifeOptionsNamed, run.rootGap.measured);
 }
 
 const char* endingName(const RunOutcome& run) {
@@ -249,6 +390,12 @@ std::vector<std::string> runWarnings(const RunOutcome& run) {
     } else if (run.gammaEnding == GammaSearchEnding::upperEnd) {
         warnings.emplace_back("the gamma search ended at its upper end (gamma = 0.99 x the smallest value)");
     }
+    if (run.rootGap.measured) {
+        warnings.push_back("the damped iteration rested short of the root: m agrees with it to " +
+                           std::to_string(agreeingDigits(run.result.m, run.rootGap.rootM)) + " of 9 printed digits, t0 to " +
+                           std::to_string(agreeingDigits(run.result.t0, run.rootGap.rootT0)) +
+                           "; --solver newton gives the root");
+    }
     if (run.result.m <= 1) {
         warnings.emplace_back("m <= 1: the density has no maximum at t > gamma, and gamma is not a likelihood estimate");
     }
@@ -270,17 +417,28 @@ ReportInput reportInputOf(const RunOutcome& run) {
 }
 
 std::string qualityLinesText(const FitReport& report) {
+    const RunOutcome& run = report.run;
+    const std::vector<OutputField> fields = outputFieldsOf(run);
     std::string text = "\n";
     for (const OutputField& field : fields) {
-        if (field.textLabel == nullptr || field.kind != FieldKind::number) continue;
+        if (field.textLabel.empty() || field.kind != FieldKind::number) continue;
         text += field.textLabel + reportNumber(field.value(report).number) + "\n";
     }
-    text += "Bounds, two-sided at confidence " + shortestText(report.run.confidence) +
-            " (Fisher matrix, gamma held fixed): lower, upper\n";
+    text += "Bounds, " + std::string(sidesText(run.life.sides)) + " at confidence " + shortestText(run.confidence) +
+            " (" + methodText(run.life.method) + ", gamma held fixed): lower, upper\n";
     for (const OutputField& field : fields) {
-        if (field.textLabel == nullptr || field.kind != FieldKind::interval) continue;
+        if (field.textLabel.empty() || field.kind != FieldKind::interval) continue;
         const Interval bounds = field.value(report).interval;
-        text += field.textLabel + reportNumber(bounds.lo) + "   " + reportNumber(bounds.hi) + "\n";
+        text += field.textLabel + boundText(run, bounds.lo, 0) + "   " + boundText(run, bounds.hi, 1) + "\n";
+    }
+    for (const OutputField& field : fields) {
+        if (field.kind != FieldKind::reliability) continue;
+        const FieldValue v = field.value(report);
+        text += "Reliability at " + shortestText(v.at) + " : R = " + reportNumber(v.number);
+        if (v.bounded) {
+            text += "  lower " + boundText(run, v.interval.lo, 0) + "  upper " + boundText(run, v.interval.hi, 1);
+        }
+        text += "\n";
     }
     return text;
 }
@@ -305,10 +463,14 @@ std::vector<std::string> runNotes(const FitReport& report) {
 
 std::string reportJson(const FitReport& report) {
     Json object;
-    for (const OutputField& field : fields) {
-        if (field.jsonKey == nullptr) continue;
-        Json& parent = field.jsonGroup[0] == '\0' ? object : object[field.jsonGroup];
-        parent[field.jsonKey] = jsonValue(field, field.value(report));
+    for (const OutputField& field : outputFieldsOf(report.run)) {
+        if (field.jsonKey.empty()) continue;
+        Json& parent = field.jsonGroup.empty() ? object : object[field.jsonGroup];
+        if (field.kind == FieldKind::reliability) {
+            parent.push_back(jsonValue(field, field.value(report)));
+        } else {
+            parent[field.jsonKey] = jsonValue(field, field.value(report));
+        }
     }
     return jsonText(object);
 }
@@ -320,9 +482,10 @@ std::string refusalJson(const RunOutcome& run) {
     return jsonText(object);
 }
 
-std::string csvHeader() {
+std::string csvHeader(const LifeRequest& request) {
     std::string header;
-    for (const OutputField* field : csvFields()) {
+    const std::vector<OutputField> fields = outputFieldsOf(request);
+    for (const OutputField* field : csvFields(fields)) {
         for (const std::string& column : csvColumns(*field)) header += (header.empty() ? "" : ",") + column;
     }
     return header + "\n";
@@ -331,7 +494,8 @@ std::string csvHeader() {
 std::string reportCsvRow(const FitReport& report) {
     std::string row;
     bool first = true;
-    for (const OutputField* field : csvFields()) {
+    const std::vector<OutputField> fields = outputFieldsOf(report.run);
+    for (const OutputField* field : csvFields(fields)) {
         for (const std::string& value : csvValues(*field, field->value(report))) {
             if (!first) row += ',';
             first = false;
@@ -342,5 +506,5 @@ std::string reportCsvRow(const FitReport& report) {
 }
 
 std::string refusalCsvRow(const RunOutcome& run) {
-    return csvField(run.dataFile) + std::string(csvColumnsAfterFile(), ',') + "\n";
+    return csvField(run.dataFile) + std::string(csvColumnsAfterFile(outputFieldsOf(run.life)), ',') + "\n";
 }

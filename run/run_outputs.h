@@ -4,11 +4,14 @@
 // A field has a name (also its CSV column), its JSON key (and the JSON
 // object it sits in), its place among the CSV columns, its line label in the
 // text block, its place in the plot legend, and how its value is read from a
-// RunOutcome. Adding a figure is one row of the table.
+// RunOutcome. Adding a figure is one row of the table. A run's fields are
+// the fixed rows plus the rows its life request makes (one per B-life, one
+// bound per bounded B-life, one per time of R(t)).
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,6 +26,8 @@ enum class FieldKind : int {
     interval,  // [lower, upper]: two CSV columns NAME_lo and NAME_hi
     list,      // strings (JSON only)
     flag,      // true or false
+    reliability,  // R(t) with [lower, upper]: an object {"t", "R", "bounds"} of a JSON
+                  // array, CSV columns NAME, NAME_lo and NAME_hi
 };
 
 struct FieldValue {
@@ -32,6 +37,8 @@ struct FieldValue {
     Interval interval{};
     std::vector<std::string> list;
     bool flag = false;
+    bool bounded = true;  // reliability: bounds exist (not at t <= gamma)
+    double at = 0;        // reliability: the time t
 };
 
 // A run with the warnings its outputs carry.
@@ -41,22 +48,29 @@ struct FitReport {
 };
 
 struct OutputField {
-    const char* name;         // the field's name and CSV column
+    std::string name;         // the field's name and CSV column
     FieldKind kind;
-    const char* jsonGroup;    // "" top level, else the object ("b_lives", "bounds") it is a key of
-    const char* jsonKey;      // its key in that object, or nullptr: not in JSON
+    std::string jsonGroup;    // "" top level, else the object ("b_lives", "bounds") it is a key of
+    std::string jsonKey;      // its key in that object, or "": not in JSON
     int csvPosition;          // order of its CSV column(s), or 0: not in CSV
-    const char* textLabel;    // its line label in the text block, or nullptr: not there
-    const char* legendLabel;  // "LABEL = value" in the plot legend, or nullptr: not there
+    std::string textLabel;    // its line label in the text block, or "": not there
+    std::string legendLabel;  // "LABEL = value" in the plot legend, or "": not there
     int legendPosition;       // order in the legend (the plot adds n at 4, r^2 at 5 and F at 6)
-    FieldValue (*value)(const FitReport&);
+    std::function<FieldValue(const FitReport&)> value;
+    int csvOrder = 0;         // order among the columns of one position (rows made from options)
 };
 
-// Every output field, in the order of the JSON object.
-const std::vector<OutputField>& outputFields();
+// The fields of a run with this life request, in the order of the JSON
+// object: the fixed rows and the rows the request makes; with rootGap, the
+// JSON-only root_gap rows too.
+std::vector<OutputField> outputFieldsOf(const LifeRequest& request, bool lifeOptionsNamed = false,
+                                        bool rootGap = false);
 
-// The field of this name, or nullptr.
-const OutputField* findOutputField(const char* name);
+// The fields of this run.
+std::vector<OutputField> outputFieldsOf(const RunOutcome& run);
+
+// "B" and the percentage's shortest text: B1, B10, B0.1, B63.2.
+std::string bLifeName(double percent);
 
 // The warnings about a fitted run, in the order shown: why the point reached
 // is no valid fit, how the iteration
@@ -96,6 +110,6 @@ std::string refusalJson(const RunOutcome& run);
 
 // The CSV header row and the rows of a fitted and of a refused file (every
 // column empty but the file), each with a '\n' line end.
-std::string csvHeader();
+std::string csvHeader(const LifeRequest& request = LifeRequest{});
 std::string reportCsvRow(const FitReport& report);
 std::string refusalCsvRow(const RunOutcome& run);

@@ -12,7 +12,7 @@ for golden in "$here"/golden/*.rank*.txt; do
   name=$(basename "$golden" .txt)
   rest=${name#*.rank}
   mode=${rest#*.}
-  args=(-q -r "${rest%%.*}" -o "$work/report.txt")
+  args=(-q --solver damped -r "${rest%%.*}" -o "$work/report.txt")  # the desktop program's digits
   [ "$mode" != auto ] && args+=(-g "${mode#gamma}")
   rm -f "$work/report.txt"
   if "$cli" "${args[@]}" "${name%%.rank*}.dat" >/dev/null 2>"$work/err"; then

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """The Weibull plot SVG of whole runs, read back by an XML parser: well formed,
-one class="point" element per drawn point and one class="fit", the title
+one class="point" element per drawn point and one class="fit", the bounds
+band as two class="band" polylines (the lower left of the upper), the title
 escaped, nothing that loads or runs anything; one plot rendered to PNG by
 rsvg-convert must show the data and line colours.
 
@@ -92,11 +93,20 @@ def main():
             tags = {e.tag.replace(NS, '') for e in root.iter()}
             attributes = {a for e in root.iter() for a in e.attrib}
             title = expected_title(data)
+            bands = [[tuple(map(float, p.split(','))) for p in e.get('points').split()]
+                     for e in root.iter() if e.get('class') == 'band']
+            # The band over the points' F range: none with a single point.
+            expected_bands = 2 if points >= 2 else 0
             checks = [
                 (root.tag == NS + 'svg', 'root is an SVG element'),
                 (classes.count('point') == points, f'{classes.count("point")} points, expected {points}'),
                 (classes.count('fit') == 1, f'{classes.count("fit")} fitted lines'),
                 (classes.count('suspension') == suspensions, f'{classes.count("suspension")} suspensions'),
+                (len(bands) == expected_bands, f'{len(bands)} band curves, expected {expected_bands}'),
+                (all(len(b) >= 2 and all(0 <= x <= 720 and 0 <= y <= 540 for x, y in b) for b in bands),
+                 'a band curve off the canvas'),
+                (len(bands) < 2 or all(lo[0] <= hi[0] and lo[1] == hi[1] for lo, hi in zip(*bands)),
+                 'the lower band curve is not left of the upper one'),
                 (not tags & FORBIDDEN_TAGS, f'forbidden elements {tags & FORBIDDEN_TAGS}'),
                 (not any('href' in a for a in attributes), 'a reference attribute'),
                 (root.find(NS + 'title').text == 'Weibull plot: ' + title, 'document title'),

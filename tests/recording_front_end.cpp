@@ -38,5 +38,6 @@ void resetAnalysisState() {
     resetOptions(s);
     s.stopFlag.store(0);
     s.result = FitResult{};
-    s.lastRun = RunOutcome{};
+    static const RunOutcome fresh;  // copied: GCC 12 misreads a moved temporary of this size (-Wmaybe-uninitialized)
+    s.lastRun = fresh;
 }

@@ -26,8 +26,8 @@ const std::vector<double> bearings = {17.88, 28.92, 33.00, 41.52, 42.12, 45.60, 
 const std::vector<double> five = {10, 20, 30, 40, 50};
 
 PlotInput inputFor(const std::vector<double>& times, RankMethod rank, double m, double eta, double gamma) {
-    return {"test.dat", times, rank, {m, portablePow(eta, m), gamma, 0, 0, 0, 0}, notANumber, false, 0, 0, 0, {}, {},
-            {{1, "m", m}, {2, "eta", eta}, {3, "gamma", gamma}}};
+    return {"test.dat", times, rank, {m, portablePow(eta, m), gamma, 0, 0, 0, 0}, notANumber, {}, {},
+            {{1, "m", m}, {2, "eta", eta}, {3, "gamma", gamma}}, {}, ""};
 }
 
 // Labels expected ascending; ranges in data units (log axis) or as F (percent axis).
@@ -163,17 +163,18 @@ TEST(PlotModel, SquaredCorrelation) {
 
 // The bearings as the desktop program fits them (rank i/(n+1), gamma
 // searched; the README's numbers), shown with plotting position 2, two
-// units marked as suspensions and B10 bounds, under a title that needs
+// units marked as suspensions and a band of bounds, under a title that needs
 // escaping. Every number of the SVG comes from the portable code.
 TEST(PlotSvg, SameBytesOnEveryPlatform) {
     const std::uint8_t suspended[23] = {0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 1};
     // The title is not UTF-8: an overlong form, a lead byte before ASCII; then UTF-8 for e acute.
     const PlotInput input{"bearings <A&B> \xe0\x80\x80 \xc3( caf\xc3\xa9.dat", bearings, 2,
-                          {1.85130410, 2779.86378, 8.05776741, 0, 0, 0, 0}, notANumber, true, 21.5, 33.25, 0.9,
-                          suspended, {},
+                          {1.85130410, 2779.86378, 8.05776741, 0, 0, 0, 0}, notANumber, suspended, {},
                           {{1, "m", 1.85130410}, {2, "eta", portablePow(2779.86378, 1 / 1.85130410)},
-                           {3, "gamma", 8.05776741}}};
-    expectMatchesGolden(plotSvg(buildPlotModel(input), 720, 540), "plot_bearings.svg", 87);
+                           {3, "gamma", 8.05776741}},
+                          {{-2.25, 2.6, 3.2}, {0, 3.7, 4.3}, {1.0, 4.2, 4.6}},
+                          "B-life bounds, Fisher matrix, 90% two-sided"};
+    expectMatchesGolden(plotSvg(buildPlotModel(input), 720, 540), "plot_bearings.svg", 86);
 }
 
 }  // namespace

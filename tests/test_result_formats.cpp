@@ -57,7 +57,7 @@ const char* const inputs[] = {
 TEST(ResultFormats, JsonAndCsvReadBackAsTheSameDoubles) {
     RunOutcome run = fit(inputs[1], 3, true);
     run.quality.r2 = nan;
-    run.quality.b10Bounds.hi = -std::numeric_limits<double>::infinity();
+    run.lifeFigures.bLives.at(1).bounds.hi = -std::numeric_limits<double>::infinity();
     const FitReport report{run, {}};
     const Json json = Json::parse(reportJson(report));
     const std::vector<std::string> header = csvFields(csvHeader()), values = csvFields(reportCsvRow(report));
@@ -65,7 +65,7 @@ TEST(ResultFormats, JsonAndCsvReadBackAsTheSameDoubles) {
     std::map<std::string, std::string> csv;
     for (std::size_t i = 0; i < header.size(); ++i) csv[header[i]] = values.at(i);
     int checked = 0;
-    for (const OutputField& field : outputFields()) {
+    for (const OutputField& field : outputFieldsOf(run)) {
         if (field.kind != FieldKind::number && field.kind != FieldKind::interval) continue;
         const std::string pointer = std::string(field.jsonGroup[0] ? "/" : "") + field.jsonGroup + "/" + field.jsonKey;
         const FieldValue v = field.value(report);
@@ -124,6 +124,8 @@ TEST(ResultFormats, WarningsOfAFit) {
         run.sample = makeSample(run.sample.times, row.suspended);
         const FitResult& r = run.result;
         run.quality = computeFitQuality({run.sample, r.gamma, r.m, r.t0, row.method, 0.9});
+        run.lifeFigures =
+            computeLifeFigures({run.sample, r.gamma, r.m, r.t0, run.quality.eta, run.quality.covariance, 0.9, run.life});
         EXPECT_EQ(runWarnings(run), row.expected) << row.bytes << " m " << row.m;
     }
 }

@@ -131,6 +131,13 @@ void drawShape(HDC dc, const PlotShape& s, FontCache& fonts) {
         break;
     }
     case ShapeKind::text: drawText(dc, s, fonts); break;
+    case ShapeKind::polyline: {
+        const PenAndBrush tools(dc, s);
+        std::vector<POINT> points;
+        for (const PlotPoint& p : s.path) points.push_back({pixel(p.x), pixel(p.y)});
+        if (points.size() >= 2) Polyline(dc, points.data(), static_cast<int>(points.size()));
+        break;
+    }
     }
 }
 

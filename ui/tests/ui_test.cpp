@@ -539,7 +539,8 @@ void testRunsAndSaves() {
 
         for (const std::string* report : {&guiReport, &cliReport}) DeleteFileA(report->c_str());
         answerBoxes([] { click(IDC_SAVE); }, {typeName(guiReport)}, label);
-        std::string arguments = "-q -r " + std::to_string(row.rank) + " -m " + row.m +
+        // The desktop program's iteration: the command line's default is newton.
+        std::string arguments = "-q --solver damped -r " + std::to_string(row.rank) + " -m " + row.m +
                                 (row.autoGamma ? "" : std::string(" -g ") + row.gamma) + " -o \"" + cliReport + "\" " +
                                 row.file;
         check(runCommandLine(arguments), "command-line program succeeded", arguments);
