@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <limits>
 #include <optional>
 
 #include "datafiles/data_file.h"
@@ -12,6 +13,7 @@
 #include "datafiles/result_formats.h"
 #include "engine/gamma_search.h"
 #include "engine/pass_pool.h"
+#include "engine/portable_math.h"
 #include "engine/solver.h"
 #include "engine/statistics.h"
 
@@ -79,10 +81,12 @@ std::optional<std::pair<RefusalKind, std::string>> sampleRefusal(const RunInputs
     return std::nullopt;
 }
 
-// The location at which the Weibull plot of the failures is straight.
-double searchedGamma(const Sample& sample, RankMethod method, PassPool& pool, FrontEnd& frontEnd) {
+// The location at which the Weibull plot of the failures is straight. The
+// ordinates it forms are kept for the fit-quality figures.
+double searchedGamma(const Sample& sample, RankMethod method, PassPool& pool, FrontEnd& frontEnd,
+                     std::vector<double>& ordinates) {
     const auto n = static_cast<std::uint32_t>(sample.times.size());
-    const std::vector<double> ordinates = plotOrdinates(sample.suspended, n, method);
+    ordinates = plotOrdinates(sample.suspended, n, method);
     frontEnd.showRunPhase(RunPhase::searching, 0);
     const SearchProgress progress = [&frontEnd](int halving) {
         frontEnd.showRunPhase(RunPhase::searching, static_cast<std::uint64_t>(halving));
@@ -169,8 +173,9 @@ RunOutcome runCalculation(const RunInputs& in, FrontEnd& frontEnd) {
     // Threads for the passes over the points, for this run only.
     PassPool pool;
     const double smallest = sample.times[0];
+    std::vector<double> ordinates;  // formed by the search, or by the fit quality
     if (in.autoGamma) {
-        r.gamma = searchedGamma(sample, in.rankMethod, pool, frontEnd);
+        r.gamma = searchedGamma(sample, in.rankMethod, pool, frontEnd, ordinates);
         outcome.gammaEnding = searchEnding(r.gamma, smallest);
     }
     // Every reduced time t_i - gamma must be positive; written so that a NaN
@@ -186,16 +191,30 @@ RunOutcome runCalculation(const RunInputs& in, FrontEnd& frontEnd) {
                            shortestText(smallest));
     }
 
-    const ShapeProblem problem = makeShapeProblem(sample, r.gamma, pool);
+    // Newton's method sums in blocks over x / x_max (the same root in any
+    // unit); the damped iteration keeps the desktop program's sums.
+    const ShapeSumOrder order =
+        in.solver == ShapeSolver::newton ? ShapeSumOrder::scaledBlocks : ShapeSumOrder::storageOrder;
+    ShapeProblem problem = makeShapeProblem(sample, r.gamma, pool, order);
     const SolveOutcome solved = solveShape(in, problem, frontEnd, outcome.timedOut);
     outcome.ending = solved.ending;
     if (solved.ending != SolveEnding::stopped) outcome.timedOut = false;
     r.m = solved.m;
     r.t0 = scaleFromShape(problem, r.m);
-    r = computeStatistics(r);
+    double eta = std::numeric_limits<double>::quiet_NaN();  // NaN: from t0
+    if (order == ShapeSumOrder::scaledBlocks && !scaleInRange(r.t0)) {
+        // t0 = eta^m has left the range of a double; eta has not.
+        eta = scaleParameter(problem, r.m);
+        r.t0 = portablePow(eta, r.m);
+        r = computeStatistics(r, eta);
+    } else {
+        r = computeStatistics(r);
+    }
     showResults(r, frontEnd);
     if (in.fitQuality) {
-        outcome.quality = computeFitQuality({sample, r.gamma, r.m, r.t0, in.rankMethod, in.confidence});
+        // The solver's table and the search's ordinates go on to the figures.
+        outcome.quality = computeFitQuality({sample, r.gamma, r.m, r.t0, in.rankMethod, in.confidence, eta,
+                                             &problem.table, ordinates.empty() ? nullptr : &ordinates});
         outcome.hasQuality = true;
     }
     return outcome;

@@ -3,6 +3,7 @@
 // plain function with the causes of its refusals, and two runs at once.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -13,6 +14,7 @@
 #include "datafiles/number_format.h"
 #include "run/analysis_state.h"
 #include "run/calculation_run.h"
+#include "run/run_outputs.h"
 #include "tests/recording_front_end.h"
 #include "tests/test_support.h"
 
@@ -172,6 +174,38 @@ TEST(RunFunction, TwoThreadsGiveTheBitsOfTwoRunsInTurn) {
         EXPECT_EQ(std::memcmp(&alone[k].quality, &together[k].quality, sizeof(FitQuality)), 0) << k;
         EXPECT_EQ(alone[k].ending, together[k].ending);
     }
+}
+
+// A shape beyond the range of x^m in the unit of the times (m = 158 for
+// times near 10^6): Newton's run finds the root of every unit; t0 = eta^m
+// overflows and says so, and the statistics follow eta in the times' unit.
+TEST(RunFunction, LargeShapeInAnyUnit) {
+    RunOutcome runs[2];
+    for (int k = 0; k < 2; ++k) {
+        RunInputs in;
+        in.given = true;
+        in.autoGamma = false;
+        in.solver = ShapeSolver::newton;
+        const double unit = k == 0 ? 1 : 1e6;
+        in.sample = makeSample({0.99 * unit, 1 * unit, 1.01 * unit, 1.005 * unit, 0.995 * unit});
+        FrontEnd silent;
+        runs[k] = runCalculation(in, silent);
+    }
+    const FitResult &one = runs[0].result, &mega = runs[1].result;
+    EXPECT_NEAR(one.m, 158.182051083, 1e-9);
+    EXPECT_NEAR(one.t0, 1.73666050, 1e-8);
+    EXPECT_TRUE(std::isinf(mega.t0));
+    // {unit 1, unit 10^6, their ratio, relative tolerance}; sigma2 = eta^2 (G(1 + 2/m) - G(1 + 1/m)^2)
+    // loses five digits to the difference at m = 158.
+    const double pairs[][4] = {{one.m, mega.m, 1, 1e-11}, {one.mu, mega.mu, 1e6, 1e-11}, {one.xi, mega.xi, 1e6, 1e-11},
+                               {one.tm, mega.tm, 1e6, 1e-11}, {one.sigma2, mega.sigma2, 1e12, 1e-9},
+                               {runs[0].quality.eta, runs[1].quality.eta, 1e6, 1e-11},
+                               {runs[0].quality.b10, runs[1].quality.b10, 1e6, 1e-11}};
+    for (const auto& p : pairs) EXPECT_NEAR(p[1] / (p[0] * p[2]), 1, p[3]) << &p - pairs;
+    const std::string note = "t0 = eta^m is out of the range of a double and prints as inf or 0: use eta";
+    const std::vector<std::string> warnings[2] = {runWarnings(runs[0]), runWarnings(runs[1])};
+    EXPECT_EQ(std::count(warnings[0].begin(), warnings[0].end(), note), 0);
+    EXPECT_EQ(std::count(warnings[1].begin(), warnings[1].end(), note), 1);
 }
 
 }  // namespace
