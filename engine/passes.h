@@ -5,7 +5,9 @@
 //
 // The terms are computed in chunks of passChunk points on all threads of the
 // pool with the batch kernels; the sums are added strictly in storage order
-// while later chunks are still being computed.
+// while later chunks are still being computed. Newton's sums
+// (blockedShapeSums) are the one exception: each chunk is summed on its
+// own and the chunks' sums are added in order, on every thread at once.
 #pragma once
 
 #include <cstddef>

@@ -4,7 +4,8 @@
 // t0 = (1/n) sum x_i^m; putting that back leaves one equation in m:
 //     g(m) = n/m + L - n S1/S0,
 //     L = sum ln x_i, S0 = sum x_i^m, S1 = sum x_i^m ln x_i, S2 = sum x_i^m (ln x_i)^2.
-// Every sum runs over the points in storage order, starting at 0; x^m and
+// Every sum runs over the points in storage order, starting at 0 (Newton's
+// method instead sums u = x / x_max in fixed blocks: ShapeSumOrder); x^m and
 // ln x come from the engine's own kernels and every square goes through
 // integerPower (plain products), so the same data give the same bits on
 // every platform. L does not depend on m and is summed once.
