@@ -437,7 +437,7 @@ void testIdleAndBusy() {
     click(IDC_STOP);
     click(IDC_STOP);  // the same as once
     check(pumpUntil(isIdle, 10000) && analysisState.sampleLoaded == 1 &&
-              analysisState.solveEnding == SolveEnding::stopped,
+              analysisState.lastRun.ending == SolveEnding::stopped,
           "Stop ends the run, the sample kept");
     checkOutputsShowResult("after Stop");
     checkEnabling(2);
@@ -485,7 +485,7 @@ void testRunsAndSaves() {
         setInputs(row.file, row.autoGamma, row.gamma, row.m, row.rank);
         click(IDC_CALCULATE);
         check(pumpUntil(isIdle, 20000), "run ends without Stop", label);
-        check(analysisState.solveEnding == row.end && GetFocus() == controlOf(IDC_SAVE),
+        check(analysisState.lastRun.ending == row.end && GetFocus() == controlOf(IDC_SAVE),
               "ending, and the focus on Save after the run", label);
         checkOutputsShowResult(label);
         if (row.mText != nullptr) checkText(fieldText(IDC_OUT_M), row.mText, label);
