@@ -1,5 +1,6 @@
 // Per-pass cost of the engine's hot loops, in points per second (and
-// nanoseconds per point): the likelihood-equation pass, one curvature fit of
+// nanoseconds per point): the likelihood-equation pass (the damped
+// iteration's storage order and Newton's scaled blocks), one curvature fit of
 // the location search, their power and log kernels alone, the data-file
 // reader and the sort.
 //
@@ -77,10 +78,12 @@ void countPoints(benchmark::State& state, std::int64_t n) {
         static_cast<double>(n), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
-void equationPass(benchmark::State& state) {
+// One pass of the equation's sums: in storage order (the damped iteration's)
+// or scaled and in blocks (Newton's).
+void shapePass(benchmark::State& state, ShapeSumOrder order) {
     const std::int64_t n = state.range(0);
     PassPool pool;
-    const ShapeProblem problem = makeShapeProblem(makeSample(sortedSample(n)), passGamma, pool);
+    const ShapeProblem problem = makeShapeProblem(makeSample(sortedSample(n)), passGamma, pool, order);
     ShapeSums sums;
     int which = 0;
     for (auto _ : state) {
@@ -91,6 +94,10 @@ void equationPass(benchmark::State& state) {
     if (!(sums.S0 > 0)) state.SkipWithError("the pass gave no positive S0");
     countPoints(state, n);
 }
+
+void equationPass(benchmark::State& state) { shapePass(state, ShapeSumOrder::storageOrder); }
+
+void newtonPass(benchmark::State& state) { shapePass(state, ShapeSumOrder::scaledBlocks); }
 
 void curvatureFit(benchmark::State& state) {
     const std::int64_t n = state.range(0);
@@ -209,6 +216,7 @@ void sortValues(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(equationPass)->Arg(10000)->Arg(100000)->Arg(1000000)->UseRealTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(newtonPass)->Arg(10000)->Arg(100000)->Arg(1000000)->UseRealTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(curvatureFit)->Arg(10000)->Arg(100000)->Arg(1000000)->UseRealTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(powerKernel)->Arg(1000000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(logKernel)->Arg(1000000)->Unit(benchmark::kMicrosecond);

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <vector>
 
 #include "engine/batch_math.h"
@@ -67,102 +68,119 @@ struct FastFigures {
     double andersonDarling;
 };
 
-// e^v over an array: the power kernel at exponent 1 of a table entry
-// {v, 0} is exp(v) to the bit (the product v * 1 is exact, and the range
-// guards agree with exp's). Done in pieces, so the zero parts take little room.
-void batchExp(std::vector<double>& values) {
-    constexpr std::size_t piece = 4096;
-    const std::vector<double> zeros(piece, 0.0);
-    for (std::size_t i = 0; i < values.size(); i += piece) {
-        const std::size_t count = std::min(piece, values.size() - i);
-        batchPowFromLog(values.data() + i, zeros.data(), count, 1.0, values.data() + i);
-    }
-}
-
-double fastPlotCorrelation(const FitQualityInput& in) {
+// The squared correlation of plotCorrelation, with ln(t - gamma) of each
+// failure from the shape table (the bits of portableLog(t - gamma)) and the
+// ordinates formed once, by the caller or here.
+double fastPlotCorrelation(const FitQualityInput& in, const ShapeTable& table) {
     const Sample& sample = in.sample;
     const std::size_t n = sample.times.size();
-    std::vector<double> x;
-    x.reserve(sample.failures);
-    for (std::size_t i = 0; i < n; ++i) {
-        if (isFailure(sample, i)) x.push_back(sample.times[i]);
+    std::vector<double> own;
+    const std::vector<double>* y = in.ordinates;
+    if (y == nullptr) {
+        own = plotOrdinates(sample.suspended, static_cast<std::uint32_t>(n), in.rankMethod);
+        y = &own;
     }
-    batchLogOfDifference(x.data(), in.gamma, x.size(), x.data());
-    const std::vector<double> y = plotOrdinates(sample.suspended, static_cast<std::uint32_t>(n), in.rankMethod);
     CoMoments moments;
-    for (std::size_t k = 0; k < x.size(); ++k) {
-        if (std::isfinite(y[k])) moments.add(x[k], y[k]);
+    std::size_t k = 0;  // the failure's number
+    for (std::size_t i = 0; i < n; ++i) {
+        if (!isFailure(sample, i)) continue;
+        const double ordinate = (*y)[k++];
+        if (std::isfinite(ordinate)) moments.add(logFromTable(table.logHi[i], table.logLo[i]), ordinate);
     }
     return moments.sxy * moments.sxy / (moments.sxx * moments.syy);
 }
 
 // A2 from the powers z = x^m / t0 (the values of portablePow): ln F =
-// ln(-expm1(-z)) with expm1 by Kahan's formula as portableExpm1 forms it.
-double fastAndersonDarling(const std::vector<double>& z) {
-    const std::size_t n = z.size();
-    std::vector<double> u(n);
-    for (std::size_t i = 0; i < n; ++i) u[i] = -z[i];
-    batchExp(u);
-    std::vector<double> logF(n);
-    batchLog(u.data(), n, logF.data());  // ln u, for the expm1 quotient
-    for (std::size_t i = 0; i < n; ++i) {
-        const double v = -z[i];
-        double expm1 = 0;
-        if (v > portableMath::expOverflow) {
-            expm1 = std::numeric_limits<double>::infinity();
-        } else if (u[i] == 1) {
-            expm1 = v;
-        } else if (u[i] - 1 == -1) {
-            expm1 = -1;
-        } else {
-            expm1 = (u[i] - 1) * (v / logF[i]);
-        }
-        logF[i] = -expm1;
-    }
-    batchLog(logF.data(), n, logF.data());
+// ln(-expm1(-z)) with expm1 by Kahan's formula as portableExpm1 forms it,
+// e^v as the power kernel at exponent 1 of a table entry {v, 0} (the product
+// v * 1 is exact, and the range guards agree with exp's). Done in pieces, so
+// that only z takes room in proportion to n; the sum is that of the plain loop.
+double fastAndersonDarling(const double* z, std::size_t n) {
+    constexpr std::size_t piece = 4096;
+    const std::vector<double> zeros(piece, 0.0);
+    std::vector<double> u(piece), logF(piece);
     double sum = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        const double logSurvival = -z[n - 1 - i];
-        sum += static_cast<double>(2 * i + 1) * (logF[i] + logSurvival);
+    for (std::size_t start = 0; start < n; start += piece) {
+        const std::size_t count = std::min(piece, n - start);
+        for (std::size_t i = 0; i < count; ++i) u[i] = -z[start + i];
+        batchPowFromLog(u.data(), zeros.data(), count, 1.0, u.data());
+        batchLog(u.data(), count, logF.data());  // ln u, for the expm1 quotient
+        for (std::size_t i = 0; i < count; ++i) {
+            const double v = -z[start + i];
+            double expm1 = 0;
+            if (v > portableMath::expOverflow) {
+                expm1 = std::numeric_limits<double>::infinity();
+            } else if (u[i] == 1) {
+                expm1 = v;
+            } else if (u[i] - 1 == -1) {
+                expm1 = -1;
+            } else {
+                expm1 = (u[i] - 1) * (v / logF[i]);
+            }
+            logF[i] = -expm1;
+        }
+        batchLog(logF.data(), count, logF.data());
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::size_t index = start + i;
+            const double logSurvival = -z[n - 1 - index];
+            sum += static_cast<double>(2 * index + 1) * (logF[i] + logSurvival);
+        }
     }
     const double count = static_cast<double>(n);
     return -count - sum / count;
 }
 
-FastFigures fastFigures(const FitQualityInput& in, double eta) {
+// x^m (or u^m) of every table entry, divided by t0 unless t0 is 1: the z of A2.
+std::unique_ptr<double[]> powersOver(const ShapeTable& table, double m, double t0) {
+    const std::size_t n = table.logHi.size();
+    std::unique_ptr<double[]> z(new double[n]);  // written whole below
+    batchPowFromLog(table.logHi.data(), table.logLo.data(), n, m, z.get());
+    if (t0 != 1) {
+        for (std::size_t i = 0; i < n; ++i) z[i] = z[i] / t0;
+    }
+    return z;
+}
+
+// One shape table serves every figure in turn: ln(t - gamma) for r2, the
+// log-likelihood and A2, then ln u, u = (t - gamma) / eta, for the Hessian.
+// With a scale eta given in place of an out-of-range t0, the log-likelihood
+// and A2 are formed from the u instead: x^m / t0 = u^m, ln t0 = m ln eta.
+FastFigures fastFigures(const FitQualityInput& in, double eta, bool fromEta) {
     PassPool pool;
     const Sample& sample = in.sample;
     const std::size_t n = sample.times.size();
     const std::uint8_t* suspended = sample.suspended.empty() ? nullptr : sample.suspended.data();
     FastFigures f{};
     const double r = sample.failures;
-    const bool complete = sample.failures == n;
-    std::vector<double> z;  // x^m / t0, for A2
-    {
-        const ShapeTable table = prepareShapeTable(sample.times.data(), n, in.gamma, suspended, pool);
-        const ShapeSums s = shapeSums(table, in.m, pool);
-        f.logLikelihood =
-            ((r * portableLog(in.m) - r * portableLog(in.t0)) + (in.m - 1) * table.L) - s.S0 / in.t0;
-        if (complete) {
-            z.resize(n);
-            batchPowFromLog(table.logHi.data(), table.logLo.data(), n, in.m, z.data());
-            for (double& value : z) value = value / in.t0;
-        }
-    }  // the table's memory goes before A2 takes its own
-    f.andersonDarling = complete ? fastAndersonDarling(z) : notANumber;
-    std::vector<double>().swap(z);
-    std::vector<double> u(n);
-    for (std::size_t i = 0; i < n; ++i) u[i] = (sample.times[i] - in.gamma) / eta;
-    const ShapeTable table = prepareShapeTable(u.data(), n, 0.0, nullptr, pool);  // u - 0 is u
-    const ShapeSums s = shapeSums(table, in.m, pool);
     const double m = in.m;
+    const bool complete = sample.failures == n;
+    f.andersonDarling = notANumber;
+    ShapeTable own;
+    ShapeTable& table = in.table != nullptr ? *in.table : own;
+    if (in.table == nullptr) prepareShapeTable(sample.times.data(), n, in.gamma, suspended, pool, own);
+    f.r2 = fastPlotCorrelation(in, table);
+    const double logSum = table.L;
+    if (!fromEta) {
+        const ShapeSums s = shapeSums(table, m, pool);
+        f.logLikelihood = ((r * portableLog(m) - r * portableLog(in.t0)) + (m - 1) * logSum) - s.S0 / in.t0;
+        if (complete) f.andersonDarling = fastAndersonDarling(powersOver(table, m, in.t0).get(), n);
+    }
+    {
+        const std::unique_ptr<double[]> u(new double[n]);  // written whole below
+        for (std::size_t i = 0; i < n; ++i) u[i] = (sample.times[i] - in.gamma) / eta;
+        prepareShapeTable(u.get(), n, 0.0, nullptr, pool, table);  // u - 0 is u
+    }
+    const ShapeSums s = shapeSums(table, m, pool);
+    if (fromEta) {
+        f.logLikelihood = ((r * portableLog(m) - r * (m * portableLog(eta))) + (m - 1) * logSum) - s.S0;
+        if (complete) f.andersonDarling = fastAndersonDarling(powersOver(table, m, 1).get(), n);
+    }
     const double eta2 = integerPower(eta, 2);
     f.hessian = {
         -r / integerPower(m, 2) - s.S2,
         r * m / eta2 - m * (m + 1) / eta2 * s.S0,
         (-r / eta + s.S0 / eta) + m / eta * s.S1,
     };
-    f.r2 = fastPlotCorrelation(in);
     return f;
 }
 
@@ -239,16 +257,24 @@ double bLife(double p, double gamma, double m, double t0) {
     return gamma + portablePow(t0 * -portableLog1p(-p), 1 / m);
 }
 
+double bLifeOfScale(double p, double gamma, double m, double eta) {
+    return gamma + eta * portablePow(-portableLog1p(-p), 1 / m);
+}
+
 FitQuality computeFitQuality(const FitQualityInput& in) {
     FitQuality q{};
-    q.eta = portablePow(in.t0, 1 / in.m);
-    const FastFigures fast = fastFigures(in, q.eta);
+    const bool fromEta = !std::isnan(in.eta);
+    q.eta = fromEta ? in.eta : portablePow(in.t0, 1 / in.m);
+    const FastFigures fast = fastFigures(in, q.eta, fromEta);
     q.logLikelihood = fast.logLikelihood;
     q.r2 = fast.r2;
     q.andersonDarling = fast.andersonDarling;
-    q.b1 = bLife(0.01, in.gamma, in.m, in.t0);
-    q.b10 = bLife(0.10, in.gamma, in.m, in.t0);
-    q.b50 = bLife(0.50, in.gamma, in.m, in.t0);
+    auto life = [&](double p) {
+        return fromEta ? bLifeOfScale(p, in.gamma, in.m, in.eta) : bLife(p, in.gamma, in.m, in.t0);
+    };
+    q.b1 = life(0.01);
+    q.b10 = life(0.10);
+    q.b50 = life(0.50);
 
     q.z = boundQuantile(in.confidence, BoundSides::two);
     q.covariance = covarianceFromHessian(fast.hessian);

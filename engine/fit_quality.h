@@ -11,9 +11,12 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <span>
+#include <vector>
 
 #include "engine/fit_types.h"
+#include "engine/passes.h"
 #include "engine/sample.h"
 
 // The second derivatives of the log-likelihood in (m, eta), or the
@@ -36,6 +39,15 @@ struct FitQualityInput {
     double t0;                             // scale: F(t) = 1 - exp(-(t - gamma)^m / t0)
     RankMethod rankMethod;                 // plotting position for r2, 1..4
     double confidence;                     // two-sided level of the bounds, 0 < C < 1
+    // Optional. The scale eta where t0 is out of the range of a double
+    // (scaleParameter): the figures are then formed from eta, not from t0.
+    // NaN: eta = t0^(1/m).
+    double eta = std::numeric_limits<double>::quiet_NaN();
+    // Optional, to save a pass each: the shape table of the times at gamma
+    // (as the solver built it; its memory is reused and its content lost),
+    // and the sample's plotOrdinates for rankMethod.
+    ShapeTable* table = nullptr;
+    const std::vector<double>* ordinates = nullptr;
 };
 
 struct FitQuality {
@@ -81,3 +93,6 @@ double andersonDarling(std::span<const double> sortedTimes, double gamma, double
 // The time by which the fraction p of units has failed:
 // gamma + (t0 (-ln(1 - p)))^(1/m), ln(1 - p) by log1p.
 double bLife(double p, double gamma, double m, double t0);
+
+// The same from the scale: gamma + eta (-ln(1 - p))^(1/m).
+double bLifeOfScale(double p, double gamma, double m, double eta);

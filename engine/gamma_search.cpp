@@ -6,7 +6,8 @@
 // a < 0) when g is too small and up when it is too large; the search brackets
 // that change of sign in [0, 0.99 t_1] and halves the bracket. The squared
 // correlation r2 of the points only decides when halving no longer matters.
-// The ordinates do not depend on g and are formed once per search.
+// The ordinates do not depend on g: they and their own sums are formed once
+// per search.
 #include "engine/gamma_search.h"
 
 #include <cmath>
@@ -27,9 +28,9 @@ constexpr int maxHalvings = 64;
 // with S_k = sum x^k, T_k = sum x^k y. A singular matrix is not guarded:
 // D = 0 gives an infinite a (its sign counts) or NaN (sign 0).
 int curvatureSign(std::span<const double> times, std::span<const double> ordinates, double g, PassPool& pool,
-                  std::vector<double>& scratch, double* r2) {
+                  std::vector<double>& scratch, double* r2, const OrdinateSums* ys) {
     const double n = static_cast<double>(times.size());
-    const CurvatureSums s = curvatureSums(times.data(), ordinates.data(), times.size(), g, pool, scratch);
+    const CurvatureSums s = curvatureSums(times.data(), ordinates.data(), times.size(), g, pool, scratch, ys);
     const double D = s.S4 * (s.S2 * n - s.S1 * s.S1) + s.S3 * (s.S1 * s.S2 - s.S3 * n) +
                      s.S2 * (s.S3 * s.S1 - s.S2 * s.S2);
     const double N = s.T2 * (s.S2 * n - s.S1 * s.S1) + s.T1 * (s.S1 * s.S2 - s.S3 * n) +
@@ -48,7 +49,8 @@ int curvatureSign(std::span<const double> times, std::span<const double> ordinat
 double searchGamma(std::span<const double> times, std::span<const double> ordinates, double smallestTime,
                    PassPool& pool, SearchProgress progress) {
     std::vector<double> scratch;  // ln(t_i - g) of the current candidate
-    auto signAt = [&](double g, double* r2) { return curvatureSign(times, ordinates, g, pool, scratch, r2); };
+    const OrdinateSums ys = ordinateSums(ordinates.data(), ordinates.size());  // the same for every candidate
+    auto signAt = [&](double g, double* r2) { return curvatureSign(times, ordinates, g, pool, scratch, r2, &ys); };
     double lo = 0;
     double hi = gammaBracketFraction * smallestTime;
     double rLo = 0, rHi = 0;

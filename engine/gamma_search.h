@@ -9,6 +9,7 @@
 #include "engine/fit_types.h"
 
 class PassPool;
+struct OrdinateSums;
 
 // The gamma search stops once the squared correlation no longer changes by
 // more than this (summed over both bracket ends).
@@ -21,8 +22,9 @@ constexpr double gammaBracketFraction = 0.99;
 // points (ln(t_i - g), y_i): -1, +1, or 0 (zero or not a number). Always
 // writes r2, the squared correlation of the points. scratch holds ln(t_i - g)
 // afterwards; reusing it saves an allocation per candidate.
+// ys: the ordinates' own sums (ordinateSums), formed here when null.
 int curvatureSign(std::span<const double> times, std::span<const double> ordinates, double g, PassPool& pool,
-                  std::vector<double>& scratch, double* r2);
+                  std::vector<double>& scratch, double* r2, const OrdinateSums* ys = nullptr);
 
 // Called after every halving of the bracket (counted from 1).
 using SearchProgress = std::function<void(int halving)>;

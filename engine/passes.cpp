@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "engine/batch_math.h"
+#include "engine/double_double.h"
 #include "engine/pass_pool.h"
 
 namespace {
@@ -99,6 +100,33 @@ void orderedPass(PassPool& pool, std::size_t chunks, std::size_t window, Compute
     pass.run(pool);
 }
 
+// Runs work(k, buffer) once for every chunk k < chunks, in no set order, on
+// all threads of the pool; buffer holds bufferSize doubles of the thread
+// that runs it, not initialised.
+template <class Work>
+void unorderedPass(PassPool& pool, std::size_t chunks, std::size_t bufferSize, Work& work) {
+    struct Task {
+        std::size_t chunks;
+        std::size_t bufferSize;
+        Work& work;
+        std::atomic<std::size_t> next{0};
+
+        void operator()() {
+            const std::unique_ptr<double[]> buffer(new double[bufferSize]);
+            for (;;) {
+                const std::size_t k = next.fetch_add(1);
+                if (k >= chunks) return;
+                work(k, buffer.get());
+            }
+        }
+    } task{chunks, bufferSize, work};
+    if (pool.threadCount() == 1 || chunks < 2) {
+        task();
+    } else {
+        pool.run(task);
+    }
+}
+
 }  // namespace
 
 ShapeTable prepareShapeTable(const double* t, std::size_t n, double gamma, const std::uint8_t* suspended,
@@ -159,8 +187,66 @@ ShapeSums shapeSums(const ShapeTable& table, double m, PassPool& pool) {
     return s;
 }
 
+ShapeSums blockedShapeSums(const ShapeTable& table, double m, LogScale scale, PassPool& pool) {
+    const std::size_t n = table.logHi.size();
+    const std::size_t chunks = chunkCount(n);
+    const bool shifted = scale.hi != 0 || scale.lo != 0;
+    std::vector<ShapeSums> blocks(chunks);
+    auto work = [&](std::size_t k, double* buffer) {
+        const std::size_t start = k * passChunk;
+        const std::size_t length = chunkLength(n, k);
+        const double* hi = table.logHi.data() + start;
+        const double* lo = table.logLo.data() + start;
+        double* xm = buffer;
+        if (shifted) {
+            // ln u = ln x - ln s as a double-double: the high parts' difference
+            // without error, the low parts' difference added once. Its error,
+            // below 2^-104 |ln x|, stays far below that of the table itself.
+            double* shiftedHi = buffer + passChunk;
+            double* shiftedLo = buffer + 2 * passChunk;
+            for (std::size_t i = 0; i < length; ++i) {
+                const DD high = dd::twoSum(hi[i], -scale.hi);
+                const DD u = dd::fastTwoSum(high.hi, high.lo + (lo[i] - scale.lo));
+                shiftedHi[i] = u.hi;
+                shiftedLo[i] = u.lo;
+            }
+            hi = shiftedHi;
+            lo = shiftedLo;
+        }
+        batchPowFromLog(hi, lo, length, m, xm);
+        ShapeSums s;
+        for (std::size_t i = 0; i < length; ++i) {
+            const double lnU = logFromTable(hi[i], lo[i]);
+            s.S0 += xm[i];
+            s.S1 += xm[i] * lnU;
+            s.S2 += xm[i] * (lnU * lnU);
+        }
+        blocks[k] = s;
+    };
+    unorderedPass(pool, chunks, 3 * passChunk, work);
+    ShapeSums sum;
+    for (const ShapeSums& s : blocks) {
+        sum.S0 += s.S0;
+        sum.S1 += s.S1;
+        sum.S2 += s.S2;
+    }
+    return sum;
+}
+
+OrdinateSums ordinateSums(const double* y, std::size_t n) {
+    OrdinateSums s;
+    for (std::size_t i = 0; i < n; ++i) s.T0 += y[i];
+    const double yMean = s.T0 / static_cast<double>(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        const double dy = y[i] - yMean;
+        s.Cyy += dy * dy;
+    }
+    return s;
+}
+
 CurvatureSums curvatureSums(const double* t, const double* y, std::size_t n, double g, PassPool& pool,
-                            std::vector<double>& x) {
+                            std::vector<double>& x, const OrdinateSums* ys) {
+    const OrdinateSums ordinates = ys != nullptr ? *ys : ordinateSums(y, n);
     x.resize(n);
     double* X = x.data();
     auto compute = [&](std::size_t k) {
@@ -178,11 +264,12 @@ CurvatureSums curvatureSums(const double* t, const double* y, std::size_t n, dou
             s.S1 += X[i];
             s.T2 += x2 * y[i];
             s.T1 += X[i] * y[i];
-            s.T0 += y[i];
         }
     };
     const std::size_t chunks = chunkCount(n);
     orderedPass(pool, chunks, chunks, compute, add);
+    s.T0 = ordinates.T0;
+    s.Cyy = ordinates.Cyy;
 
     const double count = static_cast<double>(n);
     const double xMean = s.S1 / count;
@@ -192,7 +279,6 @@ CurvatureSums curvatureSums(const double* t, const double* y, std::size_t n, dou
         const double dy = y[i] - yMean;
         s.Cxy += dx * dy;
         s.Cxx += dx * dx;
-        s.Cyy += dy * dy;
     }
     return s;
 }

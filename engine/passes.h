@@ -5,7 +5,9 @@
 //
 // The terms are computed in chunks of passChunk points on all threads of the
 // pool with the batch kernels; the sums are added strictly in storage order
-// while later chunks are still being computed.
+// while later chunks are still being computed. Newton's sums
+// (blockedShapeSums) are the one exception: each chunk is summed on its
+// own and the chunks' sums are added in order, on every thread at once.
 #pragma once
 
 #include <cstddef>
@@ -52,6 +54,22 @@ struct ShapeSums {
 // forms them. Extra memory: 4 chunks of x^m per thread (64 KiB each).
 ShapeSums shapeSums(const ShapeTable& table, double m, PassPool& pool);
 
+// ln s of a scale s as a double-double table entry: {0, 0} is s = 1.
+struct LogScale {
+    double hi = 0;
+    double lo = 0;
+};
+
+// The sums of the likelihood equation over u_i = x_i / s (ln u_i = ln x_i -
+// ln s in double-double, so that s = the largest x keeps every u^m <= 1 and
+// no sum overflows at a large m), in blocks: each block of passChunk points
+// is summed in storage order from 0 by whichever thread computed it, then
+// the blocks' sums are added in block order. Every thread adds, and the bits
+// depend neither on the thread count nor on the batch level, but they are
+// not those of shapeSums (a different order of additions). The scale must be
+// finite. Extra memory: 3 blocks per thread.
+ShapeSums blockedShapeSums(const ShapeTable& table, double m, LogScale scale, PassPool& pool);
+
 // The sums of the least-squares parabola and of the correlation through the
 // Weibull-plot points (X_i, Y_i) for a candidate location g.
 struct CurvatureSums {
@@ -67,5 +85,16 @@ struct CurvatureSums {
 //     T2 += x2 * Y; T1 += X * Y; T0 += Y;
 // then, with xMean = S1 / n and yMean = T0 / n, dx = X - xMean, dy = Y - yMean:
 //     Cxy += dx * dy; Cxx += dx * dx; Cyy += dy * dy.
+//
+// The sums of the ordinates alone (T0, and Cyy with yMean = T0 / n) do not
+// depend on g: a search forms them once (ordinateSums) and passes them in;
+// they are the very bits the loops above form.
+struct OrdinateSums {
+    double T0 = 0;
+    double Cyy = 0;
+};
+
+OrdinateSums ordinateSums(const double* y, std::size_t n);
+
 CurvatureSums curvatureSums(const double* t, const double* y, std::size_t n, double g, PassPool& pool,
-                            std::vector<double>& x);
+                            std::vector<double>& x, const OrdinateSums* ys = nullptr);

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "engine/batch_math.h"
@@ -34,25 +35,63 @@ double fromSortKey(std::uint64_t key) {
     return value;
 }
 
-// Below this count a comparison sort is quicker than the eight passes.
+// Below this count a comparison sort is quicker than the radix passes.
 constexpr std::size_t radixThreshold = 4096;
 
-// Least-significant-digit radix sort on the keys, eight passes of one byte;
-// a pass whose byte is the same for every key is skipped.
+// Digits of the radix sort: six of 11 bits cover the 64 bits of a key.
+constexpr int digitBits = 11;
+constexpr int digitCount = 6;
+constexpr std::size_t radix = std::size_t{1} << digitBits;
+
+std::size_t digitOf(std::uint64_t key, int d) { return (key >> (d * digitBits)) & (radix - 1); }
+
+// The keys live in the times' own memory (read and written as bits) or in
+// one scratch array, turn about.
+std::uint64_t loadKey(const double* at) {
+    std::uint64_t key;
+    std::memcpy(&key, at, sizeof key);
+    return key;
+}
+
+void storeKey(double* at, std::uint64_t key) { std::memcpy(at, &key, sizeof key); }
+
+// Least-significant-digit radix sort on the keys: the histograms of all six
+// digits in the pass that forms the keys, then one scatter per digit, the
+// keys moving between the times' memory and one scratch array (8 bytes a
+// value besides the times). A digit that is the same for every key is skipped.
 void radixSort(std::span<double> times) {
     const std::size_t n = times.size();
-    std::vector<std::uint64_t> keys(n);
-    std::vector<std::uint64_t> scratch(n);
-    for (std::size_t i = 0; i < n; ++i) keys[i] = sortKey(times[i]);
-    for (int shift = 0; shift < 64; shift += 8) {
-        std::size_t count[257] = {};
-        for (std::uint64_t k : keys) ++count[((k >> shift) & 0xff) + 1];
-        if (count[((keys[0] >> shift) & 0xff) + 1] == n) continue;
-        for (int b = 0; b < 256; ++b) count[b + 1] += count[b];
-        for (std::uint64_t k : keys) scratch[count[(k >> shift) & 0xff]++] = k;
-        keys.swap(scratch);
+    const std::unique_ptr<std::uint64_t[]> scratch(new std::uint64_t[n]);  // written whole below
+    std::vector<std::size_t> counts(digitCount * radix, 0);
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::uint64_t key = sortKey(times[i]);
+        scratch[i] = key;
+        for (int d = 0; d < digitCount; ++d) ++counts[d * radix + digitOf(key, d)];
     }
-    for (std::size_t i = 0; i < n; ++i) times[i] = fromSortKey(keys[i]);
+    bool inScratch = true;  // where the keys are now
+    for (int d = 0; d < digitCount; ++d) {
+        std::size_t* offsets = &counts[d * radix];
+        if (offsets[digitOf(inScratch ? scratch[0] : loadKey(&times[0]), d)] == n) continue;
+        std::size_t total = 0;
+        for (std::size_t b = 0; b < radix; ++b) {
+            const std::size_t count = offsets[b];
+            offsets[b] = total;
+            total += count;
+        }
+        if (inScratch) {
+            for (std::size_t i = 0; i < n; ++i) {
+                const std::uint64_t key = scratch[i];
+                storeKey(&times[offsets[digitOf(key, d)]++], key);
+            }
+        } else {
+            for (std::size_t i = 0; i < n; ++i) {
+                const std::uint64_t key = loadKey(&times[i]);
+                scratch[offsets[digitOf(key, d)]++] = key;
+            }
+        }
+        inScratch = !inScratch;
+    }
+    for (std::size_t i = 0; i < n; ++i) times[i] = fromSortKey(inScratch ? scratch[i] : loadKey(&times[i]));
 }
 
 }  // namespace

@@ -4,17 +4,20 @@
 // t0 = (1/n) sum x_i^m; putting that back leaves one equation in m:
 //     g(m) = n/m + L - n S1/S0,
 //     L = sum ln x_i, S0 = sum x_i^m, S1 = sum x_i^m ln x_i, S2 = sum x_i^m (ln x_i)^2.
-// Every sum runs over the points in storage order, starting at 0; x^m and
+// Every sum runs over the points in storage order, starting at 0 (Newton's
+// method instead sums u = x / x_max in fixed blocks: ShapeSumOrder); x^m and
 // ln x come from the engine's own kernels and every square goes through
 // integerPower (plain products), so the same data give the same bits on
 // every platform. L does not depend on m and is summed once.
 #include "engine/solver.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
 #include <vector>
 
+#include "engine/double_double.h"
 #include "engine/portable_math.h"
 
 namespace {
@@ -70,28 +73,57 @@ double integerPower(double x, std::int32_t k) {
     }
 }
 
-ShapeProblem makeShapeProblem(const Sample& sample, double gamma, PassPool& pool) {
+ShapeProblem makeShapeProblem(const Sample& sample, double gamma, PassPool& pool, ShapeSumOrder order) {
     ShapeProblem problem;
     problem.pool = &pool;
     const std::uint8_t* suspended = sample.suspended.empty() ? nullptr : sample.suspended.data();
     problem.table = prepareShapeTable(sample.times.data(), sample.times.size(), gamma, suspended, pool);
     problem.count = static_cast<double>(sample.failures);
+    problem.order = order;
+    problem.scaledL = problem.table.L;
+    if (order == ShapeSumOrder::scaledBlocks && !sample.times.empty()) {
+        // The largest time: the last of a sorted sample, found by a scan otherwise.
+        const auto largest = std::max_element(sample.times.begin(), sample.times.end()) - sample.times.begin();
+        const double x = sample.times[static_cast<std::size_t>(largest)] - gamma;
+        const DD logX = {problem.table.logHi[static_cast<std::size_t>(largest)],
+                         problem.table.logLo[static_cast<std::size_t>(largest)]};
+        if (std::isfinite(x) && std::isfinite(logX.hi)) {
+            problem.maxX = x;
+            problem.logMaxX = {logX.hi, logX.lo};
+            problem.scaledL = dd::add(DD{problem.table.L, 0.0}, dd::negate(dd::multiply(logX, problem.count))).hi;
+        }
+    }
     return problem;
 }
 
 ShapeSums shapeSums(const ShapeProblem& problem, double m) {
     if (problem.hasLast && sameBits(problem.lastM, m)) return problem.lastSums;
-    problem.lastSums = shapeSums(problem.table, m, *problem.pool);
+    problem.lastSums = problem.order == ShapeSumOrder::scaledBlocks
+                           ? blockedShapeSums(problem.table, m, problem.logMaxX, *problem.pool)
+                           : shapeSums(problem.table, m, *problem.pool);
     problem.lastM = m;
     problem.hasLast = true;
     return problem.lastSums;
+}
+
+bool sumsInRange(const ShapeSums& sums) {
+    return std::isfinite(sums.S0) && std::isfinite(sums.S1) && std::isfinite(sums.S2) &&
+           sums.S0 >= std::numeric_limits<double>::min();
+}
+
+bool heldByOverflow(const ShapeProblem& problem, double m) {
+    if (!sumsInRange(shapeSums(problem, m))) return true;
+    const double g = likelihoodEquation(problem, m);
+    const double slope = likelihoodSlope(problem, m);  // -inf once n S2 overflows: every step is 0
+    if (!std::isfinite(g) || !std::isfinite(slope)) return true;
+    return !sumsInRange(shapeSums(problem, m - g / slope));
 }
 
 double likelihoodEquation(const ShapeProblem& problem, double m) {
     const double n = problem.count;
     const double A = n / m;
     const ShapeSums s = shapeSums(problem, m);
-    return (A + problem.table.L) - (n * s.S1) / s.S0;
+    return (A + problem.scaledL) - (n * s.S1) / s.S0;
 }
 
 double likelihoodSlope(const ShapeProblem& problem, double m) {
@@ -114,7 +146,17 @@ double likelihoodDerivative(const ShapeProblem& problem, double m) {
 }
 
 double scaleFromShape(const ShapeProblem& problem, double m) {
-    return shapeSums(problem, m).S0 / problem.count;
+    const double t0 = shapeSums(problem, m).S0 / problem.count;
+    if (problem.order == ShapeSumOrder::storageOrder) return t0;
+    return t0 * portablePow(problem.maxX, m);
+}
+
+double scaleParameter(const ShapeProblem& problem, double m) {
+    return problem.maxX * portablePow(shapeSums(problem, m).S0 / problem.count, 1 / m);
+}
+
+bool scaleInRange(double t0) {
+    return t0 >= std::numeric_limits<double>::min() && t0 <= std::numeric_limits<double>::max();
 }
 
 // Damped Newton iteration for equation(m) = 0.
@@ -169,10 +211,13 @@ SolveOutcome dampedNewton(double m0, const ShapeFunction& equation, const ShapeF
 // m - g/g'(m) when it falls strictly inside the bracket, and the bracket's
 // midpoint otherwise, then narrows the bracket with the sign of g there.
 // Ends: g exactly 0 (rootFound); a step no longer than one unit in the last
-// place of m, or a bracket of two adjacent doubles, returning the end with
-// the smaller |g| (converged); the stop flag at the start of a step
-// (stopped); no high side below 1e154, or no low side above 0 for an
-// equation that breaks the contract (bound, returning the end found).
+// place of m to a point with a finite g, or a bracket of two adjacent
+// doubles with finite values of g, returning the end with the smaller |g|
+// (converged); the stop flag at the start of a step (stopped); no high side
+// below 1e154, no low side above 0 for an equation that breaks the
+// contract, or a bracket of two adjacent doubles whose high end's g is not
+// a number, so that no root lies between them (bound, returning the end
+// found, or the low end).
 SolveOutcome bracketedNewton(double m0, const ShapeFunction& equation, const ShapeFunction& derivative,
                              const SolveControl& control) {
     Monitor monitor(control);
@@ -204,6 +249,7 @@ SolveOutcome bracketedNewton(double m0, const ShapeFunction& equation, const Sha
     for (;; ++outerStep) {
         if (g == 0) return {m, SolveEnding::rootFound};
         if (std::nextafter(lo, hi) == hi) {
+            if (std::isnan(gHi)) return {lo, SolveEnding::bound};
             const bool takeLo = !(std::fabs(gHi) < std::fabs(gLo));
             return {takeLo ? lo : hi, SolveEnding::converged};
         }
@@ -216,6 +262,6 @@ SolveOutcome bracketedNewton(double m0, const ShapeFunction& equation, const Sha
         g = equation(m);
         monitor.offer(outerStep, m, g);
         narrow(m, g);
-        if (tiny && g != 0) return {m, SolveEnding::converged};
+        if (tiny && g != 0 && std::isfinite(g)) return {m, SolveEnding::converged};
     }
 }

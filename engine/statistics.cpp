@@ -59,15 +59,25 @@ double gammaFunction(double x) {
     return portableExp(L);
 }
 
-FitResult computeStatistics(FitResult fit) {
-    FitResult& r = fit;
-    const double m = r.m;
-    const double scale = portablePow(r.t0, 1 / m);
-    const double gammaOne = gammaFunction(1 / m + 1);
+namespace {
 
+// mu, sigma2, xi and tm from the scale and its square.
+FitResult statisticsOfScale(FitResult r, double scale, double scaleSquared) {
+    const double m = r.m;
+    const double gammaOne = gammaFunction(1 / m + 1);
     r.mu = scale * gammaOne + r.gamma;
-    r.sigma2 = portablePow(r.t0, 2 / m) * (gammaFunction(2 / m + 1) - integerPower(gammaOne, 2));
+    r.sigma2 = scaleSquared * (gammaFunction(2 / m + 1) - integerPower(gammaOne, 2));
     r.xi = scale * portablePow(portableLog(2.0), 1 / m) + r.gamma;
     r.tm = m > 1 ? scale * portablePow(1 - 1 / m, 1 / m) + r.gamma : 0;
-    return fit;
+    return r;
+}
+
+}  // namespace
+
+FitResult computeStatistics(FitResult fit) {
+    return statisticsOfScale(fit, portablePow(fit.t0, 1 / fit.m), portablePow(fit.t0, 2 / fit.m));
+}
+
+FitResult computeStatistics(FitResult fit, double eta) {
+    return statisticsOfScale(fit, eta, integerPower(eta, 2));
 }

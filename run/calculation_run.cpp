@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <limits>
 #include <optional>
 
 #include "datafiles/data_file.h"
@@ -13,6 +14,7 @@
 #include "datafiles/result_formats.h"
 #include "engine/gamma_search.h"
 #include "engine/pass_pool.h"
+#include "engine/portable_math.h"
 #include "engine/solver.h"
 #include "engine/statistics.h"
 
@@ -89,10 +91,12 @@ std::optional<std::pair<RefusalKind, std::string>> sampleRefusal(const RunInputs
     return std::nullopt;
 }
 
-// The location at which the Weibull plot of the failures is straight.
-double searchedGamma(const Sample& sample, RankMethod method, PassPool& pool, FrontEnd& frontEnd) {
+// The location at which the Weibull plot of the failures is straight. The
+// ordinates it forms are kept for the fit-quality figures.
+double searchedGamma(const Sample& sample, RankMethod method, PassPool& pool, FrontEnd& frontEnd,
+                     std::vector<double>& ordinates) {
     const auto n = static_cast<std::uint32_t>(sample.times.size());
-    const std::vector<double> ordinates = plotOrdinates(sample.suspended, n, method);
+    ordinates = plotOrdinates(sample.suspended, n, method);
     frontEnd.showRunPhase(RunPhase::searching, 0);
     const SearchProgress progress = [&frontEnd](int halving) {
         frontEnd.showRunPhase(RunPhase::searching, static_cast<std::uint64_t>(halving));
@@ -110,10 +114,6 @@ GammaSearchEnding searchEnding(double gamma, double smallestTime) {
     if (gamma == 0) return GammaSearchEnding::lowerEnd;
     if (gamma == gammaBracketFraction * smallestTime) return GammaSearchEnding::upperEnd;
     return GammaSearchEnding::interior;
-}
-
-bool sumsInRange(const ShapeSums& sums) {
-    return std::isfinite(sums.S0) && sums.S0 > 0 && std::isfinite(sums.S1) && std::isfinite(sums.S2);
 }
 
 // How the iteration went, beyond its ending.
@@ -244,8 +244,9 @@ RunOutcome runCalculation(const RunInputs& in, FrontEnd& frontEnd) {
     // Threads for the passes over the points, for this run only.
     PassPool pool;
     const double smallest = sample.times[0];
+    std::vector<double> ordinates;  // formed by the search, or by the fit quality
     if (in.autoGamma) {
-        r.gamma = searchedGamma(sample, in.rankMethod, pool, frontEnd);
+        r.gamma = searchedGamma(sample, in.rankMethod, pool, frontEnd, ordinates);
         outcome.gammaEnding = searchEnding(r.gamma, smallest);
     }
     // Every reduced time t_i - gamma must be positive; written so that a NaN
@@ -261,7 +262,11 @@ RunOutcome runCalculation(const RunInputs& in, FrontEnd& frontEnd) {
                            numberWords(smallest));
     }
 
-    const ShapeProblem problem = makeShapeProblem(sample, r.gamma, pool);
+    // Newton's method sums in blocks over x / x_max (the same root in any
+    // unit); the damped iteration keeps the desktop program's sums.
+    const ShapeSumOrder order =
+        in.solver == ShapeSolver::newton ? ShapeSumOrder::scaledBlocks : ShapeSumOrder::storageOrder;
+    ShapeProblem problem = makeShapeProblem(sample, r.gamma, pool, order);
     SolveWatch watch;
     const SolveOutcome solved = solveShape(in, problem, frontEnd, watch);
     outcome.ending = solved.ending;
@@ -274,13 +279,23 @@ RunOutcome runCalculation(const RunInputs& in, FrontEnd& frontEnd) {
         r.m > 0 && std::isfinite(r.m) && std::isfinite(r.t0)) {
         outcome.rootGap = rootGapFrom(problem, r.m, r.t0);
     }
-    r = computeStatistics(r);
+    double eta = std::numeric_limits<double>::quiet_NaN();  // NaN: from t0
+    if (order == ShapeSumOrder::scaledBlocks && !scaleInRange(r.t0)) {
+        // t0 = eta^m has left the range of a double; eta has not.
+        eta = scaleParameter(problem, r.m);
+        r.t0 = portablePow(eta, r.m);
+        r = computeStatistics(r, eta);
+    } else {
+        r = computeStatistics(r);
+    }
     if (solved.ending != SolveEnding::stopped) {
         outcome.invalidCause = invalidFitCause(r, problem, watch, outcome.invalidBySums);
     }
     showResults(r, frontEnd);
     if (in.fitQuality) {
-        outcome.quality = computeFitQuality({sample, r.gamma, r.m, r.t0, in.rankMethod, in.confidence});
+        // The solver's table and the search's ordinates go on to the figures.
+        outcome.quality = computeFitQuality({sample, r.gamma, r.m, r.t0, in.rankMethod, in.confidence, eta,
+                                             &problem.table, ordinates.empty() ? nullptr : &ordinates});
         outcome.hasQuality = true;
         const FitQuality& q = outcome.quality;
         outcome.lifeFigures =

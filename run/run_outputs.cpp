@@ -12,6 +12,7 @@
 #include "datafiles/number_format.h"
 #include "datafiles/result_formats.h"
 #include "engine/gamma_search.h"
+#include "engine/solver.h"
 
 namespace {
 
@@ -400,6 +401,9 @@ std::vector<std::string> runWarnings(const RunOutcome& run) {
         warnings.emplace_back("m <= 1: the density has no maximum at t > gamma, and gamma is not a likelihood estimate");
     }
     if (!run.sample.suspended.empty()) warnings.emplace_back("anderson_darling is not defined for a censored sample");
+    if (!scaleInRange(run.result.t0) && std::isfinite(run.quality.eta)) {
+        warnings.emplace_back("t0 = eta^m is out of the range of a double and prints as inf or 0: use eta");
+    }
     const std::string names = nonFiniteNames(run);
     if (!names.empty()) warnings.push_back("non-finite result: " + names);
     warnings.insert(warnings.end(), run.readerNotes.begin(), run.readerNotes.end());

@@ -75,8 +75,8 @@ std::string bLifeName(double percent);
 // The warnings about a fitted run, in the order shown: why the point reached
 // is no valid fit, how the iteration
 // ended when it did not end by itself, the gamma search ending at an end of
-// its bracket, m <= 1, A2 undefined for a censored sample, non-finite
-// results, and status words read as failures.
+// its bracket, m <= 1, A2 undefined for a censored sample, t0 out of the
+// range of a double, non-finite results, and status words read as failures.
 std::vector<std::string> runWarnings(const RunOutcome& run);
 
 // The name of a run's ending in the outputs: "converged", "fixed point",

@@ -77,7 +77,7 @@ generate() {
 }
 
 # The shape m in tarquel-cli's output, or nothing.
-shapeOf() { awk '$1 == "Shape" { print $NF }' "$1"; }
+shapeOf() { awk '$1 == "Shape" { print $NF; exit }' "$1"; }
 
 # runCli SOLVER FILE: one whole-process run under the time limit; sets
 # runSeconds (wall), runKb (peak resident set), runStatus (124 = limit hit)

@@ -3,6 +3,7 @@
 // plain function with the causes of its refusals, and two runs at once.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -13,6 +14,7 @@
 #include "datafiles/number_format.h"
 #include "run/analysis_state.h"
 #include "run/calculation_run.h"
+#include "run/run_outputs.h"
 #include "tests/recording_front_end.h"
 #include "tests/test_support.h"
 
@@ -160,6 +162,7 @@ TEST(RunFunction, PointsThatAreNoFit) {
         {"0.5\n0.001\n0.002\n", ShapeSolver::damped, "m = -0.5288902418096852 is not a positive finite shape", false},
         {"0.5\n0.001\n0.002\n", ShapeSolver::newton, "", false},
         {large, ShapeSolver::damped, "the iteration came to rest at m = 50.758244020073455, short of the root", true},
+        {large, ShapeSolver::newton, "", false},  // scaled sums: the root m = 158.182051083, t0 beyond range
     };
     for (const auto& row : rows) {
         RunInputs in;
@@ -201,6 +204,35 @@ TEST(RunFunction, TwoThreadsGiveTheBitsOfTwoRunsInTurn) {
         EXPECT_EQ(std::memcmp(&alone[k].quality, &together[k].quality, sizeof(FitQuality)), 0) << k;
         EXPECT_EQ(alone[k].ending, together[k].ending);
     }
+}
+
+// A shape beyond the range of x^m in the unit of the times (m = 158 for
+// times near 10^6): Newton's run finds the root of every unit; t0 = eta^m
+// overflows and says so, and the statistics follow eta in the times' unit.
+TEST(RunFunction, LargeShapeInAnyUnit) {
+    RunOutcome runs[2];
+    for (const double unit : {1.0, 1e6}) {
+        RunInputs in;
+        in.given = true;
+        in.autoGamma = false;
+        in.solver = ShapeSolver::newton;
+        in.sample = makeSample({0.99 * unit, 1 * unit, 1.01 * unit, 1.005 * unit, 0.995 * unit});
+        FrontEnd silent;
+        runs[unit == 1 ? 0 : 1] = runCalculation(in, silent);
+    }
+    const FitResult &one = runs[0].result, &mega = runs[1].result;
+    EXPECT_NEAR(one.m, 158.182051083, 1e-9);
+    EXPECT_TRUE(std::isfinite(one.t0) && std::isinf(mega.t0));
+    // {unit 1, unit 10^6, their ratio, relative tolerance}; sigma2 loses five
+    // digits to G(1 + 2/m) - G(1 + 1/m)^2 at m = 158.
+    const double rows[][4] = {{one.m, mega.m, 1, 1e-11},           {one.mu, mega.mu, 1e6, 1e-11},
+                              {one.tm, mega.tm, 1e6, 1e-11},        {one.sigma2, mega.sigma2, 1e12, 1e-9},
+                              {runs[0].quality.b10, runs[1].quality.b10, 1e6, 1e-11}};
+    for (const auto& p : rows) EXPECT_NEAR(p[1] / (p[0] * p[2]), 1, p[3]) << &p - rows;
+    const std::string note = "t0 = eta^m is out of the range of a double and prints as inf or 0: use eta";
+    const std::vector<std::string> plain = runWarnings(runs[0]), overflow = runWarnings(runs[1]);
+    EXPECT_EQ(std::count(plain.begin(), plain.end(), note), 0);
+    EXPECT_EQ(std::count(overflow.begin(), overflow.end(), note), 1);
 }
 
 }  // namespace

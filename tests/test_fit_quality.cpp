@@ -236,8 +236,34 @@ TEST(FitQuality, FastFiguresAreThePlainLoopsToTheBit) {
                         << "n " << n << " rank " << method << " mask " << &mask - masks << " figure " << k
                         << ": " << got[k] << " vs " << expected[k];
                 }
+                // The solver's table and the search's ordinates handed over: the same bits.
+                PassPool pool(2);
+                ShapeTable table = prepareShapeTable(t.data(), n, gamma, censored ? mask.data() : nullptr, pool);
+                const std::vector<double> y = plotOrdinates(sample.suspended, static_cast<std::uint32_t>(n), method);
+                const FitQuality reused =
+                    computeFitQuality({sample, gamma, m, t0, method, 0.9, std::nan(""), &table, &y});
+                EXPECT_EQ(std::memcmp(&reused, &q, sizeof q), 0) << "n " << n << " rank " << method;
             }
         }
+    }
+}
+
+// Where t0 = eta^m leaves the range of a double, the figures come from eta:
+// in range, the two ways agree to rounding (A2 not a number when censored).
+TEST(FitQuality, FiguresFromTheScale) {
+    const std::vector<double> t = weibullQuantiles(500, 2.3, 80, 5);
+    Flags fifths(t.size(), 0);
+    for (std::size_t i = 2; i < t.size(); i += 5) fifths[i] = 1;
+    for (const Flags& mask : {Flags{}, fifths}) {
+        const Sample sample = makeSample(t, mask);
+        const double m = 2.31;
+        const FitQuality q = computeFitQuality({sample, 5, m, std::pow(79.0, m), 1, 0.9});
+        const FitQuality e = computeFitQuality({sample, 5, m, std::numeric_limits<double>::infinity(), 1, 0.9, q.eta});
+        const double pairs[][2] = {{q.eta, e.eta}, {q.logLikelihood, e.logLikelihood}, {q.r2, e.r2}, {q.b1, e.b1},
+                                   {q.b50, e.b50}, {q.covariance.mm, e.covariance.mm}, {q.b10Bounds.lo, e.b10Bounds.lo},
+                                   {mask.empty() ? q.andersonDarling : 1, mask.empty() ? e.andersonDarling : 1}};
+        for (const auto& pair : pairs) EXPECT_NEAR(pair[1] / pair[0], 1, 1e-12) << &pair - pairs;
+        EXPECT_EQ(std::isnan(e.andersonDarling), !mask.empty());
     }
 }
 

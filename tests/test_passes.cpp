@@ -4,6 +4,7 @@
 // 1, 2 and 4 threads around the chunk boundaries.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -207,6 +208,55 @@ TEST(Passes, SameBitsAsPlainLoops) {
                     << "curvature n " << n << " g " << gamma << " threads " << pool.threadCount();
             }
         }
+    }
+}
+
+// Newton's sums: each block of passChunk points in storage order from 0,
+// then the blocks in order; unscaled, the plain loop of that order to the
+// bit, and scaled by a largest x, the same bits for every thread count and
+// the unscaled sums over x_max^m. Also the ordinates' own sums handed to
+// curvatureSums: the bits of the sums it forms itself.
+TEST(Passes, BlockedSumsForEveryThreadCount) {
+    PassPool pools[] = {PassPool(1), PassPool(2), PassPool(4)};
+    Xorshift random{0x5DEECE66DULL};
+    for (const std::size_t n : {std::size_t{1}, passChunk - 1, passChunk, passChunk + 1, 5 * passChunk + 7}) {
+        std::vector<double> t(n), y(n);
+        for (double& x : t) x = 1 + random.between(0, 50);
+        for (double& v : y) v = random.between(-4, 2);
+        const auto largest = static_cast<std::size_t>(std::max_element(t.begin(), t.end()) - t.begin());
+        for (const double m : {0.7, 3.1, 190.0}) {
+            ShapeSums plain;
+            for (std::size_t start = 0; start < n; start += passChunk) {
+                ShapeSums block;
+                for (std::size_t i = start; i < std::min(n, start + passChunk); ++i) {
+                    double lnX = 0;
+                    const double xm = portablePowAndLog(t[i], m, lnX);
+                    block = {block.S0 + xm, block.S1 + xm * lnX, block.S2 + xm * integerPower(lnX, 2)};
+                }
+                plain = {plain.S0 + block.S0, plain.S1 + block.S1, plain.S2 + block.S2};
+            }
+            const ShapeTable table = prepareShapeTable(t.data(), n, 0, nullptr, pools[0]);
+            const LogScale scale{table.logHi[largest], table.logLo[largest]};
+            const ShapeSums first = blockedShapeSums(table, m, scale, pools[0]);
+            const double power = portablePow(t[largest], m);
+            for (PassPool& pool : pools) {
+                const ShapeSums s = blockedShapeSums(table, m, LogScale{}, pool);
+                const ShapeSums scaled = blockedShapeSums(table, m, scale, pool);
+                const unsigned threads = pool.threadCount();
+                EXPECT_EQ(std::memcmp(&s, &plain, sizeof s), 0) << n << " m " << m << " threads " << threads;
+                EXPECT_EQ(std::memcmp(&scaled, &first, sizeof s), 0) << n << " m " << m << " threads " << threads;
+            }
+            // u = x / x_max: S0 scales by x_max^m (unless 51^190 overflows), S1 / S0 shifts by ln x_max.
+            if (std::isfinite(plain.S2)) {
+                EXPECT_NEAR(first.S0 * power / plain.S0 + first.S1 / first.S0 - plain.S1 / plain.S0 +
+                                std::log(t[largest]), 1, 1e-12) << n << " m " << m;
+            }
+        }
+        const OrdinateSums ys = ordinateSums(y.data(), n);
+        std::vector<double> x;
+        const CurvatureSums own = curvatureSums(t.data(), y.data(), n, 0.5, pools[1], x);
+        const CurvatureSums given = curvatureSums(t.data(), y.data(), n, 0.5, pools[1], x, &ys);
+        EXPECT_EQ(std::memcmp(&own, &given, sizeof own), 0) << n;
     }
 }
 

@@ -138,6 +138,7 @@ double cubeRootSlope(double m) { return -3 * m * m; }
 double flatBeyondOne(double m) { return m < 1 ? 1 - m : 1e-300 * (1 - m); }
 double flatSlope(double) { return 1e-300; }  // a wrong sign: Newton points leave the bracket
 double overflowAbove10(double m) { return m > 10 ? nan : 4 - m; }
+double positiveUpTo10(double m) { return m > 10 ? nan : 1; }  // no root: overflow beyond 10
 
 TEST(BracketedNewton, EveryEnding) {
     const double root = std::cbrt(2.0);
@@ -149,6 +150,7 @@ TEST(BracketedNewton, EveryEnding) {
         {"cube root from above", 50, cubeRoot, cubeRootSlope, false, -1, root, SolveEnding::converged, -1, -1},
         {"bad derivative: bisection", 0.25, flatBeyondOne, flatSlope, false, -1, 1, SolveEnding::rootFound, -1, -1},
         {"not a number is the high side", 30, overflowAbove10, minusOne, false, -1, 4, SolveEnding::rootFound, -1, -1},
+        {"a not-a-number edge is no root", 1, positiveUpTo10, minusOne, false, -1, 10, SolveEnding::bound, -1, -1},
         {"no root below the bound", 1, reciprocal, slopeOfReciprocal, false, -1, std::ldexp(1.0, 511),
          SolveEnding::bound, -1, -1},
         {"stop", 1, cubeRoot, cubeRootSlope, false, 1, 1, SolveEnding::stopped, 1, 0},
@@ -243,6 +245,47 @@ TEST(LikelihoodFit, CensoredAgainstADirectMaximisation) {
     // Without suspensions the censored sums are the plain ones, to the bit.
     const double plain = likelihoodEquation(makeShapeProblem(makeSample(t), 1, pool), 1.7);
     EXPECT_EQ(likelihoodEquation(makeShapeProblem(makeSample(t, std::vector<std::uint8_t>(t.size(), 0)), 1, pool), 1.7), plain);
+}
+
+// Large shapes: x^m overflows once m passes about 51 for times near 10^6,
+// 43 for 3e8. Newton's scaled sums give one root in every unit; the damped
+// iteration keeps its storage-order sums and is held at the edge of the
+// range, which heldByOverflow tells.
+TEST(LikelihoodFit, LargeShapesInEveryUnit) {
+    const std::vector<double> five = {0.99, 1, 1.01, 1.005, 0.995};
+    const std::vector<double> strengths = weibullQuantiles(20, 43.114, 300, 0);  // MPa
+    const struct { const char* name; const std::vector<double>& t; double root; bool underflowsInMicro; } rows[] = {
+        {"five near 1", five, 158.182051083, true},  // the root to 12 digits
+        {"twenty strengths", strengths, 0, false},   // 0: Newton's root in the unit 1
+    };
+    for (const auto& row : rows) {
+        double reference = row.root, etaReference = 0;
+        for (const double unit : {1.0, 1e6, 1e-6}) {
+            std::vector<double> t = row.t;
+            for (double& x : t) x *= unit;
+            const Sample sample = makeSample(t);
+            const ShapeProblem scaled = makeShapeProblem(sample, 0, pool, ShapeSumOrder::scaledBlocks);
+            auto equation = [&](double m) { return likelihoodEquation(scaled, m); };
+            auto derivative = [&](double m) { return likelihoodDerivative(scaled, m); };
+            const SolveOutcome newton = bracketedNewton(1, equation, derivative, resting);
+            const ShapeProblem plain = makeShapeProblem(sample, 0, pool);
+            const double damped = dampedNewton(1, [&](double m) { return likelihoodEquation(plain, m); },
+                                               [&](double m) { return likelihoodSlope(plain, m); }, resting).m;
+            if (reference == 0) reference = newton.m;
+            // eta = t0^(1/m) from the scaled sums, in the unit of the times.
+            const double eta = scaleParameter(scaled, newton.m) / unit;
+            if (unit == 1) etaReference = std::pow(scaleFromShape(plain, newton.m), 1 / newton.m);
+            EXPECT_TRUE(newton.ending == SolveEnding::converged || newton.ending == SolveEnding::rootFound)
+                << row.name << " unit " << unit;
+            EXPECT_NEAR(newton.m / reference, 1, 1e-11) << row.name << " unit " << unit;
+            EXPECT_NEAR(eta / etaReference, 1, 1e-12) << row.name << " unit " << unit;
+            // In the unit 1 the damped iteration rests near the root (on a fixed point, 4e-9 off for
+            // the strengths); elsewhere its sums leave the range.
+            const bool outOfRange = unit == 1e6 || (unit == 1e-6 && row.underflowsInMicro);
+            EXPECT_EQ(heldByOverflow(plain, damped), outOfRange) << row.name << " unit " << unit << " m " << damped;
+            EXPECT_TRUE(unit != 1 || std::fabs(damped / reference - 1) < 1e-8) << row.name;
+        }
+    }
 }
 
 }  // namespace
