@@ -331,4 +331,5 @@ def fit_groups(frame, by, time="time", status=None, **options):
         row = _group_row(times[index], None if marks is None else marks[index], checked)
         row.update(zip(keys, key if isinstance(key, tuple) else (key,)))
         rows.append(row)
-    return _frame(rows, keys, {k: frame[k].dtype for k in keys})
+    result = _frame(rows, keys, {k: frame[k].dtype for k in keys})
+    return result.sort_values(keys, ignore_index=True, kind="stable")
