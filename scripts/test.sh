@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Every test: the native build with warnings as errors and its tests, the
-# benchmark built and run once on a tiny sample, a one-minute differential
-# fuzz run of the data file reader, the same tests under AddressSanitizer and
+# Python module installed by pip into a virtual environment with its tests
+# run there, the benchmark built and run once on a tiny sample, a one-minute
+# differential fuzz run of the data file reader, the same tests under AddressSanitizer and
 # UndefinedBehaviorSanitizer, the Windows build (x86-64 and i686) with its
 # tests under Wine on a virtual display, and the release packages built and
 # listed.
@@ -14,6 +15,17 @@ echo "== native build"
 cmake -S . -B build/native -DCMAKE_BUILD_TYPE=Release -DTARQUEL_WERROR=ON >/dev/null
 cmake --build build/native -j"$jobs"
 ctest --test-dir build/native --output-on-failure -j"$jobs"
+
+echo "== Python module: pip install into build/python-venv, and its tests"
+python=/usr/bin/python3
+[ -x "$python" ] || python=python3
+"$python" -m venv --system-site-packages build/python-venv
+TARQUEL_BUILD_DIR="$PWD/build/native" build/python-venv/bin/python -m pip install -q --no-build-isolation --no-index .
+venv_python=build/python-venv/bin/python
+runner=(-m unittest discover -s python/tests)  # pytest when Debian's python3-pytest is there
+"$venv_python" -c "import pytest" 2>/dev/null && runner=(-m pytest -q -p no:cacheprovider python/tests)
+"$venv_python" -c "import tarquel; print('tarquel from', tarquel.__file__)"
+TARQUEL_CLI="$PWD/build/native/cli/tarquel-cli" "$venv_python" "${runner[@]}"
 
 echo "== benchmark smoke run"
 JOBS="$jobs" bash scripts/bench.sh --smoke
