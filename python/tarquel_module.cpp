@@ -125,7 +125,7 @@ FitAnswer fit(std::optional<Doubles> times, std::optional<Marks> suspended, std:
     RunInputs in;
     if (path) {
         in.dataFilePath = *path;
-        in.censored = censored;
+        in.read.censored = censored;
     } else {
         if (const auto fault = buildSample(*times, suspended, counts, in.sample)) return dataFault(*fault);
         in.given = true;
