@@ -138,6 +138,7 @@ FitAnswer fit(std::optional<Doubles> times, std::optional<Marks> suspended, std:
     in.solver = solver == "newton" ? ShapeSolver::newton : ShapeSolver::damped;
     in.confidence = confidence;
     in.refuseZeroSpread = true;
+    in.measureRootGap = true;
     in.timeoutSeconds = timeoutSeconds;
     const RunOutcome run = runWatched(in);
     if (!fitted(run)) return {run.refusal.caption, run.refusal.text, run.refusal.cause, ""};
@@ -172,6 +173,8 @@ const char* kindName(FieldKind kind) {
         case FieldKind::number: return "number";
         case FieldKind::interval: return "interval";
         case FieldKind::list: return "list";
+        case FieldKind::flag: return "flag";
+        case FieldKind::reliability: return "reliability";
     }
     return "";
 }
@@ -180,8 +183,8 @@ const char* kindName(FieldKind kind) {
 // its order.
 std::vector<std::tuple<std::string, std::string, std::string, std::string>> fields() {
     std::vector<std::tuple<std::string, std::string, std::string, std::string>> list;
-    for (const OutputField& field : outputFields()) {
-        if (field.jsonKey != nullptr) list.emplace_back(field.name, kindName(field.kind), field.jsonGroup, field.jsonKey);
+    for (const OutputField& field : outputFieldsOf(LifeRequest{})) {
+        if (!field.jsonKey.empty()) list.emplace_back(field.name, kindName(field.kind), field.jsonGroup, field.jsonKey);
     }
     return list;
 }

@@ -277,7 +277,7 @@ def _group_row(times, marks, options):
         return {"error": str(e)}
 
 
-_DTYPES = {"text": object, "list": object, "count": "Int64", "number": np.float64}
+_DTYPES = {"text": object, "list": object, "count": "Int64", "number": np.float64, "flag": "boolean"}
 
 
 def _frame(rows, keys, key_dtypes):
