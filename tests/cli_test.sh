@@ -85,6 +85,11 @@ done <<ROWS
 3|cannot write the report file|-o "$work/no/such/folder/r.txt" n3.dat
 ROWS
 check '[ "$(wc -l <"$work/out")" = 22 ]' "results missing before a report failure"
+# A plot file whose writing fails (the device is full): status 3, results printed.
+if [ -w /dev/full ]; then
+  expect 3 "^tarquel-cli: cannot write the plot file '/dev/full'" -q --plot /dev/full n3.dat
+  check '[ "$(wc -l <"$work/out")" = 22 ]' "results missing before a plot failure"
+fi
 check 'cmp -s n3.dat "$work/n3.dat"' "the data file was overwritten"
 
 expect 0 "" --help
