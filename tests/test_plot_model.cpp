@@ -47,6 +47,8 @@ TEST(PlotTicks, LogAndPercentAxes) {
         {true, 0.02, 0.99995, "5 10 20 30 50 63.2 90 99 99.9 99.99"},
         {true, 0.641, 0.889, "65 70 75 80 85"},                 // none of the list: every 5 %
         {true, 0.455, 0.545, "46 47 48 49 50 51 52 53 54"},      // one of the list: every 1 %
+        {true, 1e-13, 0.02, "1e-10 1e-09 1e-08 1e-07 1e-06 1e-05 0.0001 0.001 0.01 0.1 1"},  // down to 1e-10 %
+        {true, 0.98, 1 - 1e-9, "99 99.9 99.99 99.999 99.9999 99.99999 99.999999"},  // up to eight nines
     };
     for (const auto& row : rows) {
         const double hi = portableLog(row.hi);
