@@ -10,9 +10,9 @@ set -euo pipefail
 packages=(g++ cmake make ninja-build libgtest-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev
           python3 librsvg2-bin)
 if [ "${1:-}" = "--windows" ]; then
-  # Everything the full test run needs: the fuzzer (clang's libFuzzer), the
-  # package tools, and the Windows side.
-  packages+=(clang-14 libclang-rt-14-dev dpkg-dev unzip)
+  # Everything the full test run needs: the format check, the fuzzer
+  # (clang's libFuzzer), the package tools, and the Windows side.
+  packages+=(clang-format-14 clang-14 libclang-rt-14-dev dpkg-dev unzip)
   packages+=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
              binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
              wine wine64 fonts-wine fonts-liberation xvfb xauth x11-utils imagemagick)
