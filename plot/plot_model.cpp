@@ -28,6 +28,11 @@ constexpr double marginFraction = 0.05;
 // points (a diverged fit would otherwise squash the points into a line).
 constexpr double fitOvershoot = 1.0;  // in widths of the points' y range
 
+// With no point to compare it with, the line's ends take part in the y range
+// only up to this |y|: the y of every F strictly between 0 and 1 that a
+// double holds lies inside (from ln(4.9e-324) = -744.4 to ln(-ln(2^-53)) = 3.6).
+constexpr double yOfAnyF = 750.0;
+
 struct Range {
     double lo;
     double hi;
@@ -156,7 +161,9 @@ void placeUnits(const PlotInput& input, PlotModel& model) {
     }
 }
 
-// The fitted line from the smallest to the largest failure with a finite x.
+// The fitted line from the smallest to the largest failure with a finite x
+// (a unit at t = gamma has x = -inf and is passed over); false when no
+// failure has one, m or t0 is not finite, or an end's y overflows.
 bool lineAcrossFailures(const PlotInput& input, PlotPoint& start, PlotPoint& end) {
     Range x{0, 0, false};
     for (std::size_t i = 0; i < input.sortedTimes.size(); ++i) {
@@ -200,8 +207,8 @@ void setRanges(PlotModel& model, bool hasLine, PlotPoint lineStart, PlotPoint li
     }
     if (hasLine) {
         const double span = y.any && y.hi - y.lo > minimumYSpan ? y.hi - y.lo : minimumYSpan;
-        const double lo = y.any ? y.lo - fitOvershoot * span : -750.0;
-        const double hi = y.any ? y.hi + fitOvershoot * span : 750.0;
+        const double lo = y.any ? y.lo - fitOvershoot * span : -yOfAnyF;
+        const double hi = y.any ? y.hi + fitOvershoot * span : yOfAnyF;
         include(y, std::fmin(std::fmax(lineStart.y, lo), hi));
         include(y, std::fmin(std::fmax(lineEnd.y, lo), hi));
     }
@@ -225,7 +232,11 @@ constexpr int rankPosition = 6;
 void writeLegend(const PlotInput& input, PlotModel& model) {
     auto add = [&model](LegendKey key, std::string text) { model.legend.push_back({key, std::move(text)}); };
     add(LegendKey::point, "failures");
-    add(LegendKey::fit, "fitted line");
+    if (model.hasFit) {
+        add(LegendKey::fit, "fitted line");
+    } else {
+        add(LegendKey::none, "fitted line not shown");
+    }
     if (!model.suspensions.empty()) add(LegendKey::suspension, "suspensions");
     if (!model.bandLower.empty() || !model.bandUpper.empty()) add(LegendKey::band, input.bandLabel);
     std::string count = "n = " + std::to_string(input.sortedTimes.size());

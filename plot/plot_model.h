@@ -86,14 +86,15 @@ struct PlotModel {
 };
 
 // Builds the model: every finite point, the line y = m x - ln t0 from the
-// smallest to the largest failure (cut to the visible range; hasFit is false
-// when m or t0 is not finite or the line misses the range), the ticks and the
-// legend. r^2 is computed from the drawn points when input.r2 is NaN (NaN
-// with fewer than two points or a constant coordinate). Without
-// failureOrdinates (or with another count of them than of failures) the
-// failures take the plotting position at Johnson's adjusted ranks among all
-// n units (engine/sample.h plotOrdinates), which are the plain ranks when
-// nothing is suspended: the report's ordinates.
+// smallest to the largest failure above gamma (cut to the visible range;
+// hasFit is false when no failure lies above gamma, m or t0 is not finite or
+// the line misses the range, and the legend then says "fitted line not
+// shown"), the ticks and the legend. r^2 is computed from the drawn points
+// when input.r2 is NaN (NaN with fewer than two points or a constant
+// coordinate). Without failureOrdinates (or with another count of them than
+// of failures) the failures take the plotting position at Johnson's adjusted
+// ranks among all n units (engine/sample.h plotOrdinates), which are the
+// plain ranks when nothing is suspended: the report's ordinates.
 PlotModel buildPlotModel(const PlotInput& input);
 
 // The model as a self-contained SVG document of width x height pixels: no

@@ -13,9 +13,9 @@ packages=(g++ cmake make ninja-build libgtest-dev libbenchmark-dev libcli11-dev 
           pybind11-dev python3-pybind11 python3-dev python3-venv python3-pip python3-setuptools
           python3-numpy python3-pandas python3-dask python3-distributed python3-pytest)
 if [ "${1:-}" = "--windows" ]; then
-  # Everything the full test run needs: the fuzzer (clang's libFuzzer), the
-  # package tools, and the Windows side.
-  packages+=(clang-14 libclang-rt-14-dev dpkg-dev unzip)
+  # Everything the full test run needs: the format check, the fuzzer
+  # (clang's libFuzzer), the package tools, and the Windows side.
+  packages+=(clang-format-14 clang-14 libclang-rt-14-dev dpkg-dev unzip)
   packages+=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
              binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
              wine wine64 fonts-wine fonts-liberation fonts-ipafont-gothic xvfb xauth x11-utils imagemagick)

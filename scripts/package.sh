@@ -4,7 +4,10 @@
 #   build-win64    MinGW-w64 x86-64           -> tarquel-VERSION-win64.zip
 #   build-win32    MinGW-w64 i686             -> tarquel-VERSION-win32.zip
 # The folders are configured as scripts/run.sh and ui/windows-tests.sh do, so
-# those scripts reuse the builds. VERSION is the project version CMake read.
+# those scripts reuse the builds. Only the packaged programs are built (not
+# the tests or the benchmark): the package target and CPack's install step
+# are configured not to build everything first. VERSION is the project
+# version CMake read.
 # Each package is listed; the script exits nonzero when a build fails, a
 # package lacks a file or holds one it should not, a Windows program is built
 # for the wrong processor, or the packaged tarquel-cli does not run.
@@ -35,11 +38,24 @@ projectVersion() {  # projectVersion BUILD-DIR
     sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$1/CMakeCache.txt"
 }
 
-# makePackage DIR FILE: builds DIR's package target; FILE must be new.
+# configure DIR ARGS...: configures DIR so that its package target (with
+# Ninja) and CPack's preinstall step (with Makefiles) build nothing themselves.
+configure() {
+    local dir=$1
+    shift
+    cmake -S . -B "$dir" --no-warn-unused-cli -DCMAKE_SKIP_PACKAGE_ALL_DEPENDENCY=ON \
+          -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON "$@" >/dev/null
+}
+
+# makePackage DIR FILE TARGET...: builds the TARGETs, then DIR's package
+# target; FILE must be new.
 makePackage() {
-    rm -f "$1/$2"
-    cmake --build "$1" --parallel "$jobs" --target package
-    [ -f "$1/$2" ] || { fail "$1/$2 was not made"; return 1; }
+    local dir=$1 file=$2
+    shift 2
+    rm -f "$dir/$file"
+    cmake --build "$dir" --parallel "$jobs" --target "$@"
+    cmake --build "$dir" --parallel "$jobs" --target package
+    [ -f "$dir/$file" ] || { fail "$dir/$file was not made"; return 1; }
 }
 
 # sameFiles WHAT EXPECTED ACTUAL: both newline-separated lists, any order.
@@ -62,7 +78,7 @@ checkZip() {
     local version zip unpacked exe arch
     version="$(projectVersion "$1")"
     zip="tarquel-$version-$2.zip"
-    makePackage "$1" "$zip" || return 0
+    makePackage "$1" "$zip" tarquel tarquel-cli || return 0
     echo "== $1/$zip"
     unzip -l "$1/$zip"
     sameFiles "$zip" "$(printf '%s\n' tarquel.exe tarquel-cli.exe Tarquel.html README.md LICENSE)" \
@@ -82,7 +98,7 @@ checkDeb() {  # checkDeb DIR
     local version deb field value unpacked
     version="$(projectVersion "$1")"
     deb="tarquel-cli_${version}_$(dpkg --print-architecture).deb"
-    makePackage "$1" "$deb" || return 0
+    makePackage "$1" "$deb" tarquel-cli || return 0
     echo "== $1/$deb"
     dpkg-deb -I "$1/$deb"
     dpkg-deb -c "$1/$deb"
@@ -104,15 +120,15 @@ checkDeb() {  # checkDeb DIR
 }
 
 echo "== native build (Release, no tests)"
-cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DTARQUEL_TESTS=OFF >/dev/null
+configure build/release -DCMAKE_BUILD_TYPE=Release -DTARQUEL_TESTS=OFF
 checkDeb build/release
 
 for target in "build-win64 mingw-x86_64.cmake win64 x86_64-w64-mingw32-objdump i386:x86-64" \
               "build-win32 mingw-i686.cmake win32 i686-w64-mingw32-objdump i386"; do
     read -r dir toolchain platform objdump arch <<<"$target"
     echo "== $dir: MinGW-w64 build ($platform)"
-    cmake -S . -B "$dir" "${generator[@]}" -DCMAKE_TOOLCHAIN_FILE="cmake/$toolchain" \
-          -DCMAKE_BUILD_TYPE=Release -DTARQUEL_WERROR=ON >/dev/null
+    configure "$dir" "${generator[@]}" -DCMAKE_TOOLCHAIN_FILE="cmake/$toolchain" \
+              -DCMAKE_BUILD_TYPE=Release -DTARQUEL_WERROR=ON
     checkZip "$dir" "$platform" "$objdump" "$arch"
 done
 

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Every test: the native build with warnings as errors and its tests, the
-# Python module installed by pip into a virtual environment with its tests
-# run there, the benchmark built and run once on a tiny sample, a one-minute
-# differential fuzz run of the data file reader, the same tests under AddressSanitizer and
+# Every test: the source format (.clang-format) of every tracked C++ file,
+# the native build with warnings as errors and its tests, the Python module
+# installed by pip into a virtual environment with its tests run there, the
+# benchmark built and run once on a tiny sample, a one-minute differential
+# fuzz run of the data file reader, the same tests under AddressSanitizer and
 # UndefinedBehaviorSanitizer, the Windows build (x86-64 and i686) with its
 # tests under Wine on a virtual display, and the release packages built and
 # listed.
@@ -10,6 +11,13 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh --windows
 jobs=$(nproc)
+
+echo "== source format (clang-format-14, .clang-format)"
+if ! command -v clang-format-14 >/dev/null; then
+  echo "test.sh: clang-format-14 not found (Debian package clang-format-14)" >&2
+  exit 1
+fi
+git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format-14 --dry-run -Werror
 
 echo "== native build"
 cmake -S . -B build/native -DCMAKE_BUILD_TYPE=Release -DTARQUEL_WERROR=ON >/dev/null

@@ -8,7 +8,10 @@ cli=$(realpath "$1")
 tests=$(realpath "$2")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-cd "$tests/data" || exit 2
+# The program runs on copies of the data files and golden reports: whatever a
+# faulty run writes (over a data file, beside it) stays in the temporary folder.
+cp -R "$tests/data" "$work/data" && cp -R "$tests/golden" "$work/golden" || exit 2
+cd "$work/data" || exit 2
 passed=0 failed=0
 
 pass() { passed=$((passed + 1)); }
@@ -110,6 +113,11 @@ done <<ROWS
 3|cannot write the report file|-o "$work/no/such/folder/r.txt" n3.dat
 ROWS
 check '[ "$(wc -l <"$work/out")" = 22 ]' "results missing before a report failure"
+# A plot file whose writing fails (the device is full): status 3, results printed.
+if [ -w /dev/full ]; then
+  expect 3 "^tarquel-cli: cannot write the plot file '/dev/full'" -q --plot /dev/full n3.dat
+  check '[ "$(wc -l <"$work/out")" = 22 ]' "results missing before a plot failure"
+fi
 check 'cmp -s n3.dat "$work/n3.dat"' "the data file was overwritten"
 check '[ ! -s "$work/out.txt" ] && [ ! -e "$work/same.txt" ]' "an output refused as one file with another was written"
 # "-o=" is an empty value, not a report file named "=" (run in the temporary folder).
@@ -213,7 +221,7 @@ check 'grep -q "^Bounds, two-sided at confidence 0.95 (Fisher matrix, gamma held
 # lines 2 and 4. After them comes the block of fit-quality figures. The
 # references are the desktop program's digits: the damped iteration.
 while read -r data rank gamma; do
-  golden="$tests/golden/$data.rank$rank.$([ -z "$gamma" ] && echo auto || echo "gamma$gamma").txt"
+  golden="$work/golden/$data.rank$rank.$([ -z "$gamma" ] && echo auto || echo "gamma$gamma").txt"
   "$cli" -q --solver damped -r "$rank" -o "$work/report.txt" ${gamma:+-g "$gamma"} "$data.dat" >"$work/out" 2>"$work/err"
   check '[ "$(tr -d "\r" <"$work/report.txt" | wc -l)" = "$(grep -c $'"'"'\r$'"'"' "$work/report.txt")" ] &&
          diff <(tr -d "\r" <"$work/report.txt" | sed "2d;4d") <(sed "2d;4d" "$golden") >/dev/null &&
@@ -224,6 +232,9 @@ headers_crlf 2 500
 repeated 4
 concave_up 3 0.25
 ROWS
+
+# No run wrote over a data file or beside them.
+check 'diff -r "$tests/data" "$work/data" >/dev/null' "the data folder changed: $(diff -rq "$tests/data" "$work/data")"
 
 echo "$passed passed, $failed failed"
 [ $failed = 0 ]

@@ -37,6 +37,8 @@ ROWS = [
     (b'remission.dat', 'examples/remission.dat', '1', 'auto', True, 9, 12),
     (b'a&b <"c\'>.dat', 'data/n3.dat', '1', 'auto', False, 3, 0),
     (b'\xe9t\xe9 caf\xc3\xa9.dat', 'data/n3.dat', '1', 'auto', False, 3, 0),  # Latin-1, then UTF-8
+    # The highest two-byte lead 0xDF: U+07FF, then before ASCII.
+    (b'\xdf\xbf \xdf(.dat', 'data/n3.dat', '1', 'auto', False, 3, 0),
 ]
 
 

@@ -48,6 +48,8 @@ TEST(PlotTicks, LogAndPercentAxes) {
         {true, 0.02, 0.99995, "5 10 20 30 50 63.2 90 99 99.9 99.99"},
         {true, 0.641, 0.889, "65 70 75 80 85"},                 // none of the list: every 5 %
         {true, 0.455, 0.545, "46 47 48 49 50 51 52 53 54"},      // one of the list: every 1 %
+        {true, 1e-13, 0.02, "1e-10 1e-09 1e-08 1e-07 1e-06 1e-05 0.0001 0.001 0.01 0.1 1"},  // down to 1e-10 %
+        {true, 0.98, 1 - 1e-9, "99 99.9 99.99 99.999 99.9999 99.99999 99.999999"},  // up to eight nines
     };
     for (const auto& row : rows) {
         const double hi = portableLog(row.hi);
@@ -73,18 +75,20 @@ TEST(PlotModel, WhichUnitsBecomePoints) {
         std::vector<double> ordinates;
         double gamma;
         std::size_t points, infinite, suspensions, belowGamma;
+        bool fit;          // the fitted line is drawn
         const char* note;  // a legend line that must be present, or "" for no "not shown" line
     } rows[] = {
-        {"rank 1", 1, {}, {}, 0, 5, 0, 0, 0, ""},
-        {"rank 2: F = 0 and F = 1", 2, {}, {}, 0, 3, 2, 0, 0, "2 points at F = 0 or 1 not shown"},
-        {"rank 2, both ends suspended", 2, {1, 0, 0, 0, 1}, {}, 0, 3, 0, 2, 0, ""},
-        {"the first unit suspended", 1, {1, 0, 0, 0, 0}, {}, 0, 4, 0, 1, 0, "n = 5 (1 suspended)"},
-        {"given ordinates, one infinite", 1, {0, 1, 0, 1, 0}, {-1, infinity, 0.5}, 0, 2, 1, 2, 0,
+        {"rank 1", 1, {}, {}, 0, 5, 0, 0, 0, true, ""},
+        {"rank 2: F = 0 and F = 1", 2, {}, {}, 0, 3, 2, 0, 0, true, "2 points at F = 0 or 1 not shown"},
+        {"rank 2, both ends suspended", 2, {1, 0, 0, 0, 1}, {}, 0, 3, 0, 2, 0, true, ""},
+        {"the first unit suspended", 1, {1, 0, 0, 0, 0}, {}, 0, 4, 0, 1, 0, true, "n = 5 (1 suspended)"},
+        {"given ordinates, one infinite", 1, {0, 1, 0, 1, 0}, {-1, infinity, 0.5}, 0, 2, 1, 2, 0, true,
          "1 point at F = 0 or 1 not shown"},
         // Adjusted ranks 1, 2.25, 4.125: only the first failure is at F = 0.
-        {"ordinates of another length are not used", 2, {0, 1, 0, 1, 0}, {-1, 0.5}, 0, 2, 1, 2, 0,
+        {"ordinates of another length are not used", 2, {0, 1, 0, 1, 0}, {-1, 0.5}, 0, 2, 1, 2, 0, true,
          "1 point at F = 0 or 1 not shown"},
-        {"gamma at the smallest time", 1, {}, {}, 10, 4, 0, 0, 1, "1 point at t <= gamma not shown"},
+        {"gamma at the smallest time", 1, {}, {}, 10, 4, 0, 0, 1, true, "1 point at t <= gamma not shown"},
+        {"every time at or below gamma", 1, {}, {}, 50, 0, 0, 0, 5, false, "fitted line not shown"},
     };
     for (const auto& row : rows) {
         PlotInput input = inputFor(five, row.rank, 2, 30, row.gamma);
@@ -95,6 +99,7 @@ TEST(PlotModel, WhichUnitsBecomePoints) {
         EXPECT_EQ(model.infiniteOrdinates, row.infinite) << row.label;
         EXPECT_EQ(model.suspensions.size(), row.suspensions) << row.label;
         EXPECT_EQ(model.belowGamma, row.belowGamma) << row.label;
+        EXPECT_EQ(model.hasFit, row.fit) << row.label;
         const bool noted = *row.note != '\0';
         bool found = false;  // the note, or when none is expected any "not shown" line
         for (const LegendLine& line : model.legend) {
@@ -112,16 +117,37 @@ TEST(PlotModel, FittedLine) {
     const struct {
         const char* label;
         double m, eta, gamma;
+        std::vector<double> ordinates;  // the failures' y; empty: from the plotting position
         bool drawn, cut;  // cut: the line leaves the visible range and is cut to it
+        double from;      // uncut: the time the line starts at
+        double yLimit;    // the visible y range is [-yLimit, yLimit] (0: not checked)
     } rows[] = {
-        {"m 0.5 with gamma", 0.5, 25, 3, true, false},
-        {"m 40: cut at both ends", 40, 30, 0, true, true},
-        {"m not a number", notANumber, 30, 0, false, false},
-        {"t0 infinite", 1e154, 30, 0, false, false},
+        {"m 0.5 with gamma", 0.5, 25, 3, {}, true, false, 10, 0},
+        {"m 40: cut at both ends", 40, 30, 0, {}, true, true, 0, 0},
+        // The unit at t = gamma has x = -inf: the line starts at the next one.
+        {"a unit at t = gamma", 2, 30, 10, {}, true, false, 20, 0},
+        {"every unit at or below gamma", 2, 30, 50, {}, false, false, 0, 0},
+        // No finite point: the line's ends (y from -2303 to 3691) count up to
+        // |y| = 750, beyond the y of any F a double holds; 5 % margins.
+        {"no finite point", 1000, 1, 9.9, {-infinity, infinity, infinity, infinity, infinity}, true, true, 0, 825},
+        {"m not a number", notANumber, 30, 0, {}, false, false, 0, 0},
+        {"t0 infinite", 1e154, 30, 0, {}, false, false, 0, 0},
     };
     for (const auto& row : rows) {
-        const PlotModel model = buildPlotModel(inputFor(five, 1, row.m, row.eta, row.gamma));
+        PlotInput input = inputFor(five, 1, row.m, row.eta, row.gamma);
+        input.failureOrdinates = row.ordinates;
+        const PlotModel model = buildPlotModel(input);
         EXPECT_EQ(model.hasFit, row.drawn) << row.label;
+        // The legend keys the line when it is drawn and says so when it is not.
+        const LegendLine expected = row.drawn ? LegendLine{LegendKey::fit, "fitted line"}
+                                              : LegendLine{LegendKey::none, "fitted line not shown"};
+        EXPECT_TRUE(model.legend.size() > 1 && model.legend[1].key == expected.key &&
+                    model.legend[1].text == expected.text)
+            << row.label;
+        if (row.yLimit != 0) {
+            EXPECT_NEAR(model.yMin, -row.yLimit, 4 * eps * row.yLimit) << row.label;
+            EXPECT_NEAR(model.yMax, row.yLimit, 4 * eps * row.yLimit) << row.label;
+        }
         if (!model.hasFit) continue;
         const PlotPoint a = model.fitStart, b = model.fitEnd;
         const double scale = std::fabs(a.y) + std::fabs(b.y) + row.m * (std::fabs(a.x) + std::fabs(b.x));
@@ -132,7 +158,7 @@ TEST(PlotModel, FittedLine) {
             EXPECT_NEAR(a.y, model.yMin, 16 * eps * scale) << row.label;
             EXPECT_NEAR(b.y, model.yMax, 16 * eps * scale) << row.label;
         } else {  // across the data: from the smallest to the largest time
-            EXPECT_EQ(a.x, weibullPlotX(five.front(), row.gamma)) << row.label;
+            EXPECT_EQ(a.x, weibullPlotX(row.from, row.gamma)) << row.label;
             EXPECT_EQ(b.x, weibullPlotX(five.back(), row.gamma)) << row.label;
         }
     }
