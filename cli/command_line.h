@@ -40,6 +40,9 @@ struct CommandLine {
     bool quiet = false;                    // no progress monitor
     bool censored = false;                 // status words mark suspensions
     bool finished = false;                 // help or version printed: nothing to run
+    GammaMethod gammaMethod = GammaMethod::curvature;  // --gamma-method
+    ShapeMethod shapeMethod = ShapeMethod::mle;        // --shape-method
+    bool compare = false;                              // --compare
 };
 
 // Parses and checks argv. Returns exitResults with `line` filled (or with

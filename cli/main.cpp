@@ -79,6 +79,9 @@ RunInputs inputsOf(const CommandLine& line, std::size_t index) {
     in.refuseZeroSpread = true;
     in.stopFlag = &stopFlag;
     in.timeoutSeconds = line.timeoutSeconds;
+    in.gammaMethod = line.gammaMethod;
+    in.shapeMethod = line.shapeMethod;
+    in.compare = line.compare;
     return in;
 }
 
@@ -112,6 +115,7 @@ int printResults(const CommandLine& line, const FitReport& report, bool first) {
             if (!first) ok = std::fputs("\n", stdout) >= 0;  // a blank line between files
             ok = writeResultLines(stdout, reportInputOf(report.run)) && ok;
             ok = writeQualityLines(stdout, report) && ok;
+            ok = writeMethodLines(stdout, report.run) && writeComparisonTable(stdout, report.run) && ok;
             ok = std::fflush(stdout) == 0 && ok;
             break;
         case OutputFormat::json: ok = putOutput(reportJson(report) + "\n"); break;

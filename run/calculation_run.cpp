@@ -11,8 +11,12 @@
 #include "datafiles/data_file.h"
 #include "datafiles/number_format.h"
 #include "datafiles/result_formats.h"
+#include "engine/distributions.h"
 #include "engine/gamma_search.h"
 #include "engine/pass_pool.h"
+#include "engine/portable_math.h"
+#include "engine/probability_kernels.h"
+#include "engine/rank_regression.h"
 #include "engine/solver.h"
 #include "engine/statistics.h"
 
@@ -191,6 +195,57 @@ std::string invalidFitCause(const FitResult& r, const ShapeProblem& problem, con
     return "";
 }
 
+// The location of the profile likelihood's maximum, where it has one inside;
+// else the curvature's gamma stays.
+void locateByLikelihood(RunOutcome& outcome, PassPool& pool) {
+    const LocationProfile profile = maximizeLocationProfile(outcome.sample, pool);
+    outcome.likelihoodLocation = profile.interior ? LikelihoodLocation::maximum : LikelihoodLocation::noMaximum;
+    if (!profile.interior) return;
+    outcome.result.gamma = profile.gamma;
+    outcome.gammaEnding = GammaSearchEnding::interior;
+}
+
+// m and t0 of the least-squares line of the Weibull plot at the gamma in
+// use; the likelihood's results are kept beside them.
+void applyRankRegression(const RunInputs& in, RunOutcome& outcome) {
+    FitResult& r = outcome.result;
+    outcome.likelihoodResult = r;
+    const RegressionAxis axis = in.shapeMethod == ShapeMethod::rry ? RegressionAxis::yOnX : RegressionAxis::xOnY;
+    const RegressionFit line = rankRegression(outcome.sample, r.gamma, in.rankMethod, axis);
+    r.m = line.m;
+    r.t0 = line.t0;
+    r = computeStatistics(r);
+    if (!(r.m > 0) && outcome.invalidCause.empty()) outcome.invalidCause = "the Weibull plot has no rising line";
+}
+
+// The standard error and bounds of a likelihood location at m > 2.
+void boundLocation(RunOutcome& outcome, double confidence) {
+    const bool regressed = outcome.shapeMethod != ShapeMethod::mle && outcome.ending != SolveEnding::stopped;
+    const FitResult& ml = regressed ? outcome.likelihoodResult : outcome.result;
+    if (outcome.likelihoodLocation != LikelihoodLocation::maximum || !(ml.m > 2)) return;
+    const double eta = portablePow(ml.t0, 1 / ml.m);
+    const double se = locationStandardError(outcome.sample, ml.gamma, ml.m, eta);
+    const double z = normalQuantile((1 + confidence) / 2);
+    outcome.gammaStandardError = se;
+    outcome.gammaBounds = {ml.gamma - z * se, ml.gamma + z * se};
+}
+
+// The fit-quality figures at the results; with rank regression the bounds
+// are those of the likelihood fit (the Fisher matrix belongs to it).
+void formQuality(const RunInputs& in, RunOutcome& outcome) {
+    const FitResult& r = outcome.result;
+    outcome.quality = computeFitQuality({outcome.sample, r.gamma, r.m, r.t0, in.rankMethod, in.confidence});
+    outcome.hasQuality = true;
+    if (in.shapeMethod == ShapeMethod::mle || outcome.ending == SolveEnding::stopped) return;
+    const FitResult& ml = outcome.likelihoodResult;
+    const FitQuality likelihood =
+        computeFitQuality({outcome.sample, ml.gamma, ml.m, ml.t0, in.rankMethod, in.confidence});
+    outcome.quality.covariance = likelihood.covariance;
+    outcome.quality.mBounds = likelihood.mBounds;
+    outcome.quality.etaBounds = likelihood.etaBounds;
+    outcome.quality.b10Bounds = likelihood.b10Bounds;
+}
+
 }  // namespace
 
 void showResults(const FitResult& r, FrontEnd& frontEnd) {
@@ -210,6 +265,7 @@ RunOutcome runCalculation(const RunInputs& in, FrontEnd& frontEnd) {
     outcome.confidence = in.confidence;
     outcome.timeoutSeconds = in.timeoutSeconds;
     outcome.solver = in.solver;
+    outcome.shapeMethod = in.shapeMethod;
     if (const auto cause = takeSample(in, frontEnd, outcome)) {
         return refused(std::move(outcome), RefusalKind::cannotOpen, *cause);
     }
@@ -229,6 +285,7 @@ RunOutcome runCalculation(const RunInputs& in, FrontEnd& frontEnd) {
     if (in.autoGamma) {
         r.gamma = searchedGamma(sample, in.rankMethod, pool, frontEnd);
         outcome.gammaEnding = searchEnding(r.gamma, smallest);
+        if (in.gammaMethod == GammaMethod::mle) locateByLikelihood(outcome, pool);
     }
     // Every reduced time t_i - gamma must be positive; written so that a NaN
     // gamma is refused as well.
@@ -253,11 +310,11 @@ RunOutcome runCalculation(const RunInputs& in, FrontEnd& frontEnd) {
     r = computeStatistics(r);
     if (solved.ending != SolveEnding::stopped) {
         outcome.invalidCause = invalidFitCause(r, problem, watch, outcome.invalidBySums);
+        if (in.shapeMethod != ShapeMethod::mle) applyRankRegression(in, outcome);
     }
     showResults(r, frontEnd);
-    if (in.fitQuality) {
-        outcome.quality = computeFitQuality({sample, r.gamma, r.m, r.t0, in.rankMethod, in.confidence});
-        outcome.hasQuality = true;
-    }
+    if (in.fitQuality) formQuality(in, outcome);
+    boundLocation(outcome, in.confidence);
+    if (in.compare) outcome.comparison = compareDistributions(sample, r.gamma, pool);
     return outcome;
 }

@@ -5,9 +5,11 @@
 
 #include <atomic>
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
+#include "engine/distributions.h"
 #include "engine/fit_quality.h"
 #include "engine/fit_types.h"
 #include "engine/sample.h"
@@ -16,6 +18,14 @@
 // How the shape is solved: the damped iteration (the desktop program's) or
 // Newton's method in a bracket.
 enum class ShapeSolver : int { damped = 0, newton = 1 };
+
+// How a searched location is found: the curvature of the Weibull plot, or
+// the maximum of the profile likelihood (the curvature's where it has none).
+enum class GammaMethod : int { curvature = 0, mle = 1 };
+
+// How m and t0 are found at the location: the likelihood (the solver), or
+// the least-squares line of the Weibull plot, y on x or x on y.
+enum class ShapeMethod : int { mle = 0, rry = 1, rrx = 2 };
 
 struct RunInputs {
     std::string dataFilePath;       // read unless `given` is set
@@ -32,6 +42,9 @@ struct RunInputs {
     bool refuseZeroSpread = false;  // refuse failures that are all one time (no spread to fit)
     const std::atomic<int>* stopFlag = nullptr;  // 1 = end the iteration (Stop, Ctrl-C); may be null
     double timeoutSeconds = 0;      // > 0: end the iteration this long after it starts
+    GammaMethod gammaMethod = GammaMethod::curvature;  // when autoGamma
+    ShapeMethod shapeMethod = ShapeMethod::mle;
+    bool compare = false;           // also fit and rank the other distributions
 };
 
 // Why a run gave no fit.
@@ -61,6 +74,13 @@ enum class GammaSearchEnding : int {
     upperEnd,    // ended at 0.99 x the smallest time
 };
 
+// What the likelihood location search found (GammaMethod::mle).
+enum class LikelihoodLocation : int {
+    notAsked = 0,  // the curvature's gamma, or a typed one
+    maximum,       // an interior maximum: gamma is the likelihood's
+    noMaximum,     // the profile rises toward the smallest time: the curvature's gamma
+};
+
 struct RunOutcome {
     Refusal refusal;                      // kind none: fitted
     std::string dataFile;                 // as given ("" for a given sample)
@@ -80,6 +100,12 @@ struct RunOutcome {
     bool invalidBySums = false;           // the cause: sums out of range (scaled sums would mend it)
     bool hasQuality = false;              // quality was formed
     FitQuality quality{};                 // eta, fit quality, life figures, bounds
+    LikelihoodLocation likelihoodLocation = LikelihoodLocation::notAsked;
+    double gammaStandardError = std::numeric_limits<double>::quiet_NaN();  // at a likelihood maximum with m > 2
+    Interval gammaBounds{std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::quiet_NaN()};  // gamma -+ z se, likewise
+    ShapeMethod shapeMethod = ShapeMethod::mle;
+    FitResult likelihoodResult{};         // the likelihood's seven results when shapeMethod is not mle
+    std::vector<DistributionFit> comparison;  // ranked best first, when compare was asked
 };
 
 // True when the run fitted (was not refused).
