@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <functional>
+#include <numbers>
 #include <vector>
 
 #include "engine/distributions.h"
@@ -74,7 +75,7 @@ double directLogL(Distribution d, const Sample& s, const double* p) {
             case Distribution::lognormal: {
                 const double z = d == Distribution::normal ? zn : zl;
                 logS = std::log(0.5 * std::erfc(z / std::sqrt(2.0)));
-                logF = -0.5 * z * z - std::log(p[1] * std::sqrt(2 * M_PI)) - (d == Distribution::lognormal ? std::log(t) : 0);
+                logF = -0.5 * z * z - std::log(p[1] * std::sqrt(2 * std::numbers::pi)) - (d == Distribution::lognormal ? std::log(t) : 0);
                 break;
             }
             case Distribution::loglogistic:
@@ -211,7 +212,7 @@ TEST(Distributions, LikelihoodLocationAgainstAScanOfTheProfile) {
 double draw(Distribution d, Xorshift& random) {
     const double u = 1 - random.unit();  // in (0, 1]
     const double e = -std::log(u);       // standard exponential
-    const double z = std::sqrt(-2 * std::log(u)) * std::cos(2 * M_PI * random.unit());
+    const double z = std::sqrt(-2 * std::log(u)) * std::cos(2 * std::numbers::pi * random.unit());
     switch (d) {
         case Distribution::weibull2: return 100 * std::pow(e, 1 / 1.7);
         case Distribution::weibull3: return 200 + 100 * std::pow(e, 1 / 2.5);
