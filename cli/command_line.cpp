@@ -549,12 +549,48 @@ int acceptAll(const Declared& d, const RawOptions& raw, CommandLine& line) {
     return status;
 }
 
+// The model options, kept apart from the run's own: --gamma-method,
+// --shape-method and --compare.
+struct MethodOptions {
+    std::string gammaMethod, shapeMethod;
+    bool compare = false;
+};
+
+void declareMethodOptions(CLI::App& app, MethodOptions& m) {
+    app.add_option("--gamma-method", m.gammaMethod,
+                   "curvature (default, the plot's bend) or mle (the\n"
+                   "profile likelihood's maximum, with its bounds)")
+        ->type_name("NAME");
+    app.add_option("--shape-method", m.shapeMethod,
+                   "mle (default), rry or rrx (rank regression, y on x\n"
+                   "or x on y, at the gamma in use)")
+        ->type_name("NAME");
+    app.add_flag("--compare", m.compare, "also fit the other life distributions and rank\nthem by AICc");
+}
+
+int acceptMethods(const MethodOptions& m, CommandLine& line) {
+    line.compare = m.compare;
+    if (m.gammaMethod == "mle") {
+        line.gammaMethod = GammaMethod::mle;
+    } else if (!m.gammaMethod.empty() && m.gammaMethod != "curvature") {
+        return usageError("--gamma-method: '%s' is not curvature or mle", m.gammaMethod.c_str());
+    }
+    if (m.shapeMethod == "rry" || m.shapeMethod == "rrx") {
+        line.shapeMethod = m.shapeMethod == "rry" ? ShapeMethod::rry : ShapeMethod::rrx;
+    } else if (!m.shapeMethod.empty() && m.shapeMethod != "mle") {
+        return usageError("--shape-method: '%s' is not mle, rry or rrx", m.shapeMethod.c_str());
+    }
+    return exitResults;
+}
+
 }  // namespace
 
 int parseCommandLine(int argc, char** argv, CommandLine& line) {
     CLI::App app("", programName);
     RawOptions raw;
     const Declared declared = declareOptions(app, raw);
+    MethodOptions methods;
+    declareMethodOptions(app, methods);
     if (parseWithCli11(app, argc, argv, line) != exitResults) return exitUsage;
     if (line.finished) return exitResults;
     if (raw.version) {
@@ -562,5 +598,6 @@ int parseCommandLine(int argc, char** argv, CommandLine& line) {
         line.finished = true;
         return exitResults;
     }
-    return acceptAll(declared, raw, line);
+    const int status = acceptAll(declared, raw, line);
+    return status == exitResults ? acceptMethods(methods, line) : status;
 }

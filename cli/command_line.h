@@ -42,6 +42,9 @@ struct CommandLine {
     bool quiet = false;                    // no progress monitor
     ReadOptions read;                      // how each data file is read: censored, counts, table column and its kind
     bool finished = false;                 // help or version printed: nothing to run
+    GammaMethod gammaMethod = GammaMethod::curvature;  // --gamma-method
+    ShapeMethod shapeMethod = ShapeMethod::mle;        // --shape-method
+    bool compare = false;                              // --compare
 };
 
 // Parses and checks argv. Returns exitResults with `line` filled (or with

@@ -12,9 +12,12 @@
 #include "datafiles/data_file.h"
 #include "datafiles/number_format.h"
 #include "datafiles/result_formats.h"
+#include "engine/distributions.h"
 #include "engine/gamma_search.h"
 #include "engine/pass_pool.h"
 #include "engine/portable_math.h"
+#include "engine/probability_kernels.h"
+#include "engine/rank_regression.h"
 #include "engine/solver.h"
 #include "engine/statistics.h"
 
@@ -207,6 +210,67 @@ RootGap rootGapFrom(const ShapeProblem& problem, double m, double t0) {
     return gap;
 }
 
+// The location of the profile likelihood's maximum, where it has one inside;
+// else the curvature's gamma stays.
+void locateByLikelihood(RunOutcome& outcome, PassPool& pool) {
+    const LocationProfile profile = maximizeLocationProfile(outcome.sample, pool);
+    outcome.likelihoodLocation = profile.interior ? LikelihoodLocation::maximum : LikelihoodLocation::noMaximum;
+    if (!profile.interior) return;
+    outcome.result.gamma = profile.gamma;
+    outcome.gammaEnding = GammaSearchEnding::interior;
+}
+
+// m and t0 of the least-squares line of the Weibull plot at the gamma in
+// use; the likelihood's results are kept beside them.
+void applyRankRegression(const RunInputs& in, RunOutcome& outcome) {
+    FitResult& r = outcome.result;
+    outcome.likelihoodResult = r;
+    const RegressionAxis axis = in.shapeMethod == ShapeMethod::rry ? RegressionAxis::yOnX : RegressionAxis::xOnY;
+    const RegressionFit line = rankRegression(outcome.sample, r.gamma, in.rankMethod, axis);
+    r.m = line.m;
+    r.t0 = line.t0;
+    r = computeStatistics(r);
+    if (!(r.m > 0) && outcome.invalidCause.empty()) outcome.invalidCause = "the Weibull plot has no rising line";
+}
+
+// The standard error and bounds of a likelihood location at m > 2.
+void boundLocation(RunOutcome& outcome, double confidence) {
+    const bool regressed = outcome.shapeMethod != ShapeMethod::mle && outcome.ending != SolveEnding::stopped;
+    const FitResult& ml = regressed ? outcome.likelihoodResult : outcome.result;
+    if (outcome.likelihoodLocation != LikelihoodLocation::maximum || !(ml.m > 2)) return;
+    const double eta = portablePow(ml.t0, 1 / ml.m);
+    const double se = locationStandardError(outcome.sample, ml.gamma, ml.m, eta);
+    const double z = normalQuantile((1 + confidence) / 2);
+    outcome.gammaStandardError = se;
+    outcome.gammaBounds = {ml.gamma - z * se, ml.gamma + z * se};
+}
+
+// The fit-quality figures and the life figures at the results (the solver's
+// table and the search's ordinates go on to them); with rank regression the
+// bounds are those of the likelihood fit (the Fisher matrix belongs to it).
+void formQuality(const RunInputs& in, RunOutcome& outcome, double eta, ShapeTable& table,
+                 const std::vector<double>& ordinates) {
+    const FitResult& r = outcome.result;
+    const bool regressed = in.shapeMethod != ShapeMethod::mle && outcome.ending != SolveEnding::stopped;
+    // The table holds ln(t - gamma), whatever m; eta (where t0 left the
+    // range) belongs to the likelihood's point only.
+    const double scale = regressed ? std::numeric_limits<double>::quiet_NaN() : eta;
+    outcome.quality = computeFitQuality({outcome.sample, r.gamma, r.m, r.t0, in.rankMethod, in.confidence, scale,
+                                         &table, ordinates.empty() ? nullptr : &ordinates});
+    outcome.hasQuality = true;
+    const FitQuality& q = outcome.quality;
+    outcome.lifeFigures =
+        computeLifeFigures({outcome.sample, r.gamma, r.m, r.t0, q.eta, q.covariance, in.confidence, in.life});
+    if (!regressed) return;
+    const FitResult& ml = outcome.likelihoodResult;
+    const FitQuality likelihood =
+        computeFitQuality({outcome.sample, ml.gamma, ml.m, ml.t0, in.rankMethod, in.confidence});
+    outcome.quality.covariance = likelihood.covariance;
+    outcome.quality.mBounds = likelihood.mBounds;
+    outcome.quality.etaBounds = likelihood.etaBounds;
+    outcome.quality.b10Bounds = likelihood.b10Bounds;
+}
+
 }  // namespace
 
 void showResults(const FitResult& r, FrontEnd& frontEnd) {
@@ -228,6 +292,7 @@ RunOutcome runCalculation(const RunInputs& in, FrontEnd& frontEnd) {
     outcome.solver = in.solver;
     outcome.life = in.life;
     outcome.lifeOptionsNamed = in.lifeOptionsNamed;
+    outcome.shapeMethod = in.shapeMethod;
     if (const auto cause = takeSample(in, frontEnd, outcome)) {
         return refused(std::move(outcome), RefusalKind::cannotOpen, *cause);
     }
@@ -248,6 +313,7 @@ RunOutcome runCalculation(const RunInputs& in, FrontEnd& frontEnd) {
     if (in.autoGamma) {
         r.gamma = searchedGamma(sample, in.rankMethod, pool, frontEnd, ordinates);
         outcome.gammaEnding = searchEnding(r.gamma, smallest);
+        if (in.gammaMethod == GammaMethod::mle) locateByLikelihood(outcome, pool);
     }
     // Every reduced time t_i - gamma must be positive; written so that a NaN
     // gamma is refused as well.
@@ -290,16 +356,11 @@ RunOutcome runCalculation(const RunInputs& in, FrontEnd& frontEnd) {
     }
     if (solved.ending != SolveEnding::stopped) {
         outcome.invalidCause = invalidFitCause(r, problem, watch, outcome.invalidBySums);
+        if (in.shapeMethod != ShapeMethod::mle) applyRankRegression(in, outcome);
     }
     showResults(r, frontEnd);
-    if (in.fitQuality) {
-        // The solver's table and the search's ordinates go on to the figures.
-        outcome.quality = computeFitQuality({sample, r.gamma, r.m, r.t0, in.rankMethod, in.confidence, eta,
-                                             &problem.table, ordinates.empty() ? nullptr : &ordinates});
-        outcome.hasQuality = true;
-        const FitQuality& q = outcome.quality;
-        outcome.lifeFigures =
-            computeLifeFigures({sample, r.gamma, r.m, r.t0, q.eta, q.covariance, in.confidence, in.life});
-    }
+    if (in.fitQuality) formQuality(in, outcome, eta, problem.table, ordinates);
+    boundLocation(outcome, in.confidence);
+    if (in.compare) outcome.comparison = compareDistributions(sample, r.gamma, pool);
     return outcome;
 }

@@ -5,10 +5,12 @@
 
 #include <atomic>
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
 #include "datafiles/data_file.h"
+#include "engine/distributions.h"
 #include "engine/fit_quality.h"
 #include "engine/fit_types.h"
 #include "engine/life_figures.h"
@@ -18,6 +20,14 @@
 // How the shape is solved: the damped iteration (the desktop program's) or
 // Newton's method in a bracket.
 enum class ShapeSolver : int { damped = 0, newton = 1 };
+
+// How a searched location is found: the curvature of the Weibull plot, or
+// the maximum of the profile likelihood (the curvature's where it has none).
+enum class GammaMethod : int { curvature = 0, mle = 1 };
+
+// How m and t0 are found at the location: the likelihood (the solver), or
+// the least-squares line of the Weibull plot, y on x or x on y.
+enum class ShapeMethod : int { mle = 0, rry = 1, rrx = 2 };
 
 struct RunInputs {
     std::string dataFilePath;       // read unless `given` is set
@@ -37,6 +47,9 @@ struct RunInputs {
     LifeRequest life;               // B-lives, times for R(t), sides and method of the bounds
     bool lifeOptionsNamed = false;  // the sides or the method were asked for by name (outputs name them)
     bool measureRootGap = false;    // damped: at a fixed point, also find the root by Newton's method
+    GammaMethod gammaMethod = GammaMethod::curvature;  // when autoGamma
+    ShapeMethod shapeMethod = ShapeMethod::mle;
+    bool compare = false;           // also fit and rank the other distributions
 };
 
 // Why a run gave no fit.
@@ -74,6 +87,13 @@ struct RootGap {
     double rootM = 0, rootT0 = 0;
 };
 
+// What the likelihood location search found (GammaMethod::mle).
+enum class LikelihoodLocation : int {
+    notAsked = 0,  // the curvature's gamma, or a typed one
+    maximum,       // an interior maximum: gamma is the likelihood's
+    noMaximum,     // the profile rises toward the smallest time: the curvature's gamma
+};
+
 struct RunOutcome {
     Refusal refusal;                      // kind none: fitted
     std::string dataFile;                 // as given ("" for a given sample)
@@ -98,6 +118,12 @@ struct RunOutcome {
     bool lifeOptionsNamed = false;        // as in the inputs
     LifeFigures lifeFigures;              // formed with quality
     RootGap rootGap;                      // the damped iteration's distance from the root
+    LikelihoodLocation likelihoodLocation = LikelihoodLocation::notAsked;
+    double gammaStandardError = std::numeric_limits<double>::quiet_NaN();  // at a likelihood maximum with m > 2
+    Interval gammaBounds{std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::quiet_NaN()};  // gamma -+ z se, likewise
+    ShapeMethod shapeMethod = ShapeMethod::mle;
+    FitResult likelihoodResult{};         // the likelihood's seven results when shapeMethod is not mle
+    std::vector<DistributionFit> comparison;  // ranked best first, when compare was asked
 };
 
 // True when the run fitted (was not refused).

@@ -59,6 +59,8 @@ const char* methodName(BoundMethod method) {
 }
 
 const char* gammaSource(const RunOutcome& run) {
+    if (run.likelihoodLocation == LikelihoodLocation::maximum) return "mle";
+    if (run.likelihoodLocation == LikelihoodLocation::noMaximum) return "curvature (no likelihood maximum)";
     return run.gammaEnding == GammaSearchEnding::typed ? "typed" : "searched";
 }
 
@@ -310,6 +312,63 @@ std::string nonFiniteNames(const RunOutcome& run) {
     return names;
 }
 
+// The options' own words: the shape method's name, and what the run says
+// about the methods it was asked for.
+const char* shapeMethodName(ShapeMethod method) {
+    return method == ShapeMethod::rry ? "rry" : method == ShapeMethod::rrx ? "rrx" : "mle";
+}
+
+void appendMethodWarnings(const RunOutcome& run, std::vector<std::string>& warnings) {
+    if (run.likelihoodLocation == LikelihoodLocation::noMaximum) {
+        warnings.emplace_back("the profile likelihood has no maximum below the smallest time (it keeps rising "
+                              "toward it): gamma is the curvature's");
+    }
+    const FitResult& ml = run.shapeMethod == ShapeMethod::mle ? run.result : run.likelihoodResult;
+    if (run.likelihoodLocation == LikelihoodLocation::maximum && !(ml.m > 2)) {
+        warnings.emplace_back("m <= 2 at the likelihood location: the regularity conditions do not hold, and gamma "
+                              "has no standard error or bounds");
+    }
+    if (run.shapeMethod != ShapeMethod::mle) {
+        warnings.push_back(std::string("m and t0 by rank regression (") + shapeMethodName(run.shapeMethod) +
+                           "); the bounds are those of the likelihood fit");
+    }
+}
+
+Json comparisonJson(const DistributionFit& fit) {
+    Json entry;
+    entry["distribution"] = distributionName(fit.distribution);
+    if (!fit.error.empty()) {
+        entry["k"] = fit.k;
+        entry["error"] = fit.error;
+        return entry;
+    }
+    Json parameters = Json::object();
+    const std::vector<const char*> names = parameterNames(fit.distribution);
+    for (std::size_t i = 0; i < names.size(); ++i) parameters[names[i]] = jsonNumber(fit.parameters[i]);
+    entry["parameters"] = parameters;
+    entry["log_likelihood"] = jsonNumber(fit.logLikelihood);
+    entry["k"] = fit.k;
+    entry["aicc"] = jsonNumber(fit.aicc);
+    entry["bic"] = jsonNumber(fit.bic);
+    entry["anderson_darling"] = jsonNumber(fit.andersonDarling);
+    if (!fit.note.empty()) entry["note"] = fit.note;
+    return entry;
+}
+
+// The keys of the optional methods, only where they were asked for, so that
+// a plain run's object stays as it was.
+void addMethodJson(const RunOutcome& run, Json& object) {
+    if (run.shapeMethod != ShapeMethod::mle) object["shape_method"] = shapeMethodName(run.shapeMethod);
+    if (run.likelihoodLocation != LikelihoodLocation::notAsked) {
+        object["gamma_se"] = jsonNumber(run.gammaStandardError);
+        object["bounds"]["gamma"] = Json::array({jsonNumber(run.gammaBounds.lo), jsonNumber(run.gammaBounds.hi)});
+    }
+    if (run.comparison.empty()) return;
+    Json list = Json::array();
+    for (const DistributionFit& fit : run.comparison) list.push_back(comparisonJson(fit));
+    object["compare"] = list;
+}
+
 }  // namespace
 
 std::string bLifeName(double percent) {
@@ -404,6 +463,7 @@ std::vector<std::string> runWarnings(const RunOutcome& run) {
     if (!scaleInRange(run.result.t0) && std::isfinite(run.quality.eta)) {
         warnings.emplace_back("t0 = eta^m is out of the range of a double and prints as inf or 0: use eta");
     }
+    appendMethodWarnings(run, warnings);
     const std::string names = nonFiniteNames(run);
     if (!names.empty()) warnings.push_back("non-finite result: " + names);
     warnings.insert(warnings.end(), run.readerNotes.begin(), run.readerNotes.end());
@@ -476,6 +536,7 @@ std::string reportJson(const FitReport& report) {
             parent[field.jsonKey] = jsonValue(field, field.value(report));
         }
     }
+    addMethodJson(report.run, object);
     return jsonText(object);
 }
 
@@ -511,4 +572,46 @@ std::string reportCsvRow(const FitReport& report) {
 
 std::string refusalCsvRow(const RunOutcome& run) {
     return csvField(run.dataFile) + std::string(csvColumnsAfterFile(outputFieldsOf(run.life)), ',') + "\n";
+}
+
+bool writeMethodLines(std::FILE* out, const RunOutcome& run) {
+    std::string text;
+    if (run.shapeMethod != ShapeMethod::mle) {
+        text += std::string("Shape method       : ") + shapeMethodName(run.shapeMethod) +
+                " (rank regression; the bounds above are the likelihood fit's)\n";
+    }
+    if (run.likelihoodLocation != LikelihoodLocation::notAsked) {
+        text += std::string("Location method    : ") + gammaSource(run) + "\n";
+        text += "Location std error : gamma  = " + reportNumber(run.gammaStandardError) + "\n";
+        text += "Location bounds    : gamma  = " + reportNumber(run.gammaBounds.lo) + "   " +
+                reportNumber(run.gammaBounds.hi) + "\n";
+    }
+    return std::fputs(text.c_str(), out) >= 0;
+}
+
+bool writeComparisonTable(std::FILE* out, const RunOutcome& run) {
+    if (run.comparison.empty()) return true;
+    std::string text = "\nDistributions ranked by AICc (n = " + std::to_string(run.sample.times.size()) +
+                       "; lnL with the density in the unit of the times)\n";
+    text += "rank distribution  k  lnL              AICc             BIC              A2               parameters\n";
+    int rank = 0;
+    for (const DistributionFit& fit : run.comparison) {
+        char head[40];
+        std::snprintf(head, sizeof head, "%4d %-12s %2d  ", ++rank, distributionName(fit.distribution), fit.k);
+        text += head;
+        if (!fit.error.empty()) {
+            text += "no fit: " + fit.error + "\n";
+            continue;
+        }
+        for (const double value : {fit.logLikelihood, fit.aicc, fit.bic, fit.andersonDarling}) {
+            text += reportNumber(value) + "  ";
+        }
+        const std::vector<const char*> names = parameterNames(fit.distribution);
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            text += std::string(i == 0 ? "" : ", ") + names[i] + " = " + shortestText(fit.parameters[i]);
+        }
+        if (!fit.note.empty()) text += " (" + fit.note + ")";
+        text += "\n";
+    }
+    return std::fputs(text.c_str(), out) >= 0;
 }

@@ -101,8 +101,19 @@ std::string resultsText(const FitReport& report);
 // in order: that the iteration settled on a fixed point, then the warnings.
 std::vector<std::string> runNotes(const FitReport& report);
 
+// The lines of the optional methods after the block (the shape method,
+// the likelihood location's standard error and bounds); nothing for a run
+// that asked for neither. False on a write error.
+bool writeMethodLines(std::FILE* out, const RunOutcome& run);
+
+// The ranked distributions as a text table after a blank line; nothing
+// without a comparison. False on a write error.
+bool writeComparisonTable(std::FILE* out, const RunOutcome& run);
+
 // One JSON object without a line end, keys in table order. Non-finite
 // numbers are null; bytes of the file name that are not UTF-8 become U+FFFD.
+// Runs that asked for them also carry "shape_method", "gamma_se",
+// "bounds"."gamma" and "compare" (the ranked fits, best first).
 std::string reportJson(const FitReport& report);
 
 // {"file": ..., "error": {"caption": ..., "text": ..., "cause": ...}}.

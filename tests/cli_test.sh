@@ -67,6 +67,8 @@ done <<ROWS
 2|--gamma.*not a number|-g . n3.dat
 2|--gamma.*empty|--gamma= n3.dat
 2|--solver|--solver fast n3.dat
+2|--gamma-method: 'ml' is not curvature or mle|--gamma-method ml n3.dat
+2|--shape-method: 'rr' is not mle, rry or rrx|--shape-method rr n3.dat
 2|unknown option '--fast'|--fast n3.dat
 2|needs a value|n3.dat -o
 2|--timeout|-t 0 n3.dat
@@ -233,6 +235,15 @@ repeated 4
 concave_up 3 0.25
 ROWS
 
+# The model options: the ranked distributions (eight, best first, each AICc
+# not below the one before), the likelihood location, rank regression.
+"$cli" -q --compare --format json "$tests/../examples/bearings.dat" >"$work/out" 2>/dev/null
+check 'python3 -c "import json,sys; c=json.load(open(sys.argv[1]))[\"compare\"]; a=[e[\"aicc\"] for e in c if \"error\" not in e]
+assert len(c) == 8 and a == sorted(a)" "$work/out"' "--compare JSON"
+"$cli" -q --compare "$tests/../examples/bearings.dat" >"$work/out" 2>/dev/null
+check 'grep -q "^Distributions ranked by AICc (n = " "$work/out" && [ "$(grep -cE "^ +[1-8] [a-z0-9]+ " "$work/out")" = 8 ]' "--compare table"
+"$cli" -q --gamma-method mle --shape-method rrx --format json "$tests/../examples/bearings.dat" >"$work/out" 2>/dev/null
+check 'grep -q "\"gamma_source\":\"mle\"" "$work/out" && grep -q "\"shape_method\":\"rrx\"" "$work/out"' "--gamma-method mle --shape-method rrx"
 # No run wrote over a data file or beside them.
 check 'diff -r "$tests/data" "$work/data" >/dev/null' "the data folder changed: $(diff -rq "$tests/data" "$work/data")"
 

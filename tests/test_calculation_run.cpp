@@ -12,6 +12,8 @@
 #include <thread>
 
 #include "datafiles/number_format.h"
+#include "engine/pass_pool.h"
+#include "engine/rank_regression.h"
 #include "run/analysis_state.h"
 #include "run/calculation_run.h"
 #include "run/run_outputs.h"
@@ -236,3 +238,31 @@ TEST(RunFunction, LargeShapeInAnyUnit) {
 }
 
 }  // namespace
+
+// The model options through the run: the location is the profile's maximum
+// (or the curvature's where it has none), rank regression on x gives m and
+// t0 at it, and the comparison holds every family.
+TEST(RunFunction, ModelOptions) {
+    struct Row { double m, gamma; LikelihoodLocation expected; };
+    for (const Row row : {Row{3.2, 25, LikelihoodLocation::maximum}, Row{0.8, 10, LikelihoodLocation::noMaximum}}) {
+        SCOPED_TRACE(testing::Message() << "m = " << row.m);
+        RunInputs in;
+        in.given = true;
+        in.sample = makeSample(weibullQuantiles(30, row.m, 60, row.gamma));
+        in.solver = ShapeSolver::newton;
+        FrontEnd quiet;
+        const double curvatureGamma = runCalculation(in, quiet).result.gamma;
+        in.gammaMethod = GammaMethod::mle;
+        in.shapeMethod = ShapeMethod::rrx;
+        in.compare = true;
+        const RunOutcome run = runCalculation(in, quiet);
+        PassPool pool(1);
+        const LocationProfile profile = maximizeLocationProfile(run.sample, pool);
+        ASSERT_EQ(run.likelihoodLocation, row.expected);
+        const double gamma = row.expected == LikelihoodLocation::maximum ? profile.gamma : curvatureGamma;
+        EXPECT_EQ(run.result.gamma, gamma);
+        EXPECT_EQ(run.result.m, rankRegression(run.sample, gamma, 1, RegressionAxis::xOnY).m);
+        EXPECT_EQ(std::isfinite(run.gammaStandardError), row.expected == LikelihoodLocation::maximum);
+        EXPECT_EQ(run.comparison.size(), static_cast<std::size_t>(distributionCount));
+    }
+}
