@@ -181,7 +181,8 @@ int runKernelSweep(long count) {
         sweepLog(x, logKinds[kind]);
     }
     long mismatches = 0, arguments = 0, fallbacks = 0;
-    std::printf("%-8s %12s %10s %9s %14s %10s\n", "kind", "arguments", "fallbacks", "rate", "low-end-off", "mismatches");
+    std::printf("%-8s %12s %10s %9s %14s %10s\n", "kind", "arguments", "fallbacks", "rate", "low-end-off",
+                "mismatches");
     for (const Counts& c : kinds) {
         std::printf("%-8s %12ld %10ld %8.4f%% %14ld %10ld\n", c.name, c.arguments, c.fallbacks,
                     100.0 * static_cast<double>(c.fallbacks) / static_cast<double>(c.arguments > 0 ? c.arguments : 1),
@@ -190,9 +191,10 @@ int runKernelSweep(long count) {
         arguments += c.arguments;
         fallbacks += c.fallbacks;
     }
-    std::printf("exp mantissa: %ld arguments (%ld power arguments outside the fast range skipped), %ld fallbacks, "
-                "%ld mismatches\n",
-                arguments, skipped, fallbacks, mismatches);
+    std::printf(
+        "exp mantissa: %ld arguments (%ld power arguments outside the fast range skipped), %ld fallbacks, "
+        "%ld mismatches\n",
+        arguments, skipped, fallbacks, mismatches);
     long logMismatches = 0, logArguments = 0, logFallbacks = 0;
     for (const Counts& c : logKinds) {
         std::printf("%-8s %12ld %10ld %8.4f%% %14ld %10ld\n", c.name, c.arguments, c.fallbacks,

@@ -34,8 +34,7 @@ int main(int argc, char** argv) {
     std::uint64_t seed = 0;
     WeibullLaw law{};
     if (argc != 7 || !parseCount(argv[1], n) || !parsePositive(argv[2], law.shape) ||
-        !parsePositive(argv[3], law.scale) || !parseFinite(argv[4], law.location) ||
-        !parseCount(argv[5], seed)) {
+        !parsePositive(argv[3], law.scale) || !parseFinite(argv[4], law.location) || !parseCount(argv[5], seed)) {
         std::fprintf(stderr, "Usage: tarquel-bench-sample N SHAPE SCALE LOCATION SEED FILE\n");
         return 2;
     }

@@ -46,9 +46,7 @@ constexpr char footer[] =
 // The usage line and the description first; the data files are named there.
 class HelpFormatter : public CLI::Formatter {
 public:
-    std::string make_usage(const CLI::App*, std::string) const override {
-        return std::string(usageLine) + description;
-    }
+    std::string make_usage(const CLI::App*, std::string) const override { return std::string(usageLine) + description; }
     std::string make_description(const CLI::App*) const override { return ""; }
     std::string make_positionals(const CLI::App*) const override { return ""; }
 };
@@ -105,13 +103,11 @@ Declared declareOptions(CLI::App& app, RawOptions& raw) {
                               "text (default), json (one object per line) or\n"
                               "csv (a header row, then one row per data file)")
                    ->type_name("FORMAT");
-    d.confidence = app.add_option("--confidence", raw.confidence,
-                                  "level of the bounds, 0 < C < 1 (default 0.9)")
+    d.confidence = app.add_option("--confidence", raw.confidence, "level of the bounds, 0 < C < 1 (default 0.9)")
                        ->type_name("C");
     d.plot = app.add_option("--plot", raw.plot, "also write the Weibull plot as an SVG file\n(one data file only)")
                  ->type_name("FILE");
-    d.plotDir = app.add_option("--plot-dir", raw.plotDir,
-                               "write the plot of each data file as DIR/NAME.svg")
+    d.plotDir = app.add_option("--plot-dir", raw.plotDir, "write the plot of each data file as DIR/NAME.svg")
                     ->type_name("DIR");
     d.at = app.add_option("--at", raw.at, "reliability R(T) and its bounds at each time T")->type_name("T[,T...]");
     d.bLife = app.add_option("--b-life", raw.bLife,
@@ -144,8 +140,7 @@ Declared declareOptions(CLI::App& app, RawOptions& raw) {
                                     "suspension, F or failed or 1 for a failure (any case);\n"
                                     "implies --censored")
                          ->type_name("NAME|N");
-    d.countColumn = app.add_option("--count-column", raw.countColumn,
-                                   "the table's column of counts, as --counts")
+    d.countColumn = app.add_option("--count-column", raw.countColumn, "the table's column of counts, as --counts")
                         ->type_name("NAME|N");
     app.add_flag("--decimal-comma", raw.decimalComma,
                  "the table's numbers have a decimal comma (12,5 is\n"
@@ -387,8 +382,7 @@ int acceptPlot(const CLI::Option* given, const std::string& path, CommandLine& l
 
 // The numbers of a comma-separated list, each a plain decimal number with
 // lo < value < hi; false at the first that is not.
-bool readNumberList(const std::string& text, double lo, double hi, std::vector<double>& values,
-                    std::string& bad) {
+bool readNumberList(const std::string& text, double lo, double hi, std::vector<double>& values, std::string& bad) {
     values.clear();
     std::size_t start = 0;
     while (true) {
@@ -415,13 +409,18 @@ int acceptLife(const Declared& d, const RawOptions& raw, CommandLine& line) {
         line.life.boundEveryBLife = true;
     }
     if (d.sided->count() != 0) {
-        if (raw.sided == "lower") line.life.sides = BoundSides::lower;
-        else if (raw.sided == "upper") line.life.sides = BoundSides::upper;
-        else if (raw.sided != "two") return usageError("--sided: '%s' is not two, lower or upper", raw.sided.c_str());
+        if (raw.sided == "lower")
+            line.life.sides = BoundSides::lower;
+        else if (raw.sided == "upper")
+            line.life.sides = BoundSides::upper;
+        else if (raw.sided != "two")
+            return usageError("--sided: '%s' is not two, lower or upper", raw.sided.c_str());
     }
     if (d.bounds->count() != 0) {
-        if (raw.bounds == "likelihood") line.life.method = BoundMethod::likelihood;
-        else if (raw.bounds != "fisher") return usageError("--bounds: '%s' is not fisher or likelihood", raw.bounds.c_str());
+        if (raw.bounds == "likelihood")
+            line.life.method = BoundMethod::likelihood;
+        else if (raw.bounds != "fisher")
+            return usageError("--bounds: '%s' is not fisher or likelihood", raw.bounds.c_str());
     }
     line.lifeOptionsNamed = d.sided->count() != 0 || d.bounds->count() != 0;
     return exitResults;
@@ -443,7 +442,8 @@ int acceptPlotDir(const Declared& d, const std::string& dir, CommandLine& line) 
         if (!names.insert(path).second) {
             return usageError("--plot-dir: two data files would both write '%s'", path.c_str());
         }
-        if (dataFileAt(path, line.dataFiles) != nullptr) return usageError("--plot-dir: '%s' is a data file", path.c_str());
+        if (dataFileAt(path, line.dataFiles) != nullptr)
+            return usageError("--plot-dir: '%s' is a data file", path.c_str());
         line.plotFiles[i] = path;
     }
     return exitResults;
@@ -505,19 +505,21 @@ int acceptReading(const Declared& d, const RawOptions& raw, CommandLine& line) {
     read.counts = raw.counts;
     read.decimalComma = raw.decimalComma;
     int status = acceptColumn(d.column, "--column", raw.column, read.column);
-    if (status == exitResults) status = acceptColumn(d.statusColumn, "--status-column", raw.statusColumn, read.statusColumn);
-    if (status == exitResults) status = acceptColumn(d.countColumn, "--count-column", raw.countColumn, read.countColumn);
+    if (status == exitResults)
+        status = acceptColumn(d.statusColumn, "--status-column", raw.statusColumn, read.statusColumn);
+    if (status == exitResults)
+        status = acceptColumn(d.countColumn, "--count-column", raw.countColumn, read.countColumn);
     if (status == exitResults) status = acceptDelimiter(d.delimiter, raw.delimiter, read);
     if (status != exitResults) return status;
     if (read.column.empty()) {
         const CLI::Option* tableOnly[] = {d.statusColumn, d.countColumn, d.delimiter};
         for (const CLI::Option* option : tableOnly) {
             if (option->count() != 0) {
-                return usageError("%s: only with --column (the table column of the times)",
-                                  option->get_name().c_str());
+                return usageError("%s: only with --column (the table column of the times)", option->get_name().c_str());
             }
         }
-        if (read.decimalComma) return usageError("%s--decimal-comma: only with --column (the table column of the times)", "");
+        if (read.decimalComma)
+            return usageError("%s--decimal-comma: only with --column (the table column of the times)", "");
     } else if (read.counts) {
         return usageError("%s--counts and --column exclude each other; a table's counts: --count-column", "");
     }

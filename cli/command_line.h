@@ -26,22 +26,22 @@ enum class OutputFormat : int { text, json, csv };
 
 // Everything the options ask for, checked.
 struct CommandLine {
-    std::vector<std::string> dataFiles;    // in the order given
-    std::vector<std::string> reportFiles;  // one per data file; "" = no report
-    RankMethod rankMethod = 1;             // plotting position, 1..4
-    bool autoGamma = true;                 // search gamma, else use `gamma`
-    double gamma = 0;                      // the typed location parameter
-    double initialM = 1;                   // start of the shape iteration (> 0)
+    std::vector<std::string> dataFiles;        // in the order given
+    std::vector<std::string> reportFiles;      // one per data file; "" = no report
+    RankMethod rankMethod = 1;                 // plotting position, 1..4
+    bool autoGamma = true;                     // search gamma, else use `gamma`
+    double gamma = 0;                          // the typed location parameter
+    double initialM = 1;                       // start of the shape iteration (> 0)
     ShapeSolver solver = ShapeSolver::newton;  // the command line's default; damped is the desktop program's
-    double timeoutSeconds = 0;             // 0 = no time-out
+    double timeoutSeconds = 0;                 // 0 = no time-out
     OutputFormat format = OutputFormat::text;
-    double confidence = 0.9;               // level of the bounds, 0 < C < 1
-    std::vector<std::string> plotFiles;    // one per data file; "" = no plot
-    LifeRequest life;                      // --b-life, --at, --sided, --bounds
-    bool lifeOptionsNamed = false;         // --sided or --bounds was given
-    bool quiet = false;                    // no progress monitor
-    ReadOptions read;                      // how each data file is read: censored, counts, table column and its kind
-    bool finished = false;                 // help or version printed: nothing to run
+    double confidence = 0.9;             // level of the bounds, 0 < C < 1
+    std::vector<std::string> plotFiles;  // one per data file; "" = no plot
+    LifeRequest life;                    // --b-life, --at, --sided, --bounds
+    bool lifeOptionsNamed = false;       // --sided or --bounds was given
+    bool quiet = false;                  // no progress monitor
+    ReadOptions read;                    // how each data file is read: censored, counts, table column and its kind
+    bool finished = false;               // help or version printed: nothing to run
     GammaMethod gammaMethod = GammaMethod::curvature;  // --gamma-method
     ShapeMethod shapeMethod = ShapeMethod::mle;        // --shape-method
     bool compare = false;                              // --compare

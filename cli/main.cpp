@@ -86,13 +86,10 @@ RunInputs inputsOf(const CommandLine& line, std::size_t index) {
 }
 
 // Writes `text` to standard output; false when it could not be written.
-bool putOutput(const std::string& text) {
-    return std::fputs(text.c_str(), stdout) >= 0 && std::fflush(stdout) == 0;
-}
+bool putOutput(const std::string& text) { return std::fputs(text.c_str(), stdout) >= 0 && std::fflush(stdout) == 0; }
 
 int outputFailed() {
-    std::fprintf(stderr, "%s: cannot write the results to standard output: %s\n", programName,
-                 std::strerror(errno));
+    std::fprintf(stderr, "%s: cannot write the results to standard output: %s\n", programName, std::strerror(errno));
     return exitOutput;
 }
 

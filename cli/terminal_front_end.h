@@ -24,8 +24,8 @@ public:
     void startFile(bool damped, std::string prefix);
 
 private:
-    bool monitorShown = false;     // a progress line is on the screen and needs clearing
-    bool newtonHintShown = false;  // the offer of Newton has been made
+    bool monitorShown = false;                             // a progress line is on the screen and needs clearing
+    bool newtonHintShown = false;                          // the offer of Newton has been made
     std::chrono::steady_clock::time_point iterationStart;  // when the iteration started
     std::chrono::steady_clock::time_point lastPhaseLine;   // last reading/search line shown
     unsigned long long outerStep = 0;                      // of the last trial point shown

@@ -26,27 +26,27 @@
 
 namespace {
 
-constexpr std::size_t pieceLength = 255;  // characters a 256-byte line buffer holds
+constexpr std::size_t pieceLength = 255;                            // characters a 256-byte line buffer holds
 constexpr std::uint64_t progressInterval = std::uint64_t{4} << 20;  // bytes between reports
-constexpr std::size_t quotedLength = 40;  // characters of a refused line shown in the cause
+constexpr std::size_t quotedLength = 40;                            // characters of a refused line shown in the cause
 
 // ---- One piece --------------------------------------------------------------
 
 enum class PieceKind : int {
-    data,           // gives a value
-    empty,          // blanks only
-    text,           // skipped text (a heading, a comment)
-    signedNumber,   // skipped: starts with a sign and a number
-    badCount,       // counts: more than a value, a count and a status word
+    data,          // gives a value
+    empty,         // blanks only
+    text,          // skipped text (a heading, a comment)
+    signedNumber,  // skipped: starts with a sign and a number
+    badCount,      // counts: more than a value, a count and a status word
 };
 
 // What one piece gives.
 struct PieceValue {
     PieceKind kind;
-    bool suspended;         // its status word is S or s
-    double value;           // its number (data lines only)
-    std::uint64_t count;    // counts: the units with the value (1 without a count)
-    const char* stop;       // the judging ended here, at or before the first line feed or NUL
+    bool suspended;                 // its status word is S or s
+    double value;                   // its number (data lines only)
+    std::uint64_t count;            // counts: the units with the value (1 without a count)
+    const char* stop;               // the judging ended here, at or before the first line feed or NUL
     PassedOver ReaderNotes::*note;  // data lines read only in part: which kind; else null
 };
 
@@ -169,16 +169,12 @@ bool store(const char* piece, ValueSink& sink) {
     if (sink.judgedCharacters != nullptr) *sink.judgedCharacters += static_cast<std::uint64_t>(judged.stop - piece);
     ReaderNotes& notes = sink.contents.notes;
     switch (judged.kind) {
-        case PieceKind::data:
-            break;
-        case PieceKind::empty:
-            return true;
+        case PieceKind::data: break;
+        case PieceKind::empty: return true;
         case PieceKind::text:
             note(sink.contents.times.empty() ? notes.headings : notes.textAmongValues, sink.line);
             return true;
-        case PieceKind::signedNumber:
-            note(notes.signedNumbers, sink.line);
-            return true;
+        case PieceKind::signedNumber: note(notes.signedNumbers, sink.line); return true;
         case PieceKind::badCount:
             sink.contents.cause = "line " + std::to_string(sink.line) + ": " + quoted(piece) +
                                   " is not a value, then a count (a whole number above 0) and a status word";
@@ -187,10 +183,8 @@ bool store(const char* piece, ValueSink& sink) {
     }
     if (judged.note != nullptr) note(notes.*judged.note, sink.line);
     switch (sink.store.append(judged.value, judged.suspended, judged.count)) {
-        case StoreResult::stored:
-            return true;
-        case StoreResult::full:
-            return false;
+        case StoreResult::stored: return true;
+        case StoreResult::full: return false;
         case StoreResult::noMemory:
             sink.contents.cause = noMemoryCause;
             sink.refused = true;
@@ -248,7 +242,7 @@ void reserveByEstimate(ValueSink& sink, std::uint64_t fileSize, std::uint64_t fi
     const double perByte = static_cast<double>(values) / static_cast<double>(firstBytes);
     const double estimate = perByte * static_cast<double>(fileSize) * 1.125;
     sink.store.reserveHint(estimate < static_cast<double>(UINT32_MAX) ? static_cast<std::uint64_t>(estimate)
-                                                                        : UINT32_MAX);
+                                                                      : UINT32_MAX);
 }
 
 // Reads the whole text into the sink; false on a read error.
@@ -338,8 +332,8 @@ std::vector<std::string> readerWarnings(const DataFileContents& contents) {
     }
     if (notes.textAmongValues.lines > 0) {
         warnings.push_back(countText(notes.textAmongValues.lines, " line", " lines") + " of text among the values" +
-                           firstLineText(notes.textAmongValues) + (notes.textAmongValues.lines == 1 ? " was" : " were") +
-                           " skipped");
+                           firstLineText(notes.textAmongValues) +
+                           (notes.textAmongValues.lines == 1 ? " was" : " were") + " skipped");
     }
     if (notes.signedNumbers.lines > 0) {
         warnings.push_back(countText(notes.signedNumbers.lines, " line starts", " lines start") +

@@ -10,13 +10,13 @@
 // How a data file is to be read. The defaults are the desktop program's
 // line reader; the command line's options set the rest.
 struct ReadOptions {
-    bool censored = false;     // status words (or the status column) mark suspensions
-    bool counts = false;       // line reader: a second number on a data line counts the units with that value
-    std::string column;        // "" = the line reader; else the table column of the times: a header name, or a 1-based number
-    char delimiter = '\0';     // table: ',', ';' or '\t'; '\0' = found from the header line
-    std::string statusColumn;  // table: column of S/F, suspended/failed or 0/1 (1 = failed); "" = none
-    std::string countColumn;   // table: column of the counts; "" = none (each row counts 1)
-    bool decimalComma = false; // table: "12,5" is 12.5 (the delimiter is then ';' or tab)
+    bool censored = false;  // status words (or the status column) mark suspensions
+    bool counts = false;    // line reader: a second number on a data line counts the units with that value
+    std::string column;  // "" = the line reader; else the table column of the times: a header name, or a 1-based number
+    char delimiter = '\0';      // table: ',', ';' or '\t'; '\0' = found from the header line
+    std::string statusColumn;   // table: column of S/F, suspended/failed or 0/1 (1 = failed); "" = none
+    std::string countColumn;    // table: column of the counts; "" = none (each row counts 1)
+    bool decimalComma = false;  // table: "12,5" is 12.5 (the delimiter is then ';' or tab)
 };
 
 // Lines the line reader passed over, or read only in part: how many, and the
@@ -29,18 +29,23 @@ struct PassedOver {
 // What the line reader read differently from what such lines may have meant.
 // Counted in every mode; the values read are the same with or without them.
 struct ReaderNotes {
-    PassedOver severalFields;     // data lines whose number is followed by , or ; and more ("1,1250,F"): only the first number is read
-    PassedOver separatorNumbers;  // numbers with a thousands separator or a decimal comma ("1,250", "12,5"): read as the part before the comma
+    PassedOver severalFields;     // data lines whose number is followed by , or ; and more ("1,1250,F"): only the first
+                                  // number is read
+    PassedOver separatorNumbers;  // numbers with a thousands separator or a decimal comma ("1,250", "12,5"): read as
+                                  // the part before the comma
     PassedOver headings;          // skipped lines of text before the first value
     PassedOver textAmongValues;   // skipped lines of text after the first value
     PassedOver signedNumbers;     // skipped lines starting with a signed number ("-3", "+4"), which are never read
 };
 
 struct DataFileContents {
-    bool opened = false;                  // false: refused (not opened, not readable, a line or cell not readable, or the values cannot be held in memory)
-    std::string cause;                    // why it was refused, for the command line (the desktop program says "Invalid data type"); "" when opened
+    bool opened = false;  // false: refused (not opened, not readable, a line or cell not readable, or the values cannot
+                          // be held in memory)
+    std::string cause;    // why it was refused, for the command line (the desktop program says "Invalid data type"); ""
+                          // when opened
     std::vector<double> times;            // every value, file order (a counted value as often as its count)
-    std::vector<std::uint8_t> suspended;  // censored reading only: 1 where the line's status word is S or s, else 0; same size as times. Empty when not censored.
+    std::vector<std::uint8_t> suspended;  // censored reading only: 1 where the line's status word is S or s, else 0;
+                                          // same size as times. Empty when not censored.
     std::uint32_t suspendedMarks = 0;     // values whose status word is S or s (counted in both modes)
     ReaderNotes notes;                    // line reader only
 };
@@ -79,7 +84,8 @@ DataFileContents readData(const char* path, const ReadOptions& options, ReadProg
 struct ReadSettings {
     std::size_t blockSize = std::size_t{1} << 20;  // bytes read at a time (at least 1)
     std::uint64_t memoryBudget = 0;                // bytes the values may take; 0 = what the machine has available
-    std::uint64_t* judgedCharacters = nullptr;     // line reader: receives the count of characters the judging of pieces read
+    std::uint64_t* judgedCharacters =
+        nullptr;  // line reader: receives the count of characters the judging of pieces read
 };
 
 // The line reader (with or without counts) with chosen settings.

@@ -40,7 +40,7 @@ std::uint64_t wholeNumber(const std::string& text) {
 
 // A column as given: a header name, or a 1-based number (all digits).
 struct ColumnChoice {
-    std::string given;           // as the options say it; "" = not in use
+    std::string given;               // as the options say it; "" = not in use
     std::size_t index = unresolved;  // 0-based, once known
     bool byName = false;
 
@@ -60,12 +60,8 @@ enum class FieldState : int { start, unquoted, quoted, quoteInQuoted };
 class TableReader {
 public:
     TableReader(DataFileContents& contents, const ReadOptions& options, const ReadSettings& settings)
-        : contents_(contents),
-          options_(options),
-          store_(contents, options.censored, settings.memoryBudget),
-          time_(options.column),
-          status_(options.statusColumn),
-          count_(options.countColumn) {}
+        : contents_(contents), options_(options), store_(contents, options.censored, settings.memoryBudget),
+          time_(options.column), status_(options.statusColumn), count_(options.countColumn) {}
 
     // Takes the next stretch of text; false once the reading ends (a refusal
     // or the count limit).
@@ -166,8 +162,7 @@ private:
                 if (isBlank(c) && c != delimiter_) return;
                 state_ = FieldState::unquoted;
                 break;
-            case FieldState::unquoted:
-                break;
+            case FieldState::unquoted: break;
             case FieldState::quoted:
                 if (c == '"') {
                     state_ = FieldState::quoteInQuoted;
@@ -372,16 +367,13 @@ private:
             const Cell* cell = cellFor(count_);
             if (cell == nullptr) return;
             count = wholeNumber(cell->text);
-            if (count == 0) return refuse(where(count_) + "'" + cell->text + "' is not a count (a whole number above 0)");
+            if (count == 0)
+                return refuse(where(count_) + "'" + cell->text + "' is not a count (a whole number above 0)");
         }
         switch (store_.append(value, suspended, count)) {
-            case StoreResult::stored:
-                return;
-            case StoreResult::full:
-                done_ = true;
-                return;
-            case StoreResult::noMemory:
-                return refuse(noMemoryCause);
+            case StoreResult::stored: return;
+            case StoreResult::full: done_ = true; return;
+            case StoreResult::noMemory: return refuse(noMemoryCause);
         }
     }
 
@@ -397,22 +389,22 @@ private:
     const ReadOptions& options_;
     ValueStore store_;
     ColumnChoice time_, status_, count_;
-    std::string header_;        // the header line while it is gathered
+    std::string header_;  // the header line while it is gathered
     bool headerQuoted_ = false;
-    bool haveHeader_ = false;   // the header line gathered, the delimiter chosen
-    bool headerDone_ = false;   // the header line's names read
+    bool haveHeader_ = false;  // the header line gathered, the delimiter chosen
+    bool headerDone_ = false;  // the header line's names read
     char delimiter_ = ',';
     FieldState state_ = FieldState::start;
-    std::string cell_;          // the field being read, when kept
+    std::string cell_;  // the field being read, when kept
     bool cellTooLong_ = false;
     bool keepField_ = true;
-    std::size_t field_ = 0;     // 0-based field of the record
-    std::vector<Cell> cells_;   // the kept cells of the record
+    std::size_t field_ = 0;    // 0-based field of the record
+    std::vector<Cell> cells_;  // the kept cells of the record
     bool recordStarted_ = false;
-    bool blankRecord_ = true;   // nothing but blanks so far in the record
+    bool blankRecord_ = true;              // nothing but blanks so far in the record
     std::size_t headerFields_ = SIZE_MAX;  // fields of the header line; SIZE_MAX while unknown or without one
-    bool extraContent_ = false;  // a field beyond the header line's is not blank
-    std::uint64_t line_ = 1;    // the line of the next character
+    bool extraContent_ = false;            // a field beyond the header line's is not blank
+    std::uint64_t line_ = 1;               // the line of the next character
     std::uint64_t recordLine_ = 1;
     bool done_ = false;
 };

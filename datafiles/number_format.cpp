@@ -38,8 +38,8 @@ void formatExponent(double value, int width, int precision, char (&out)[numberTe
     char* p = digits;
     // The blank flag: a sign column that holds a blank unless the sign bit is set.
     if (!std::signbit(value)) *p++ = ' ';
-    const std::to_chars_result r =
-        std::to_chars(p, digits + sizeof digits - 2, value, std::chars_format::scientific, precision);
+    const std::to_chars_result r = std::to_chars(p, digits + sizeof digits - 2, value, std::chars_format::scientific,
+                                                 precision);
     if (r.ec != std::errc()) {  // only a precision far beyond 8 digits gets here
         out[0] = '\0';
         return;

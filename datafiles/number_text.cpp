@@ -38,8 +38,8 @@ struct ScannedNumber {
     std::uint64_t digits = 0;        // the mantissa digits as an integer, modulo 2^64
     bool hasExponent = false;
     bool exponentNegative = false;
-    long exponent = 0;               // magnitude, clamped
-    const char* end = nullptr;       // first character after the number
+    long exponent = 0;          // magnitude, clamped
+    const char* end = nullptr;  // first character after the number
 };
 
 ScannedNumber scanNumber(const char* text) {
@@ -105,9 +105,8 @@ long orderOfMagnitude(const ScannedNumber& parts) {
 }
 
 // Powers of ten that a double holds exactly (5^22 < 2^53).
-constexpr double exactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                       1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                       1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+constexpr double exactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                       1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 constexpr long largestExactPower = 22;
 constexpr std::uint64_t largestExactInteger = std::uint64_t{1} << 53;
 constexpr std::size_t fastDigits = 19;  // any 19 digits fit in 64 bits

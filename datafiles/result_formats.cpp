@@ -59,9 +59,7 @@ void appendJson(std::string& out, const Json& value) {
         case Json::value_t::number_integer:
         case Json::value_t::number_unsigned:
         case Json::value_t::binary:
-        case Json::value_t::discarded:
-            out += value.dump();
-            return;
+        case Json::value_t::discarded: out += value.dump(); return;
     }
 }
 

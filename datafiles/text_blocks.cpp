@@ -33,8 +33,8 @@ char* dropCarriageReturns(char* text, char* end) {
 }
 
 bool startsWithByteOrderMark(const char* p, std::ptrdiff_t length) {
-    return length >= 3 && static_cast<unsigned char>(p[0]) == 0xEF &&
-           static_cast<unsigned char>(p[1]) == 0xBB && static_cast<unsigned char>(p[2]) == 0xBF;
+    return length >= 3 && static_cast<unsigned char>(p[0]) == 0xEF && static_cast<unsigned char>(p[1]) == 0xBB &&
+           static_cast<unsigned char>(p[2]) == 0xBF;
 }
 
 #ifdef _WIN32

@@ -63,7 +63,8 @@ std::uint64_t availableMemoryBytes() {
     } else {
         const long pages = ::sysconf(_SC_AVPHYS_PAGES);
         const long pageSize = ::sysconf(_SC_PAGESIZE);
-        if (pages > 0 && pageSize > 0) available = static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize);
+        if (pages > 0 && pageSize > 0)
+            available = static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize);
     }
     // A control group's limit (a container) may be below the machine's.
     std::uint64_t limit = 0;
@@ -117,7 +118,8 @@ StoreResult ValueStore::append(double value, bool suspended, std::uint64_t count
     const std::uint64_t copies = std::min(count, maxValues - size);
     if (!grow(size + copies)) return StoreResult::noMemory;
     contents_.times.insert(contents_.times.end(), static_cast<std::size_t>(copies), value);
-    if (censored_) contents_.suspended.insert(contents_.suspended.end(), static_cast<std::size_t>(copies), suspended ? 1 : 0);
+    if (censored_)
+        contents_.suspended.insert(contents_.suspended.end(), static_cast<std::size_t>(copies), suspended ? 1 : 0);
     if (suspended) contents_.suspendedMarks += static_cast<std::uint32_t>(copies);  // at most UINT32_MAX values in all
     return size + copies < maxValues ? StoreResult::stored : StoreResult::full;
 }

@@ -15,9 +15,9 @@
 std::uint64_t availableMemoryBytes();
 
 enum class StoreResult : int {
-    stored,   // every copy appended
-    full,     // the count limit (UINT32_MAX values) reached: later values are ignored
-    noMemory, // the values would not fit in the memory available: a refusal
+    stored,    // every copy appended
+    full,      // the count limit (UINT32_MAX values) reached: later values are ignored
+    noMemory,  // the values would not fit in the memory available: a refusal
 };
 
 class ValueStore {

@@ -41,8 +41,8 @@
 
 namespace {
 
-using portableMath::Tables;
 using portableMath::splat;
+using portableMath::Tables;
 
 constexpr double infinity = std::numeric_limits<double>::infinity();
 
@@ -323,8 +323,8 @@ TARQUEL_ALWAYS_INLINE void roundedLogGroup(const Group<V, N>& x, double* out, st
         logInverse.hi.block[j] = entry.hi;
         logInverse.lo.block[j] = entry.lo;
     }
-    const portableMath::RoundingBracket<Group<V, N>> fast =
-        portableMath::fastLogFromReduction(f, fHead, inverse, logInverse, e);
+    const portableMath::RoundingBracket<Group<V, N>> fast = portableMath::fastLogFromReduction(f, fHead, inverse,
+                                                                                               logInverse, e);
 #pragma GCC unroll 16
     for (unsigned j = 0; j < N; ++j) {
         const unsigned valid = j + 1 < N ? lanesOf<V> : count;
@@ -440,8 +440,8 @@ TARQUEL_ALWAYS_INLINE PowerStep<V> beginPower(DDOf<V> logX, double m, const Tabl
 
 // x^m for N blocks of table entries from at, the last with count valid lanes.
 template <class V, unsigned N>
-TARQUEL_ALWAYS_INLINE void powerBlocks(const double* logHi, const double* logLo, double m, double* out,
-                                       std::size_t at, unsigned count, const Tables& tables) {
+TARQUEL_ALWAYS_INLINE void powerBlocks(const double* logHi, const double* logLo, double m, double* out, std::size_t at,
+                                       unsigned count, const Tables& tables) {
     const Group<V, N> hi = loadGroup<V, N>(logHi + at, count, 1);
     const Group<V, N> lo = loadGroup<V, N>(logLo + at, count, 0);
     PowerStep<V> steps[N];
@@ -480,8 +480,7 @@ TARQUEL_ALWAYS_INLINE void powerBlocks(const double* logHi, const double* logLo,
 }
 
 template <class V>
-TARQUEL_ALWAYS_INLINE void powerLoop(const double* logHi, const double* logLo, std::size_t n, double m,
-                                     double* out) {
+TARQUEL_ALWAYS_INLINE void powerLoop(const double* logHi, const double* logLo, std::size_t n, double m, double* out) {
     const Tables& tables = portableMath::tables();
     constexpr unsigned lanes = lanesOf<V>;
     std::size_t i = 0;
@@ -519,8 +518,7 @@ __attribute__((target("avx2"))) void logOfDifferenceAvx2(const double* t, double
     logLoop<Double4, true>(t, g, n, LogOutput{out});
 }
 
-__attribute__((target("avx2"))) void logTableAvx2(const double* t, double g, std::size_t n, double* hi,
-                                                  double* lo) {
+__attribute__((target("avx2"))) void logTableAvx2(const double* t, double g, std::size_t n, double* hi, double* lo) {
     logLoop<Double4, true>(t, g, n, TableOutput{hi, lo});
 }
 
@@ -588,9 +586,9 @@ double powFromTable(double hi, double lo, double m) {
 void batchLog(const double* x, std::size_t n, double* out) {
 #if defined(__SSE2__)
     switch (batchLevel()) {
-    case BatchLevel::avx2: return logAvx2(x, n, out);
-    case BatchLevel::sse2: return logSse2(x, n, out);
-    case BatchLevel::scalar: break;
+        case BatchLevel::avx2: return logAvx2(x, n, out);
+        case BatchLevel::sse2: return logSse2(x, n, out);
+        case BatchLevel::scalar: break;
     }
 #endif
     for (std::size_t i = 0; i < n; ++i) out[i] = portableLog(x[i]);
@@ -599,9 +597,9 @@ void batchLog(const double* x, std::size_t n, double* out) {
 void batchLogOfDifference(const double* t, double g, std::size_t n, double* out) {
 #if defined(__SSE2__)
     switch (batchLevel()) {
-    case BatchLevel::avx2: return logOfDifferenceAvx2(t, g, n, out);
-    case BatchLevel::sse2: return logOfDifferenceSse2(t, g, n, out);
-    case BatchLevel::scalar: break;
+        case BatchLevel::avx2: return logOfDifferenceAvx2(t, g, n, out);
+        case BatchLevel::sse2: return logOfDifferenceSse2(t, g, n, out);
+        case BatchLevel::scalar: break;
     }
 #endif
     for (std::size_t i = 0; i < n; ++i) out[i] = portableLog(t[i] - g);
@@ -610,9 +608,9 @@ void batchLogOfDifference(const double* t, double g, std::size_t n, double* out)
 void batchLogTable(const double* t, double g, std::size_t n, double* logHi, double* logLo) {
 #if defined(__SSE2__)
     switch (batchLevel()) {
-    case BatchLevel::avx2: return logTableAvx2(t, g, n, logHi, logLo);
-    case BatchLevel::sse2: return logTableSse2(t, g, n, logHi, logLo);
-    case BatchLevel::scalar: break;
+        case BatchLevel::avx2: return logTableAvx2(t, g, n, logHi, logLo);
+        case BatchLevel::sse2: return logTableSse2(t, g, n, logHi, logLo);
+        case BatchLevel::scalar: break;
     }
 #endif
     for (std::size_t i = 0; i < n; ++i) scalarTableEntry(t[i] - g, logHi[i], logLo[i]);
@@ -623,9 +621,9 @@ void batchPowFromLog(const double* logHi, const double* logLo, std::size_t n, do
 #if defined(__SSE2__)
     if (regularExponent) {
         switch (batchLevel()) {
-        case BatchLevel::avx2: return powerAvx2(logHi, logLo, n, m, out);
-        case BatchLevel::sse2: return powerSse2(logHi, logLo, n, m, out);
-        case BatchLevel::scalar: break;
+            case BatchLevel::avx2: return powerAvx2(logHi, logLo, n, m, out);
+            case BatchLevel::sse2: return powerSse2(logHi, logLo, n, m, out);
+            case BatchLevel::scalar: break;
         }
     }
 #endif

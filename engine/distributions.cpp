@@ -27,8 +27,8 @@ constexpr double eulerGamma = 0.57721566490153286060651209008240;
 
 // The profile search's grid of d = t(1) - gamma.
 constexpr int profileGridPoints = 64;
-constexpr double profileNearest = 1e-7;   // times t(n) - t(1)
-constexpr double profileFarthest = 1e3;   // times t(n) - t(1) + |t(1)|
+constexpr double profileNearest = 1e-7;  // times t(n) - t(1)
+constexpr double profileFarthest = 1e3;  // times t(n) - t(1) + |t(1)|
 // Golden sections end once the bracket in ln d is this narrow.
 constexpr double profileTolerance = 1e-9;
 const double goldenRatio = (std::sqrt(5.0) - 1) / 2;
@@ -59,24 +59,18 @@ double logisticLogSurvival(double z) {
 
 double standardLogCdf(Standard law, double z, bool lower) {
     switch (law) {
-        case Standard::normal:
-            return portableLog(0.5 * portableErfc((lower ? -z : z) * inverseSqrtTwo));
-        case Standard::logistic:
-            return logisticLogSurvival(lower ? -z : z);
-        case Standard::sev:
-            return lower ? logOneMinusExpMinus(portableExp(z)) : -portableExp(z);
+        case Standard::normal: return portableLog(0.5 * portableErfc((lower ? -z : z) * inverseSqrtTwo));
+        case Standard::logistic: return logisticLogSurvival(lower ? -z : z);
+        case Standard::sev: return lower ? logOneMinusExpMinus(portableExp(z)) : -portableExp(z);
     }
     return notANumber;
 }
 
 double standardLogDensity(Standard law, double z) {
     switch (law) {
-        case Standard::normal:
-            return -0.5 * z * z - halfLogTwoPi;
-        case Standard::logistic:
-            return logisticLogSurvival(-z) + logisticLogSurvival(z);
-        case Standard::sev:
-            return z - portableExp(z);
+        case Standard::normal: return -0.5 * z * z - halfLogTwoPi;
+        case Standard::logistic: return logisticLogSurvival(-z) + logisticLogSurvival(z);
+        case Standard::sev: return z - portableExp(z);
     }
     return notANumber;
 }
@@ -229,8 +223,9 @@ void fitGammaLaw(const Sample& s, double& a, double& b) {
         Vertex simplex[3] = {{u, v, cost(u, v)}, {u + 0.1, v, cost(u + 0.1, v)}, {u, v + 0.1, cost(u, v + 0.1)}};
         for (int step = 0; step < simplexSteps; ++step) {
             std::sort(simplex, simplex + 3, [](const Vertex& p, const Vertex& q) { return p.cost < q.cost; });
-            const double diameter = std::max({std::fabs(simplex[1].u - simplex[0].u), std::fabs(simplex[2].u - simplex[0].u),
-                                              std::fabs(simplex[1].v - simplex[0].v), std::fabs(simplex[2].v - simplex[0].v)});
+            const double diameter = std::max(
+                {std::fabs(simplex[1].u - simplex[0].u), std::fabs(simplex[2].u - simplex[0].u),
+                 std::fabs(simplex[1].v - simplex[0].v), std::fabs(simplex[2].v - simplex[0].v)});
             if (diameter < simplexTolerance) break;
             const double cu = (simplex[0].u + simplex[1].u) / 2, cv = (simplex[0].v + simplex[1].v) / 2;
             auto along = [&](double factor) {
@@ -387,8 +382,7 @@ LocationProfile maximizeLocationProfile(const Sample& sorted, PassPool& pool) {
     return profile;
 }
 
-DistributionFit fitDistribution(Distribution distribution, const Sample& sorted, double fallbackGamma,
-                                PassPool& pool) {
+DistributionFit fitDistribution(Distribution distribution, const Sample& sorted, double fallbackGamma, PassPool& pool) {
     DistributionFit fit;
     fit.distribution = distribution;
     fit.k = static_cast<int>(parameterNames(distribution).size());
@@ -430,7 +424,7 @@ DistributionFit fitDistribution(Distribution distribution, const Sample& sorted,
         case Distribution::normal:
         case Distribution::sev: {
             const bool logScale = distribution == Distribution::lognormal || distribution == Distribution::loglogistic;
-            const Standard law = distribution == Distribution::sev ? Standard::sev
+            const Standard law = distribution == Distribution::sev           ? Standard::sev
                                  : distribution == Distribution::loglogistic ? Standard::logistic
                                                                              : Standard::normal;
             const std::vector<double> y = logScale ? logTimes(sorted) : sorted.times;
@@ -475,14 +469,11 @@ double fittedLogCdf(const DistributionFit& fit, double t, bool lower) {
             const double z = exponential ? x / p[0] : portablePow(x, p[0]) / p[1];
             return lower ? logOneMinusExpMinus(z) : -z;
         }
-        case Distribution::lognormal:
-            return standardLogCdf(Standard::normal, (portableLog(t) - p[0]) / p[1], lower);
+        case Distribution::lognormal: return standardLogCdf(Standard::normal, (portableLog(t) - p[0]) / p[1], lower);
         case Distribution::loglogistic:
             return standardLogCdf(Standard::logistic, (portableLog(t) - p[0]) / p[1], lower);
-        case Distribution::normal:
-            return standardLogCdf(Standard::normal, (t - p[0]) / p[1], lower);
-        case Distribution::sev:
-            return standardLogCdf(Standard::sev, (t - p[0]) / p[1], lower);
+        case Distribution::normal: return standardLogCdf(Standard::normal, (t - p[0]) / p[1], lower);
+        case Distribution::sev: return standardLogCdf(Standard::sev, (t - p[0]) / p[1], lower);
         case Distribution::gamma:
             return lower ? logRegularizedGammaP(p[0], t / p[1]) : logRegularizedGammaQ(p[0], t / p[1]);
     }

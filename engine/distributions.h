@@ -38,14 +38,14 @@ std::vector<const char*> parameterNames(Distribution distribution);
 
 struct DistributionFit {
     Distribution distribution = Distribution::weibull2;
-    int k = 0;                    // the number of parameters
-    double parameters[3] = {};    // the first k in the order of parameterNames
-    double logLikelihood = 0;     // at the parameters, density in the unit of the times
+    int k = 0;                  // the number of parameters
+    double parameters[3] = {};  // the first k in the order of parameterNames
+    double logLikelihood = 0;   // at the parameters, density in the unit of the times
     double aicc = 0;
     double bic = 0;
-    double andersonDarling = 0;   // NaN with suspensions
-    std::string error;            // "" = fitted; else why there is no fit
-    std::string note;             // "" or a remark on how the fit was formed
+    double andersonDarling = 0;  // NaN with suspensions
+    std::string error;           // "" = fitted; else why there is no fit
+    std::string note;            // "" or a remark on how the fit was formed
 };
 
 // The location that maximises the Weibull profile log-likelihood
@@ -73,8 +73,7 @@ DistributionFit fitWeibullAt(const Sample& sorted, double gamma, PassPool& pool)
 // The fit of one family. weibull3 takes its location from
 // maximizeLocationProfile, or, with no interior maximum, uses `fallbackGamma`
 // (and says so in the note).
-DistributionFit fitDistribution(Distribution distribution, const Sample& sorted, double fallbackGamma,
-                                PassPool& pool);
+DistributionFit fitDistribution(Distribution distribution, const Sample& sorted, double fallbackGamma, PassPool& pool);
 
 // ln F(t) (lower = true) or ln(1 - F(t)) of a fitted family.
 double fittedLogCdf(const DistributionFit& fit, double t, bool lower);

@@ -187,7 +187,7 @@ FastFigures fastFigures(const FitQualityInput& in, double eta, bool fromEta) {
 }  // namespace
 
 double weibullLogLikelihood(const Sample& sample, double gamma, double m, double t0) {
-    double logSum = 0;  // over failures
+    double logSum = 0;    // over failures
     double powerSum = 0;  // over all values
     for (std::size_t i = 0; i < sample.times.size(); ++i) {
         double lnX = 0;

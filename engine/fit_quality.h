@@ -33,12 +33,12 @@ struct Interval {
 };
 
 struct FitQualityInput {
-    const Sample& sample;                  // ascending; at equal times failures first
-    double gamma;                          // below the smallest time
-    double m;                              // shape
-    double t0;                             // scale: F(t) = 1 - exp(-(t - gamma)^m / t0)
-    RankMethod rankMethod;                 // plotting position for r2, 1..4
-    double confidence;                     // two-sided level of the bounds, 0 < C < 1
+    const Sample& sample;   // ascending; at equal times failures first
+    double gamma;           // below the smallest time
+    double m;               // shape
+    double t0;              // scale: F(t) = 1 - exp(-(t - gamma)^m / t0)
+    RankMethod rankMethod;  // plotting position for r2, 1..4
+    double confidence;      // two-sided level of the bounds, 0 < C < 1
     // Optional. The scale eta where t0 is out of the range of a double
     // (scaleParameter): the figures are then formed from eta, not from t0.
     // NaN: eta = t0^(1/m).
@@ -51,16 +51,16 @@ struct FitQualityInput {
 };
 
 struct FitQuality {
-    double eta;                // t0^(1/m), the scale in the unit of the times
-    double logLikelihood;      // at (m, t0) with gamma fixed
-    double r2;                 // squared correlation of the Weibull plot
-    double andersonDarling;    // A2; NaN with suspensions
-    double b1, b10, b50;       // times by which 1%, 10%, 50% have failed
-    double z;                  // the standard normal quantile at (1 + C)/2
+    double eta;                   // t0^(1/m), the scale in the unit of the times
+    double logLikelihood;         // at (m, t0) with gamma fixed
+    double r2;                    // squared correlation of the Weibull plot
+    double andersonDarling;       // A2; NaN with suspensions
+    double b1, b10, b50;          // times by which 1%, 10%, 50% have failed
+    double z;                     // the standard normal quantile at (1 + C)/2
     ShapeScaleMatrix covariance;  // inverse of the negative Hessian at (m, eta)
-    Interval mBounds;          // m exp(+-z sqrt(Var m)/m)
-    Interval etaBounds;        // eta exp(+-z sqrt(Var eta)/eta)
-    Interval b10Bounds;        // gamma + exp(u +- z sqrt(Var u)), u = ln(B10 - gamma)
+    Interval mBounds;             // m exp(+-z sqrt(Var m)/m)
+    Interval etaBounds;           // eta exp(+-z sqrt(Var eta)/eta)
+    Interval b10Bounds;           // gamma + exp(u +- z sqrt(Var u)), u = ln(B10 - gamma)
 };
 
 // All the figures at once. Results that cannot be formed (a Hessian that is

@@ -17,10 +17,10 @@ struct FitResult {
 
 // Why the shape iteration ended; front ends may say so.
 enum class SolveEnding : int {
-    notRun = 0,   // no solve has run yet
-    rootFound,    // g(m) was exactly 0
-    stopped,      // the stop flag was set (Stop, Ctrl-C, time-out)
-    converged,    // an accepted full step changed m by less than 1.6e-15 |m|
-    bound,        // |m| grew beyond 1e154
-    fixedPoint,   // a whole outer step left m and g(m) bit for bit unchanged
+    notRun = 0,  // no solve has run yet
+    rootFound,   // g(m) was exactly 0
+    stopped,     // the stop flag was set (Stop, Ctrl-C, time-out)
+    converged,   // an accepted full step changed m by less than 1.6e-15 |m|
+    bound,       // |m| grew beyond 1e154
+    fixedPoint,  // a whole outer step left m and g(m) bit for bit unchanged
 };

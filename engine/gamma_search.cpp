@@ -48,7 +48,7 @@ int curvatureSign(std::span<const double> times, std::span<const double> ordinat
 // (or the 64th midpoint). The result never exceeds 0.99 t_1.
 double searchGamma(std::span<const double> times, std::span<const double> ordinates, double smallestTime,
                    PassPool& pool, SearchProgress progress) {
-    std::vector<double> scratch;  // ln(t_i - g) of the current candidate
+    std::vector<double> scratch;                                               // ln(t_i - g) of the current candidate
     const OrdinateSums ys = ordinateSums(ordinates.data(), ordinates.size());  // the same for every candidate
     auto signAt = [&](double g, double* r2) { return curvatureSign(times, ordinates, g, pool, scratch, r2, &ys); };
     double lo = 0;

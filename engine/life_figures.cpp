@@ -282,7 +282,8 @@ LifeFigures computeLifeFigures(const LifeFiguresInput& in) {
     for (const double percent : request.bLifePercents) {
         const double p = percent / 100;
         // Where t0 = eta^m has left the range of a double, the B-life comes from eta.
-        const double value = scaleInRange(in.t0) ? bLife(p, in.gamma, in.m, in.t0) : bLifeOfScale(p, in.gamma, in.m, in.eta);
+        const double value = scaleInRange(in.t0) ? bLife(p, in.gamma, in.m, in.t0)
+                                                 : bLifeOfScale(p, in.gamma, in.m, in.eta);
         BLifeFigure b{percent, value, request.boundEveryBLife || percent == 10, {}};
         if (b.bounded) b.bounds = bLifeBoundsOf(in, likelihood ? &profile : nullptr, p);
         f.bLives.push_back(b);

@@ -59,12 +59,12 @@ Interval fisherReliabilityBounds(double t, double gamma, double m, double eta, c
 // The log-likelihood of a sorted sample at a fixed gamma, prepared for the
 // profile searches: ln x of every value, formed once.
 struct LikelihoodProfile {
-    std::vector<double> logX;   // ln(t - gamma), every value
-    double failures = 0;        // r
-    double logSum = 0;          // sum of ln x over the failures, in storage order
-    double largestLogX = 0;     // the largest ln x
-    double m = 0;               // the estimate of m ...
-    double eta = 0;             // ... and of eta, where the searches start
+    std::vector<double> logX;  // ln(t - gamma), every value
+    double failures = 0;       // r
+    double logSum = 0;         // sum of ln x over the failures, in storage order
+    double largestLogX = 0;    // the largest ln x
+    double m = 0;              // the estimate of m ...
+    double eta = 0;            // ... and of eta, where the searches start
 };
 
 LikelihoodProfile makeLikelihoodProfile(const Sample& sample, double gamma, double m, double eta);
@@ -91,28 +91,28 @@ Interval likelihoodReliabilityBounds(const LikelihoodProfile& profile, double ga
 // What a run asks of the life figures.
 struct LifeRequest {
     std::vector<double> bLifePercents = {1, 10, 50};  // 0 < P < 100
-    bool boundEveryBLife = false;   // else bounds on B10 only (the default list)
-    std::vector<double> atTimes;    // times t for R(t)
+    bool boundEveryBLife = false;                     // else bounds on B10 only (the default list)
+    std::vector<double> atTimes;                      // times t for R(t)
     BoundSides sides = BoundSides::two;
     BoundMethod method = BoundMethod::fisher;
 };
 
 struct BLifeFigure {
     double percent;
-    double value;     // gamma + (t0 (-ln(1 - p)))^(1/m), p = percent / 100
-    bool bounded;     // bounds were formed for it
+    double value;  // gamma + (t0 (-ln(1 - p)))^(1/m), p = percent / 100
+    bool bounded;  // bounds were formed for it
     Interval bounds;
 };
 
 struct ReliabilityFigure {
     double t;
-    double value;     // R(t)
-    bool bounded;     // false at t <= gamma (R = 1) or when not asked
+    double value;  // R(t)
+    bool bounded;  // false at t <= gamma (R = 1) or when not asked
     Interval bounds;
 };
 
 struct LifeFigures {
-    double z = 0;             // the quantile of the bounds
+    double z = 0;  // the quantile of the bounds
     Interval mBounds{};
     Interval etaBounds{};
     std::vector<BLifeFigure> bLives;
@@ -120,10 +120,10 @@ struct LifeFigures {
 };
 
 struct LifeFiguresInput {
-    const Sample& sample;       // sorted
-    double gamma, m, t0, eta;   // the fit
+    const Sample& sample;      // sorted
+    double gamma, m, t0, eta;  // the fit
     const ShapeScaleMatrix& covariance;
-    double confidence;          // 0 < C < 1
+    double confidence;  // 0 < C < 1
     const LifeRequest& request;
 };
 

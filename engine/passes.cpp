@@ -89,9 +89,9 @@ private:
     Compute& compute;
     Add& add;
     std::unique_ptr<std::atomic<std::size_t>[]> ready;  // per slot: 1 + the chunk finished in it
-    std::atomic<std::size_t> next{0};                    // the next chunk to compute
-    std::atomic<std::size_t> added{0};                   // chunks added so far
-    std::atomic<bool> adding{false};                     // a thread holds the adder role
+    std::atomic<std::size_t> next{0};                   // the next chunk to compute
+    std::atomic<std::size_t> added{0};                  // chunks added so far
+    std::atomic<bool> adding{false};                    // a thread holds the adder role
 };
 
 template <class Compute, class Add>

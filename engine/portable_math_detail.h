@@ -132,8 +132,8 @@ struct Magnitude<double> {
 // ln 2 in two parts for the fast log: a head of 42 significant bits, so
 // that e times it is exact for |e| < 2^11, and the rest of ln2.hi + ln2.lo
 // rounded to double (below 2^-42).
-constexpr double ln2Head =
-    std::bit_cast<double>(std::bit_cast<std::uint64_t>(ln2.hi) & ~((std::uint64_t{1} << 11) - 1));
+constexpr double ln2Head = std::bit_cast<double>(std::bit_cast<std::uint64_t>(ln2.hi) &
+                                                 ~((std::uint64_t{1} << 11) - 1));
 constexpr double ln2Rest = (ln2.hi - ln2Head) + ln2.lo;
 
 // f with its last 12 bits cleared: a head of at most 41 significant bits.
@@ -165,16 +165,15 @@ constexpr std::uint64_t logHeadMask = ~((std::uint64_t{1} << 12) - 1);
 // monotonic, so when both ends round to the same double, so does every value
 // between them, the double-double result included.
 template <class T>
-TARQUEL_ALWAYS_INLINE RoundingBracket<T> fastLogFromReduction(T f, T fHead, T inverse,
-                                                              dd::DoubleDouble<T> logInverse, T e) {
+TARQUEL_ALWAYS_INLINE RoundingBracket<T> fastLogFromReduction(T f, T fHead, T inverse, dd::DoubleDouble<T> logInverse,
+                                                              T e) {
     using DDT = dd::DoubleDouble<T>;
     const DDT t = dd::twoSum(-1.0 + fHead * inverse, (f - fHead) * inverse);
     const T u = t.hi;
-    const T series =
-        u * u *
-        (-0.5 +
-         u * (1.0 / 3 +
-              u * (-0.25 + u * (1.0 / 5 + u * (-1.0 / 6 + u * (1.0 / 7 + u * (-0.125 + u * (1.0 / 9))))))));
+    const T series = u * u *
+                     (-0.5 + u * (1.0 / 3 +
+                                  u * (-0.25 +
+                                       u * (1.0 / 5 + u * (-1.0 / 6 + u * (1.0 / 7 + u * (-0.125 + u * (1.0 / 9))))))));
     const DDT head = dd::fastTwoSum(e * ln2Head, logInverse.hi);
     const DDT a = dd::twoSum(head.hi, u);
     const T lowPart = a.lo + (t.lo + (head.lo + ((e * ln2Rest + logInverse.lo) + series)));
@@ -225,8 +224,7 @@ TARQUEL_ALWAYS_INLINE dd::DoubleDouble<T> subtractNear(dd::DoubleDouble<T> a, dd
 //     less a few units, the difference still fits y.hi's binade), so its
 //     rounding error is 0.
 template <class T>
-TARQUEL_ALWAYS_INLINE dd::DoubleDouble<T> expMantissaParts(dd::DoubleDouble<T> y, T nd,
-                                                           dd::DoubleDouble<T> power) {
+TARQUEL_ALWAYS_INLINE dd::DoubleDouble<T> expMantissaParts(dd::DoubleDouble<T> y, T nd, dd::DoubleDouble<T> power) {
     using DDT = dd::DoubleDouble<T>;
     // nd ln2/64 = product + error: twoProduct(ln2/64, nd) with the split (nd, 0).
     constexpr double ln2Over64Hi = ln2.hi / 64;
@@ -240,9 +238,9 @@ TARQUEL_ALWAYS_INLINE dd::DoubleDouble<T> expMantissaParts(dd::DoubleDouble<T> y
     const DDT r = subtractNear(y, step);
 
     const T h = r.hi;
-    const T tail =
-        h * h * h *
-        (1.0 / 6 + h * (1.0 / 24 + h * (1.0 / 120 + h * (1.0 / 720 + h * (1.0 / 5040 + h * (1.0 / 40320))))));
+    const T tail = h * h * h *
+                   (1.0 / 6 +
+                    h * (1.0 / 24 + h * (1.0 / 120 + h * (1.0 / 720 + h * (1.0 / 5040 + h * (1.0 / 40320))))));
     DDT halfSquare = dd::twoProduct(h, h);
     halfSquare = {halfSquare.hi * 0.5, halfSquare.lo * 0.5 + h * r.lo};
     // halfSquare + tail.
@@ -263,8 +261,8 @@ TARQUEL_ALWAYS_INLINE T expMantissa(dd::DoubleDouble<T> y, T nd, dd::DoubleDoubl
 // ln2/64 in two parts for the fast reduction: a head of 32 significant bits,
 // so that nd times it is exact for |nd| < 2^21, and the rest of ln2.hi/64 +
 // ln2.lo/64 rounded to double (below 2^-38 in magnitude).
-constexpr double ln2Over64Head =
-    std::bit_cast<double>(std::bit_cast<std::uint64_t>(ln2.hi / 64) & ~((std::uint64_t{1} << 21) - 1));
+constexpr double ln2Over64Head = std::bit_cast<double>(std::bit_cast<std::uint64_t>(ln2.hi / 64) &
+                                                       ~((std::uint64_t{1} << 21) - 1));
 constexpr double ln2Over64Rest = (ln2.hi / 64 - ln2Over64Head) + ln2.lo / 64;
 
 // The margin of the rounding test of fastExpMantissa, relative to its result.
@@ -303,9 +301,8 @@ TARQUEL_ALWAYS_INLINE RoundingBracket<T> fastExpMantissa(dd::DoubleDouble<T> y, 
     const T rh = y.hi - nd * ln2Over64Head;
     const T rl = y.lo - nd * ln2Over64Rest;
     const T rr = rh + rl;
-    const T q =
-        rr * rr *
-        (0.5 + rr * (1.0 / 6 + rr * (1.0 / 24 + rr * (1.0 / 120 + rr * (1.0 / 720 + rr * (1.0 / 5040))))));
+    const T q = rr * rr *
+                (0.5 + rr * (1.0 / 6 + rr * (1.0 / 24 + rr * (1.0 / 120 + rr * (1.0 / 720 + rr * (1.0 / 5040))))));
     const T s = rl + q;
     const dd::DoubleDouble<T> p = dd::twoProduct(power.hi, rh);
     const dd::DoubleDouble<T> h = dd::fastTwoSum(power.hi, p.hi);

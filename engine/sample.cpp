@@ -158,9 +158,8 @@ void sortCensored(std::vector<double>& times, std::vector<std::uint8_t>& suspend
     };
     std::vector<Unit> units(times.size());
     for (std::size_t i = 0; i < units.size(); ++i) units[i] = {times[i], suspended[i]};
-    std::sort(units.begin(), units.end(), [](const Unit& a, const Unit& b) {
-        return a.t < b.t || (a.t == b.t && a.suspended < b.suspended);
-    });
+    std::sort(units.begin(), units.end(),
+              [](const Unit& a, const Unit& b) { return a.t < b.t || (a.t == b.t && a.suspended < b.suspended); });
     for (std::size_t i = 0; i < units.size(); ++i) {
         times[i] = units[i].t;
         suspended[i] = units[i].suspended;

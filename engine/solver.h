@@ -34,13 +34,13 @@ double integerPower(double x, std::int32_t k);
 enum class ShapeSumOrder : int { storageOrder = 0, scaledBlocks = 1 };
 
 struct ShapeProblem {
-    ShapeTable table;      // ln x_i in double-double, and L
+    ShapeTable table;  // ln x_i in double-double, and L
     PassPool* pool = nullptr;
-    double count = 0;      // n (r failures when censored) as a double
+    double count = 0;  // n (r failures when censored) as a double
     ShapeSumOrder order = ShapeSumOrder::storageOrder;
-    double maxX = 1;       // scaledBlocks: the largest x (1 where its log is not finite)
-    LogScale logMaxX;      // its table entry ({0, 0} with maxX = 1)
-    double scaledL = 0;    // L - n ln maxX, rounded once
+    double maxX = 1;     // scaledBlocks: the largest x (1 where its log is not finite)
+    LogScale logMaxX;    // its table entry ({0, 0} with maxX = 1)
+    double scaledL = 0;  // L - n ln maxX, rounded once
     mutable double lastM = 0;
     mutable ShapeSums lastSums;
     mutable bool hasLast = false;

@@ -17,8 +17,8 @@ constexpr double pi = 3.141592653589793;
 // Bernoulli numbers B_2k, k = 1..8, exactly as held; the series coefficient
 // B_2k / (2k) / (2k - 1) is formed from them at every call.
 constexpr double bernoulli[8] = {
-    0.16666666666666669,  -0.03333333333333333, 0.023809523809523808, -0.03333333333333333,
-    0.07575757575757576,  -0.2531135531135531,  1.1666666666666667,   -7.092156862745098,
+    0.16666666666666669, -0.03333333333333333, 0.023809523809523808, -0.03333333333333333,
+    0.07575757575757576, -0.2531135531135531,  1.1666666666666667,   -7.092156862745098,
 };
 
 double stirlingCoefficient(int k) {
@@ -78,6 +78,4 @@ FitResult computeStatistics(FitResult fit) {
     return statisticsOfScale(fit, portablePow(fit.t0, 1 / fit.m), portablePow(fit.t0, 2 / fit.m));
 }
 
-FitResult computeStatistics(FitResult fit, double eta) {
-    return statisticsOfScale(fit, eta, integerPower(eta, 2));
-}
+FitResult computeStatistics(FitResult fit, double eta) { return statisticsOfScale(fit, eta, integerPower(eta, 2)); }

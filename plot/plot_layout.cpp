@@ -63,7 +63,8 @@ PlotShape circle(const char* role, double x, double y, double radius, PlotColour
 
 PlotShape rectangle(const char* role, double x1, double y1, double x2, double y2, PlotColour outline,
                     double outlineWidth, bool filled, PlotColour fill) {
-    return {ShapeKind::rectangle, role, x1, y1, x2, y2, outline, outlineWidth, fill, filled, 0, TextAnchor::start, {}, {}};
+    return {ShapeKind::rectangle, role, x1, y1, x2, y2, outline, outlineWidth, fill, filled, 0,
+            TextAnchor::start,    {},   {}};
 }
 
 PlotShape text(const char* role, double x, double y, double size, TextAnchor anchor, std::string content) {
@@ -83,19 +84,18 @@ void addAxes(std::vector<PlotShape>& shapes, const PlotModel& model, const Frame
     for (const PlotTick& tick : model.xTicks) {
         const double x = f.px(tick.position);
         shapes.push_back(line("tick", x, f.bottom, x, f.bottom + tickLength, black, 1));
-        shapes.push_back(text("tick-label", x, f.bottom + tickLength + labelSize + 2, labelSize, TextAnchor::middle,
-                              tick.label));
+        shapes.push_back(
+            text("tick-label", x, f.bottom + tickLength + labelSize + 2, labelSize, TextAnchor::middle, tick.label));
     }
     for (const PlotTick& tick : model.yTicks) {
         const double y = f.py(tick.position);
         shapes.push_back(line("tick", f.left - tickLength, y, f.left, y, black, 1));
-        shapes.push_back(text("tick-label", f.left - tickLength - 3, y + labelSize * 0.35, labelSize,
-                              TextAnchor::end, tick.label));
+        shapes.push_back(
+            text("tick-label", f.left - tickLength - 3, y + labelSize * 0.35, labelSize, TextAnchor::end, tick.label));
     }
-    shapes.push_back(text("axis-label", (f.left + f.right) / 2, f.bottom + 44, legendSize, TextAnchor::middle,
-                          model.xLabel));
-    shapes.push_back(text("axis-label", f.left - tickLength - 3, f.top - 8, legendSize, TextAnchor::end,
-                          model.yLabel));
+    shapes.push_back(
+        text("axis-label", (f.left + f.right) / 2, f.bottom + 44, legendSize, TextAnchor::middle, model.xLabel));
+    shapes.push_back(text("axis-label", f.left - tickLength - 3, f.top - 8, legendSize, TextAnchor::end, model.yLabel));
 }
 
 // Each curve of the band as one thin polyline.
@@ -114,13 +114,13 @@ void addBand(std::vector<PlotShape>& shapes, const PlotModel& model, const Frame
 void addLegendKey(std::vector<PlotShape>& shapes, LegendKey key, double x, double y) {
     const double half = legendKeyWidth / 2 - 3;
     switch (key) {
-    case LegendKey::point: shapes.push_back(circle("legend-key", x, y, pointRadius, pointColour)); break;
-    case LegendKey::fit: shapes.push_back(line("legend-key", x - half, y, x + half, y, fitColour, 2)); break;
-    case LegendKey::suspension:
-        shapes.push_back(line("legend-key", x, y - 5, x, y + 5, suspensionColour, 2));
-        break;
-    case LegendKey::band: shapes.push_back(line("legend-key", x - half, y, x + half, y, bandColour, 1)); break;
-    case LegendKey::none: break;
+        case LegendKey::point: shapes.push_back(circle("legend-key", x, y, pointRadius, pointColour)); break;
+        case LegendKey::fit: shapes.push_back(line("legend-key", x - half, y, x + half, y, fitColour, 2)); break;
+        case LegendKey::suspension:
+            shapes.push_back(line("legend-key", x, y - 5, x, y + 5, suspensionColour, 2));
+            break;
+        case LegendKey::band: shapes.push_back(line("legend-key", x - half, y, x + half, y, bandColour, 1)); break;
+        case LegendKey::none: break;
     }
 }
 
@@ -135,8 +135,8 @@ void addLegend(std::vector<PlotShape>& shapes, const PlotModel& model, const Fra
     double baseline = top + 4 + legendSize;
     for (const LegendLine& entry : model.legend) {
         addLegendKey(shapes, entry.key, left + 4 + legendKeyWidth / 2, baseline - legendSize * 0.35);
-        shapes.push_back(text("legend-text", left + 8 + legendKeyWidth, baseline, legendSize, TextAnchor::start,
-                              entry.text));
+        shapes.push_back(
+            text("legend-text", left + 8 + legendKeyWidth, baseline, legendSize, TextAnchor::start, entry.text));
         baseline += legendLineHeight;
     }
 }
@@ -159,7 +159,8 @@ std::vector<PlotShape> layoutPlot(const PlotModel& model, int width, int height)
         shapes.push_back(line("fit", f.px(model.fitStart.x), f.py(model.fitStart.y), f.px(model.fitEnd.x),
                               f.py(model.fitEnd.y), fitColour, 2));
     }
-    for (const PlotPoint& p : model.points) shapes.push_back(circle("point", f.px(p.x), f.py(p.y), pointRadius, pointColour));
+    for (const PlotPoint& p : model.points)
+        shapes.push_back(circle("point", f.px(p.x), f.py(p.y), pointRadius, pointColour));
     addLegend(shapes, model, f);
     shapes.push_back(text("title", w / 2, 24, titleSize, TextAnchor::middle, model.title));
     return shapes;

@@ -26,16 +26,16 @@ enum class TextAnchor : int { start, middle, end };
 // One shape in pixels, the origin at the top left, y downwards.
 struct PlotShape {
     ShapeKind kind;
-    const char* role;      // what it shows ("point", "fit", "grid", ...); the SVG class
-    double x1, y1;         // line: first end; rectangle: top left; circle: centre; text: anchor on the baseline
-    double x2, y2;         // line: second end; rectangle: bottom right; circle: x2 = radius
-    PlotColour stroke;     // line and outline colour
-    double strokeWidth;    // 0: no outline (circles, rectangles)
-    PlotColour fill;       // fill of circles and rectangles, colour of text
-    bool filled;           // circles and rectangles: filled with `fill`
-    double fontSize;       // text: height of the em box in pixels
-    TextAnchor anchor;     // text: which end (or the middle) sits at x1
-    std::string text;      // text: ASCII, or the title's bytes as given
+    const char* role;             // what it shows ("point", "fit", "grid", ...); the SVG class
+    double x1, y1;                // line: first end; rectangle: top left; circle: centre; text: anchor on the baseline
+    double x2, y2;                // line: second end; rectangle: bottom right; circle: x2 = radius
+    PlotColour stroke;            // line and outline colour
+    double strokeWidth;           // 0: no outline (circles, rectangles)
+    PlotColour fill;              // fill of circles and rectangles, colour of text
+    bool filled;                  // circles and rectangles: filled with `fill`
+    double fontSize;              // text: height of the em box in pixels
+    TextAnchor anchor;            // text: which end (or the middle) sits at x1
+    std::string text;             // text: ASCII, or the title's bytes as given
     std::vector<PlotPoint> path;  // polyline: its points in pixels (stroke as a line's)
 };
 

@@ -220,9 +220,7 @@ void setRanges(PlotModel& model, bool hasLine, PlotPoint lineStart, PlotPoint li
     model.yMax = visibleY.hi;
 }
 
-std::string pointCount(std::size_t count) {
-    return std::to_string(count) + (count == 1 ? " point" : " points");
-}
+std::string pointCount(std::size_t count) { return std::to_string(count) + (count == 1 ? " point" : " points"); }
 
 // The places of the legend's own lines among the figures.
 constexpr int countPosition = 4;

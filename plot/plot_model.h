@@ -33,16 +33,17 @@ struct BandPoint {
 
 // What a plot is built from.
 struct PlotInput {
-    const char* title;                    // the data file name
+    const char* title;  // the data file name
     std::span<const double> sortedTimes;
-    RankMethod rankMethod;                // 1..4
-    FitResult fit;                        // m, t0, gamma, ...
-    double r2;                            // squared correlation of the plot points (NaN if unknown)
+    RankMethod rankMethod;                    // 1..4
+    FitResult fit;                            // m, t0, gamma, ...
+    double r2;                                // squared correlation of the plot points (NaN if unknown)
     std::span<const std::uint8_t> suspended;  // optional: 1 = suspension (censored data); empty = all failures
-    std::span<const double> failureOrdinates; // optional: the failures' Y values when censored (adjusted ranks); empty = from rankMethod
-    std::vector<LegendFigure> figures;        // the fit's figures in the legend
-    std::vector<BandPoint> band;              // optional: the bounds on the B-life, ascending y
-    std::string bandLabel;                    // the band's legend line (method and confidence)
+    std::span<const double>
+        failureOrdinates;  // optional: the failures' Y values when censored (adjusted ranks); empty = from rankMethod
+    std::vector<LegendFigure> figures;  // the fit's figures in the legend
+    std::vector<BandPoint> band;        // optional: the bounds on the B-life, ascending y
+    std::string bandLabel;              // the band's legend line (method and confidence)
 };
 
 // A place in plot coordinates.
@@ -66,23 +67,23 @@ struct LegendLine {
 };
 
 struct PlotModel {
-    std::string title;                // the data file name, as given
-    double xMin, xMax;                // visible x range, xMin < xMax
-    double yMin, yMax;                // visible y range, yMin < yMax
-    std::vector<PlotPoint> points;    // failures with finite coordinates, ascending x
-    std::vector<double> suspensions;  // x of each suspended unit with finite x
-    bool hasFit;                      // the fitted line is drawn
-    PlotPoint fitStart, fitEnd;       // the line across the failures, cut to the visible range
-    std::vector<PlotTick> xTicks;     // ascending, all inside [xMin, xMax]
-    std::vector<PlotTick> yTicks;     // ascending, all inside [yMin, yMax]
-    std::string xLabel;               // caption of the x axis
-    std::string yLabel;               // caption of the y axis
-    std::vector<LegendLine> legend;   // key lines, then m, eta, gamma, n, r^2, notes
+    std::string title;                 // the data file name, as given
+    double xMin, xMax;                 // visible x range, xMin < xMax
+    double yMin, yMax;                 // visible y range, yMin < yMax
+    std::vector<PlotPoint> points;     // failures with finite coordinates, ascending x
+    std::vector<double> suspensions;   // x of each suspended unit with finite x
+    bool hasFit;                       // the fitted line is drawn
+    PlotPoint fitStart, fitEnd;        // the line across the failures, cut to the visible range
+    std::vector<PlotTick> xTicks;      // ascending, all inside [xMin, xMax]
+    std::vector<PlotTick> yTicks;      // ascending, all inside [yMin, yMax]
+    std::string xLabel;                // caption of the x axis
+    std::string yLabel;                // caption of the y axis
+    std::vector<LegendLine> legend;    // key lines, then m, eta, gamma, n, r^2, notes
     std::vector<PlotPoint> bandLower;  // the lower bound's curve (finite points, ascending y); may be empty
     std::vector<PlotPoint> bandUpper;  // the upper bound's curve
-    double r2;                        // r^2 in the legend (given or computed)
-    std::size_t infiniteOrdinates;    // failures left out because F is 0 or 1
-    std::size_t belowGamma;           // units left out because t <= gamma
+    double r2;                         // r^2 in the legend (given or computed)
+    std::size_t infiniteOrdinates;     // failures left out because F is 0 or 1
+    std::size_t belowGamma;            // units left out because t <= gamma
 };
 
 // Builds the model: every finite point, the line y = m x - ln t0 from the

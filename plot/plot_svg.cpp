@@ -15,8 +15,7 @@ constexpr int svgHeight = 540;
 void appendNumber(std::string& out, double value) {
     char text[40];
     // Adding 0 turns -0 into +0, so that no "-0" is written.
-    const std::to_chars_result r =
-        std::to_chars(text, text + sizeof text, value + 0.0, std::chars_format::fixed, 2);
+    const std::to_chars_result r = std::to_chars(text, text + sizeof text, value + 0.0, std::chars_format::fixed, 2);
     char* end = r.ptr;
     while (end[-1] == '0') --end;
     if (end[-1] == '.') --end;
@@ -52,9 +51,12 @@ std::size_t utf8Length(const unsigned char* p, std::size_t available) {
     std::size_t length = 0;
     unsigned char lo = 0x80;
     unsigned char hi = 0xbf;
-    if (lead >= 0xc2 && lead <= 0xdf) length = 2;
-    else if (lead >= 0xe0 && lead <= 0xef) length = 3;
-    else if (lead >= 0xf0 && lead <= 0xf4) length = 4;
+    if (lead >= 0xc2 && lead <= 0xdf)
+        length = 2;
+    else if (lead >= 0xe0 && lead <= 0xef)
+        length = 3;
+    else if (lead >= 0xf0 && lead <= 0xf4)
+        length = 4;
     if (length == 0 || length > available) return 0;
     if (lead == 0xe0) lo = 0xa0;
     if (lead == 0xed) hi = 0x9f;
@@ -85,12 +87,12 @@ void appendEscaped(std::string& out, const std::string& text) {
             continue;
         }
         switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        case '\'': out += "&apos;"; break;
-        default: out += (c < 0x20 || c == 0x7f) ? '?' : static_cast<char>(c); break;
+            case '&': out += "&amp;"; break;
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            case '"': out += "&quot;"; break;
+            case '\'': out += "&apos;"; break;
+            default: out += (c < 0x20 || c == 0x7f) ? '?' : static_cast<char>(c); break;
         }
         ++i;
     }
@@ -98,9 +100,9 @@ void appendEscaped(std::string& out, const std::string& text) {
 
 const char* anchorName(TextAnchor anchor) {
     switch (anchor) {
-    case TextAnchor::middle: return "middle";
-    case TextAnchor::end: return "end";
-    case TextAnchor::start: break;
+        case TextAnchor::middle: return "middle";
+        case TextAnchor::end: return "end";
+        case TextAnchor::start: break;
     }
     return "start";
 }
@@ -116,65 +118,67 @@ void openElement(std::string& out, const char* name, const char* role) {
 
 void appendShape(std::string& out, const PlotShape& s) {
     switch (s.kind) {
-    case ShapeKind::line:
-        openElement(out, "line", s.role);
-        appendAttribute(out, "x1", s.x1);
-        appendAttribute(out, "y1", s.y1);
-        appendAttribute(out, "x2", s.x2);
-        appendAttribute(out, "y2", s.y2);
-        appendColour(out, "stroke", s.stroke);
-        appendAttribute(out, "stroke-width", s.strokeWidth);
-        out += "/>\n";
-        break;
-    case ShapeKind::polyline:
-        openElement(out, "polyline", s.role);
-        out += " points=\"";
-        for (std::size_t i = 0; i < s.path.size(); ++i) {
-            if (i > 0) out += ' ';
-            appendNumber(out, s.path[i].x);
-            out += ',';
-            appendNumber(out, s.path[i].y);
-        }
-        out += "\" fill=\"none\"";
-        appendColour(out, "stroke", s.stroke);
-        appendAttribute(out, "stroke-width", s.strokeWidth);
-        out += "/>\n";
-        break;
-    case ShapeKind::circle:
-        openElement(out, "circle", s.role);
-        appendAttribute(out, "cx", s.x1);
-        appendAttribute(out, "cy", s.y1);
-        appendAttribute(out, "r", s.x2);
-        appendColour(out, "fill", s.fill);
-        out += "/>\n";
-        break;
-    case ShapeKind::rectangle:
-        openElement(out, "rect", s.role);
-        appendAttribute(out, "x", s.x1);
-        appendAttribute(out, "y", s.y1);
-        appendAttribute(out, "width", s.x2 - s.x1);
-        appendAttribute(out, "height", s.y2 - s.y1);
-        if (s.filled) appendColour(out, "fill", s.fill);
-        else out += " fill=\"none\"";
-        if (s.strokeWidth > 0) {
+        case ShapeKind::line:
+            openElement(out, "line", s.role);
+            appendAttribute(out, "x1", s.x1);
+            appendAttribute(out, "y1", s.y1);
+            appendAttribute(out, "x2", s.x2);
+            appendAttribute(out, "y2", s.y2);
             appendColour(out, "stroke", s.stroke);
             appendAttribute(out, "stroke-width", s.strokeWidth);
-        }
-        out += "/>\n";
-        break;
-    case ShapeKind::text:
-        openElement(out, "text", s.role);
-        appendAttribute(out, "x", s.x1);
-        appendAttribute(out, "y", s.y1);
-        appendAttribute(out, "font-size", s.fontSize);
-        out += " text-anchor=\"";
-        out += anchorName(s.anchor);
-        out += '"';
-        appendColour(out, "fill", s.fill);
-        out += '>';
-        appendEscaped(out, s.text);
-        out += "</text>\n";
-        break;
+            out += "/>\n";
+            break;
+        case ShapeKind::polyline:
+            openElement(out, "polyline", s.role);
+            out += " points=\"";
+            for (std::size_t i = 0; i < s.path.size(); ++i) {
+                if (i > 0) out += ' ';
+                appendNumber(out, s.path[i].x);
+                out += ',';
+                appendNumber(out, s.path[i].y);
+            }
+            out += "\" fill=\"none\"";
+            appendColour(out, "stroke", s.stroke);
+            appendAttribute(out, "stroke-width", s.strokeWidth);
+            out += "/>\n";
+            break;
+        case ShapeKind::circle:
+            openElement(out, "circle", s.role);
+            appendAttribute(out, "cx", s.x1);
+            appendAttribute(out, "cy", s.y1);
+            appendAttribute(out, "r", s.x2);
+            appendColour(out, "fill", s.fill);
+            out += "/>\n";
+            break;
+        case ShapeKind::rectangle:
+            openElement(out, "rect", s.role);
+            appendAttribute(out, "x", s.x1);
+            appendAttribute(out, "y", s.y1);
+            appendAttribute(out, "width", s.x2 - s.x1);
+            appendAttribute(out, "height", s.y2 - s.y1);
+            if (s.filled)
+                appendColour(out, "fill", s.fill);
+            else
+                out += " fill=\"none\"";
+            if (s.strokeWidth > 0) {
+                appendColour(out, "stroke", s.stroke);
+                appendAttribute(out, "stroke-width", s.strokeWidth);
+            }
+            out += "/>\n";
+            break;
+        case ShapeKind::text:
+            openElement(out, "text", s.role);
+            appendAttribute(out, "x", s.x1);
+            appendAttribute(out, "y", s.y1);
+            appendAttribute(out, "font-size", s.fontSize);
+            out += " text-anchor=\"";
+            out += anchorName(s.anchor);
+            out += '"';
+            appendColour(out, "fill", s.fill);
+            out += '>';
+            appendEscaped(out, s.text);
+            out += "</text>\n";
+            break;
     }
 }
 

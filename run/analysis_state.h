@@ -12,19 +12,19 @@
 #include "run/calculation_run.h"
 
 struct AnalysisState {
-    char dataFilePath[512];        // data file name, NUL-terminated
-    char reportFilePath[512];      // report file name chosen for Save
-    char helpFilePath[512];        // help file beside the executable
-    int sampleLoaded;              // 1 exactly while the last run holds a sample
-    RankMethod rankMethod;         // selected plotting position, 1..4
-    int autoGamma;                 // 1 = search gamma, 0 = use the typed value
-    double initialM;               // start value of the shape iteration (> 0)
-    int censored = 0;              // 1 = status words mark suspensions (Options > Read suspensions)
+    char dataFilePath[512];                    // data file name, NUL-terminated
+    char reportFilePath[512];                  // report file name chosen for Save
+    char helpFilePath[512];                    // help file beside the executable
+    int sampleLoaded;                          // 1 exactly while the last run holds a sample
+    RankMethod rankMethod;                     // selected plotting position, 1..4
+    int autoGamma;                             // 1 = search gamma, 0 = use the typed value
+    double initialM;                           // start value of the shape iteration (> 0)
+    int censored = 0;                          // 1 = status words mark suspensions (Options > Read suspensions)
     ShapeSolver solver = ShapeSolver::damped;  // the shape solver of the next run
-    double confidence = 0.9;       // level of the two-sided bounds of the next run
-    std::atomic<int> stopFlag;     // 1 = end the iteration; relaxed loads/stores
-    FitResult result;              // results; result.gamma is also the input
-    RunOutcome lastRun;            // the last run: its sorted sample, ending and figures
+    double confidence = 0.9;                   // level of the two-sided bounds of the next run
+    std::atomic<int> stopFlag;                 // 1 = end the iteration; relaxed loads/stores
+    FitResult result;                          // results; result.gamma is also the input
+    RunOutcome lastRun;                        // the last run: its sorted sample, ending and figures
 };
 
 extern AnalysisState analysisState;

@@ -78,14 +78,14 @@ bool failuresAllEqual(const Sample& s) {
 
 // The refusal of a sample that cannot be fitted, or none.
 std::optional<std::pair<RefusalKind, std::string>> sampleRefusal(const RunInputs& in, const Sample& s,
-                                                                  bool zeroSpread) {
+                                                                 bool zeroSpread) {
     if (s.times.size() < minimumSampleSize) {
-        return std::make_pair(RefusalKind::tooFewValues, "fewer than 3 values (" + std::to_string(s.times.size()) + ")");
+        return std::make_pair(RefusalKind::tooFewValues,
+                              "fewer than 3 values (" + std::to_string(s.times.size()) + ")");
     }
     if (s.failures < minimumSampleSize) {
-        return std::make_pair(RefusalKind::tooFewFailures,
-                              "fewer than 3 failures (" + std::to_string(s.failures) + " of " +
-                                  std::to_string(s.times.size()) + " values)");
+        return std::make_pair(RefusalKind::tooFewFailures, "fewer than 3 failures (" + std::to_string(s.failures) +
+                                                               " of " + std::to_string(s.times.size()) + " values)");
     }
     if (in.refuseZeroSpread && zeroSpread) {
         return std::make_pair(RefusalKind::zeroSpread,
@@ -121,8 +121,8 @@ GammaSearchEnding searchEnding(double gamma, double smallestTime) {
 
 // How the iteration went, beyond its ending.
 struct SolveWatch {
-    bool timedOut = false;         // a stop came from the time-out clock
-    bool sumsLeftRange = false;    // some trial point's sums (or the divisor) left the range of a double
+    bool timedOut = false;       // a stop came from the time-out clock
+    bool sumsLeftRange = false;  // some trial point's sums (or the divisor) left the range of a double
 };
 
 SolveOutcome solveShape(const RunInputs& in, const ShapeProblem& problem, FrontEnd& frontEnd, SolveWatch& watch) {
@@ -145,8 +145,8 @@ SolveOutcome solveShape(const RunInputs& in, const ShapeProblem& problem, FrontE
     // location search of a large sample do not eat into it. Beyond about 31
     // years a time-out cannot be told from none.
     if (in.timeoutSeconds > 0 && in.timeoutSeconds <= 1e9) {
-        const auto deadline =
-            Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(in.timeoutSeconds));
+        const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                                 std::chrono::duration<double>(in.timeoutSeconds));
         control.timeUp = [deadline, &watch] { return watch.timedOut = Clock::now() >= deadline; };
     }
     auto equation = [&problem, &watch](double m) {
@@ -259,12 +259,12 @@ void formQuality(const RunInputs& in, RunOutcome& outcome, double eta, ShapeTabl
                                          &table, ordinates.empty() ? nullptr : &ordinates});
     outcome.hasQuality = true;
     const FitQuality& q = outcome.quality;
-    outcome.lifeFigures =
-        computeLifeFigures({outcome.sample, r.gamma, r.m, r.t0, q.eta, q.covariance, in.confidence, in.life});
+    outcome.lifeFigures = computeLifeFigures(
+        {outcome.sample, r.gamma, r.m, r.t0, q.eta, q.covariance, in.confidence, in.life});
     if (!regressed) return;
     const FitResult& ml = outcome.likelihoodResult;
-    const FitQuality likelihood =
-        computeFitQuality({outcome.sample, ml.gamma, ml.m, ml.t0, in.rankMethod, in.confidence});
+    const FitQuality likelihood = computeFitQuality(
+        {outcome.sample, ml.gamma, ml.m, ml.t0, in.rankMethod, in.confidence});
     outcome.quality.covariance = likelihood.covariance;
     outcome.quality.mBounds = likelihood.mBounds;
     outcome.quality.etaBounds = likelihood.etaBounds;
@@ -323,15 +323,15 @@ RunOutcome runCalculation(const RunInputs& in, FrontEnd& frontEnd) {
                            "the smallest time is " + numberWords(smallest) +
                                ": the location must lie below it; type a negative gamma with -g");
         }
-        return refused(std::move(outcome), RefusalKind::gammaNotBelow,
-                       "the typed gamma " + numberWords(r.gamma) + " is not below the smallest time " +
-                           numberWords(smallest));
+        return refused(
+            std::move(outcome), RefusalKind::gammaNotBelow,
+            "the typed gamma " + numberWords(r.gamma) + " is not below the smallest time " + numberWords(smallest));
     }
 
     // Newton's method sums in blocks over x / x_max (the same root in any
     // unit); the damped iteration keeps the desktop program's sums.
-    const ShapeSumOrder order =
-        in.solver == ShapeSolver::newton ? ShapeSumOrder::scaledBlocks : ShapeSumOrder::storageOrder;
+    const ShapeSumOrder order = in.solver == ShapeSolver::newton ? ShapeSumOrder::scaledBlocks
+                                                                 : ShapeSumOrder::storageOrder;
     ShapeProblem problem = makeShapeProblem(sample, r.gamma, pool, order);
     SolveWatch watch;
     const SolveOutcome solved = solveShape(in, problem, frontEnd, watch);
@@ -341,8 +341,8 @@ RunOutcome runCalculation(const RunInputs& in, FrontEnd& frontEnd) {
     r.t0 = scaleFromShape(problem, r.m);
     // A resting point that is not a finite positive m (a start far beyond the
     // root can end on NaN) has no root to compare with.
-    if (in.measureRootGap && in.solver == ShapeSolver::damped && solved.ending == SolveEnding::fixedPoint &&
-        r.m > 0 && std::isfinite(r.m) && std::isfinite(r.t0)) {
+    if (in.measureRootGap && in.solver == ShapeSolver::damped && solved.ending == SolveEnding::fixedPoint && r.m > 0 &&
+        std::isfinite(r.m) && std::isfinite(r.t0)) {
         outcome.rootGap = rootGapFrom(problem, r.m, r.t0);
     }
     double eta = std::numeric_limits<double>::quiet_NaN();  // NaN: from t0

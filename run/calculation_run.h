@@ -30,26 +30,26 @@ enum class GammaMethod : int { curvature = 0, mle = 1 };
 enum class ShapeMethod : int { mle = 0, rry = 1, rrx = 2 };
 
 struct RunInputs {
-    std::string dataFilePath;       // read unless `given` is set
-    bool given = false;             // fit `sample` instead of reading a file
-    Sample sample;                  // the times when given (any order)
-    ReadOptions read;               // how the file is read: status words (censored), counts, a table column
-    RankMethod rankMethod = 1;      // plotting position, 1..4
-    bool autoGamma = true;          // search gamma; else use `gamma`
-    double gamma = 0;               // the typed location
-    double initialM = 1;            // start of the shape iteration (> 0)
+    std::string dataFilePath;   // read unless `given` is set
+    bool given = false;         // fit `sample` instead of reading a file
+    Sample sample;              // the times when given (any order)
+    ReadOptions read;           // how the file is read: status words (censored), counts, a table column
+    RankMethod rankMethod = 1;  // plotting position, 1..4
+    bool autoGamma = true;      // search gamma; else use `gamma`
+    double gamma = 0;           // the typed location
+    double initialM = 1;        // start of the shape iteration (> 0)
     ShapeSolver solver = ShapeSolver::damped;
-    double confidence = 0.9;        // level of the two-sided bounds, 0 < C < 1
-    bool fitQuality = true;         // also form the fit-quality figures
-    bool refuseZeroSpread = false;  // refuse failures that are all one time (no spread to fit)
+    double confidence = 0.9;                     // level of the two-sided bounds, 0 < C < 1
+    bool fitQuality = true;                      // also form the fit-quality figures
+    bool refuseZeroSpread = false;               // refuse failures that are all one time (no spread to fit)
     const std::atomic<int>* stopFlag = nullptr;  // 1 = end the iteration (Stop, Ctrl-C); may be null
-    double timeoutSeconds = 0;      // > 0: end the iteration this long after it starts
-    LifeRequest life;               // B-lives, times for R(t), sides and method of the bounds
-    bool lifeOptionsNamed = false;  // the sides or the method were asked for by name (outputs name them)
-    bool measureRootGap = false;    // damped: at a fixed point, also find the root by Newton's method
+    double timeoutSeconds = 0;                   // > 0: end the iteration this long after it starts
+    LifeRequest life;                            // B-lives, times for R(t), sides and method of the bounds
+    bool lifeOptionsNamed = false;               // the sides or the method were asked for by name (outputs name them)
+    bool measureRootGap = false;                 // damped: at a fixed point, also find the root by Newton's method
     GammaMethod gammaMethod = GammaMethod::curvature;  // when autoGamma
     ShapeMethod shapeMethod = ShapeMethod::mle;
-    bool compare = false;           // also fit and rank the other distributions
+    bool compare = false;  // also fit and rank the other distributions
 };
 
 // Why a run gave no fit.
@@ -73,10 +73,10 @@ struct Refusal {
 
 // How the gamma search ended.
 enum class GammaSearchEnding : int {
-    typed = 0,   // no search: gamma was typed
-    interior,    // the curvature changed sign inside the bracket
-    lowerEnd,    // ended at 0
-    upperEnd,    // ended at 0.99 x the smallest time
+    typed = 0,  // no search: gamma was typed
+    interior,   // the curvature changed sign inside the bracket
+    lowerEnd,   // ended at 0
+    upperEnd,   // ended at 0.99 x the smallest time
 };
 
 // Where the damped iteration rested against the root that Newton's method
@@ -95,34 +95,35 @@ enum class LikelihoodLocation : int {
 };
 
 struct RunOutcome {
-    Refusal refusal;                      // kind none: fitted
-    std::string dataFile;                 // as given ("" for a given sample)
-    bool censored = false;                // read with status words
+    Refusal refusal;        // kind none: fitted
+    std::string dataFile;   // as given ("" for a given sample)
+    bool censored = false;  // read with status words
     RankMethod rankMethod = 1;
     double confidence = 0.9;
     ShapeSolver solver = ShapeSolver::damped;
-    Sample sample;                        // sorted ascending (empty when refused)
-    std::uint32_t suspendedMarks = 0;     // values that carried S or s (also when not censored)
-    bool zeroSpread = false;              // every failure at one time (fitted when not refused)
-    std::vector<std::string> readerNotes; // what the line reader passed over (command-line warnings)
-    FitResult result{};                   // the seven results (gamma: typed or searched)
+    Sample sample;                         // sorted ascending (empty when refused)
+    std::uint32_t suspendedMarks = 0;      // values that carried S or s (also when not censored)
+    bool zeroSpread = false;               // every failure at one time (fitted when not refused)
+    std::vector<std::string> readerNotes;  // what the line reader passed over (command-line warnings)
+    FitResult result{};                    // the seven results (gamma: typed or searched)
     GammaSearchEnding gammaEnding = GammaSearchEnding::typed;
     SolveEnding ending = SolveEnding::notRun;
-    bool timedOut = false;                // the stop came from the time-out clock
-    double timeoutSeconds = 0;            // the time-out it had
-    std::string invalidCause;             // "" for a fit; else why the point reached is no Weibull fit
-    bool invalidBySums = false;           // the cause: sums out of range (scaled sums would mend it)
-    bool hasQuality = false;              // quality was formed
-    FitQuality quality{};                 // eta, fit quality, life figures, bounds
-    LifeRequest life;                     // the life figures asked for
-    bool lifeOptionsNamed = false;        // as in the inputs
-    LifeFigures lifeFigures;              // formed with quality
-    RootGap rootGap;                      // the damped iteration's distance from the root
+    bool timedOut = false;          // the stop came from the time-out clock
+    double timeoutSeconds = 0;      // the time-out it had
+    std::string invalidCause;       // "" for a fit; else why the point reached is no Weibull fit
+    bool invalidBySums = false;     // the cause: sums out of range (scaled sums would mend it)
+    bool hasQuality = false;        // quality was formed
+    FitQuality quality{};           // eta, fit quality, life figures, bounds
+    LifeRequest life;               // the life figures asked for
+    bool lifeOptionsNamed = false;  // as in the inputs
+    LifeFigures lifeFigures;        // formed with quality
+    RootGap rootGap;                // the damped iteration's distance from the root
     LikelihoodLocation likelihoodLocation = LikelihoodLocation::notAsked;
     double gammaStandardError = std::numeric_limits<double>::quiet_NaN();  // at a likelihood maximum with m > 2
-    Interval gammaBounds{std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::quiet_NaN()};  // gamma -+ z se, likewise
+    Interval gammaBounds{std::numeric_limits<double>::quiet_NaN(),
+                         std::numeric_limits<double>::quiet_NaN()};  // gamma -+ z se, likewise
     ShapeMethod shapeMethod = ShapeMethod::mle;
-    FitResult likelihoodResult{};         // the likelihood's seven results when shapeMethod is not mle
+    FitResult likelihoodResult{};             // the likelihood's seven results when shapeMethod is not mle
     std::vector<DistributionFit> comparison;  // ranked best first, when compare was asked
 };
 

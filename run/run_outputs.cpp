@@ -54,9 +54,7 @@ const char* sidesName(BoundSides sides) {
     return "two";
 }
 
-const char* methodName(BoundMethod method) {
-    return method == BoundMethod::likelihood ? "likelihood" : "fisher";
-}
+const char* methodName(BoundMethod method) { return method == BoundMethod::likelihood ? "likelihood" : "fisher"; }
 
 const char* gammaSource(const RunOutcome& run) {
     if (run.likelihoodLocation == LikelihoodLocation::maximum) return "mle";
@@ -68,8 +66,7 @@ const char* gammaSource(const RunOutcome& run) {
 // The rows before the B-lives.
 const std::vector<OutputField> headFields = {
     {"file", FieldKind::text, "", "file", 1, "", "", 0, [](const FitReport& r) { return text(r.run.dataFile); }},
-    {"n", FieldKind::count, "", "n", 2, "", "", 0,
-     [](const FitReport& r) { return count(r.run.sample.times.size()); }},
+    {"n", FieldKind::count, "", "n", 2, "", "", 0, [](const FitReport& r) { return count(r.run.sample.times.size()); }},
     {"rank", FieldKind::count, "", "rank", 3, "", "", 0,
      [](const FitReport& r) { return count(static_cast<std::uint64_t>(r.run.rankMethod)); }},
     {"gamma_source", FieldKind::text, "", "gamma_source", 4, "", "", 0,
@@ -85,7 +82,8 @@ const std::vector<OutputField> headFields = {
      [](const FitReport& r) { return number(result(r).sigma2); }},
     {"eta", FieldKind::number, "", "eta", 8, "Scale (t0^(1/m))   : eta    = ", "eta", 2,
      [](const FitReport& r) { return number(quality(r).eta); }},
-    {"ending", FieldKind::text, "", "ending", 25, "", "", 0, [](const FitReport& r) { return text(endingName(r.run)); }},
+    {"ending", FieldKind::text, "", "ending", 25, "", "", 0,
+     [](const FitReport& r) { return text(endingName(r.run)); }},
     {"log_likelihood", FieldKind::number, "", "log_likelihood", 13, "Log-likelihood     : lnL    = ", "", 0,
      [](const FitReport& r) { return number(quality(r).logLikelihood); }},
     {"r2", FieldKind::number, "", "r2", 14, "Plot correlation   : r2     = ", "", 0,
@@ -102,8 +100,10 @@ constexpr int reliabilityPosition = 29;  // after "valid"
 
 // The bounds' level and the shape and scale bounds (the bounds of the
 // B-lives follow them).
-const OutputField confidenceField = {"confidence", FieldKind::number, "bounds", "confidence", 0, "", "", 0,
-                                     [](const FitReport& r) { return number(r.run.confidence); }};
+const OutputField confidenceField = {
+    "confidence", FieldKind::number, "bounds", "confidence", 0, "", "", 0, [](const FitReport& r) {
+        return number(r.run.confidence);
+    }};
 const std::vector<OutputField> namedBoundsFields = {
     {"sided", FieldKind::text, "bounds", "sided", 0, "", "", 0,
      [](const FitReport& r) { return text(sidesName(r.run.life.sides)); }},
@@ -269,15 +269,14 @@ int agreeingDigits(double a, double b) {
 std::string solveEndingNote(const RunOutcome& run) {
     switch (run.ending) {
         case SolveEnding::stopped:
-            return run.timedOut ? "stopped after " + shortestText(run.timeoutSeconds) +
-                                      " s; results are for the point reached"
-                                : "stopped; results are for the point reached";
+            return run.timedOut
+                       ? "stopped after " + shortestText(run.timeoutSeconds) + " s; results are for the point reached"
+                       : "stopped; results are for the point reached";
         case SolveEnding::bound: return "the iteration diverged (|m| > 1e154)";
         case SolveEnding::fixedPoint:
         case SolveEnding::notRun:
         case SolveEnding::rootFound:
-        case SolveEnding::converged:
-            break;
+        case SolveEnding::converged: break;
     }
     return "";
 }
@@ -320,13 +319,15 @@ const char* shapeMethodName(ShapeMethod method) {
 
 void appendMethodWarnings(const RunOutcome& run, std::vector<std::string>& warnings) {
     if (run.likelihoodLocation == LikelihoodLocation::noMaximum) {
-        warnings.emplace_back("the profile likelihood has no maximum below the smallest time (it keeps rising "
-                              "toward it): gamma is the curvature's");
+        warnings.emplace_back(
+            "the profile likelihood has no maximum below the smallest time (it keeps rising "
+            "toward it): gamma is the curvature's");
     }
     const FitResult& ml = run.shapeMethod == ShapeMethod::mle ? run.result : run.likelihoodResult;
     if (run.likelihoodLocation == LikelihoodLocation::maximum && !(ml.m > 2)) {
-        warnings.emplace_back("m <= 2 at the likelihood location: the regularity conditions do not hold, and gamma "
-                              "has no standard error or bounds");
+        warnings.emplace_back(
+            "m <= 2 at the likelihood location: the regularity conditions do not hold, and gamma "
+            "has no standard error or bounds");
     }
     if (run.shapeMethod != ShapeMethod::mle) {
         warnings.push_back(std::string("m and t0 by rank regression (") + shapeMethodName(run.shapeMethod) +
@@ -426,8 +427,7 @@ const char* endingName(const RunOutcome& run) {
         case SolveEnding::bound: return "bound";
         case SolveEnding::notRun:
         case SolveEnding::rootFound:
-        case SolveEnding::converged:
-            break;
+        case SolveEnding::converged: break;
     }
     return "converged";
 }
@@ -440,8 +440,9 @@ std::vector<std::string> runWarnings(const RunOutcome& run) {
                            (scaledWouldMend ? "; --solver newton evaluates them scaled" : ""));
     }
     if (run.zeroSpread) {
-        warnings.emplace_back("all failure times are equal: there is no Weibull fit to zero spread, and these "
-                              "numbers describe none");
+        warnings.emplace_back(
+            "all failure times are equal: there is no Weibull fit to zero spread, and these "
+            "numbers describe none");
     }
     const std::string note = solveEndingNote(run);
     if (!note.empty()) warnings.push_back(note);
@@ -451,13 +452,14 @@ std::vector<std::string> runWarnings(const RunOutcome& run) {
         warnings.emplace_back("the gamma search ended at its upper end (gamma = 0.99 x the smallest value)");
     }
     if (run.rootGap.measured) {
-        warnings.push_back("the damped iteration rested short of the root: m agrees with it to " +
-                           std::to_string(agreeingDigits(run.result.m, run.rootGap.rootM)) + " of 9 printed digits, t0 to " +
-                           std::to_string(agreeingDigits(run.result.t0, run.rootGap.rootT0)) +
-                           "; --solver newton gives the root");
+        warnings.push_back(
+            "the damped iteration rested short of the root: m agrees with it to " +
+            std::to_string(agreeingDigits(run.result.m, run.rootGap.rootM)) + " of 9 printed digits, t0 to " +
+            std::to_string(agreeingDigits(run.result.t0, run.rootGap.rootT0)) + "; --solver newton gives the root");
     }
     if (run.result.m <= 1) {
-        warnings.emplace_back("m <= 1: the density has no maximum at t > gamma, and gamma is not a likelihood estimate");
+        warnings.emplace_back(
+            "m <= 1: the density has no maximum at t > gamma, and gamma is not a likelihood estimate");
     }
     if (!run.sample.suspended.empty()) warnings.emplace_back("anderson_darling is not defined for a censored sample");
     if (!scaleInRange(run.result.t0) && std::isfinite(run.quality.eta)) {
@@ -518,8 +520,9 @@ std::string resultsText(const FitReport& report) {
 std::vector<std::string> runNotes(const FitReport& report) {
     std::vector<std::string> notes;
     if (report.run.ending == SolveEnding::fixedPoint) {
-        notes.emplace_back("the iteration settled where a further step leaves m and g(m) unchanged; "
-                           "results are for that point");
+        notes.emplace_back(
+            "the iteration settled where a further step leaves m and g(m) unchanged; "
+            "results are for that point");
     }
     notes.insert(notes.end(), report.warnings.begin(), report.warnings.end());
     return notes;

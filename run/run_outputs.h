@@ -20,12 +20,12 @@
 
 // What a field holds.
 enum class FieldKind : int {
-    text,      // a string ("file", "gamma_source", "ending")
-    count,     // a whole number ("n", "rank", "failures", "suspensions")
-    number,    // a double; non-finite: null in JSON, empty in CSV
-    interval,  // [lower, upper]: two CSV columns NAME_lo and NAME_hi
-    list,      // strings (JSON only)
-    flag,      // true or false
+    text,         // a string ("file", "gamma_source", "ending")
+    count,        // a whole number ("n", "rank", "failures", "suspensions")
+    number,       // a double; non-finite: null in JSON, empty in CSV
+    interval,     // [lower, upper]: two CSV columns NAME_lo and NAME_hi
+    list,         // strings (JSON only)
+    flag,         // true or false
     reliability,  // R(t) with [lower, upper]: an object {"t", "R", "bounds"} of a JSON
                   // array, CSV columns NAME, NAME_lo and NAME_hi
 };
@@ -48,7 +48,7 @@ struct FitReport {
 };
 
 struct OutputField {
-    std::string name;         // the field's name and CSV column
+    std::string name;  // the field's name and CSV column
     FieldKind kind;
     std::string jsonGroup;    // "" top level, else the object ("b_lives", "bounds") it is a key of
     std::string jsonKey;      // its key in that object, or "": not in JSON
@@ -57,7 +57,7 @@ struct OutputField {
     std::string legendLabel;  // "LABEL = value" in the plot legend, or "": not there
     int legendPosition;       // order in the legend (the plot adds n at 4, r^2 at 5 and F at 6)
     std::function<FieldValue(const FitReport&)> value;
-    int csvOrder = 0;         // order among the columns of one position (rows made from options)
+    int csvOrder = 0;  // order among the columns of one position (rows made from options)
 };
 
 // The fields of a run with this life request, in the order of the JSON

@@ -127,7 +127,8 @@ TEST(RunFunction, RefusalCauses) {
     } rows[] = {
         {nullptr, false, true, false, 0, RefusalKind::cannotOpen, "the file cannot be opened"},
         {"1\n2\n", false, true, false, 0, RefusalKind::tooFewValues, "fewer than 3 values (2)"},
-        {"1\n2 S\n3\n4 S\n", true, true, false, 0, RefusalKind::tooFewFailures, "fewer than 3 failures (2 of 4 values)"},
+        {"1\n2 S\n3\n4 S\n", true, true, false, 0, RefusalKind::tooFewFailures,
+         "fewer than 3 failures (2 of 4 values)"},
         {"0\n2\n3\n", false, true, false, 0, RefusalKind::searchedNotBelow,
          "the smallest time is 0: the location must lie below it; type a negative gamma with -g"},
         {"4\n2.5\n3\n", false, false, false, 2.5, RefusalKind::gammaNotBelow,
@@ -227,8 +228,10 @@ TEST(RunFunction, LargeShapeInAnyUnit) {
     EXPECT_TRUE(std::isfinite(one.t0) && std::isinf(mega.t0));
     // {unit 1, unit 10^6, their ratio, relative tolerance}; sigma2 loses five
     // digits to G(1 + 2/m) - G(1 + 1/m)^2 at m = 158.
-    const double rows[][4] = {{one.m, mega.m, 1, 1e-11},           {one.mu, mega.mu, 1e6, 1e-11},
-                              {one.tm, mega.tm, 1e6, 1e-11},        {one.sigma2, mega.sigma2, 1e12, 1e-9},
+    const double rows[][4] = {{one.m, mega.m, 1, 1e-11},
+                              {one.mu, mega.mu, 1e6, 1e-11},
+                              {one.tm, mega.tm, 1e6, 1e-11},
+                              {one.sigma2, mega.sigma2, 1e12, 1e-9},
                               {runs[0].quality.b10, runs[1].quality.b10, 1e6, 1e-11}};
     for (const auto& p : rows) EXPECT_NEAR(p[1] / (p[0] * p[2]), 1, p[3]) << &p - rows;
     const std::string note = "t0 = eta^m is out of the range of a double and prints as inf or 0: use eta";
@@ -243,7 +246,10 @@ TEST(RunFunction, LargeShapeInAnyUnit) {
 // (or the curvature's where it has none), rank regression on x gives m and
 // t0 at it, and the comparison holds every family.
 TEST(RunFunction, ModelOptions) {
-    struct Row { double m, gamma; LikelihoodLocation expected; };
+    struct Row {
+        double m, gamma;
+        LikelihoodLocation expected;
+    };
     for (const Row row : {Row{3.2, 25, LikelihoodLocation::maximum}, Row{0.8, 10, LikelihoodLocation::noMaximum}}) {
         SCOPED_TRACE(testing::Message() << "m = " << row.m);
         RunInputs in;

@@ -58,23 +58,58 @@ struct FileRow {
 };
 
 const std::vector<FileRow> fileRows = {
-    {"empty", "", {}, ""}, {"headings only", "Failure times\n\n   \n\t\n# hours\n\r\n", {}, ""},
-    {"plain", "10\n20\n35\n", {10, 20, 35}, ""}, {"leading blanks", " 12.5\n\t7\n", {12.5, 7}, ""},
+    {"empty", "", {}, ""},
+    {"headings only", "Failure times\n\n   \n\t\n# hours\n\r\n", {}, ""},
+    {"plain", "10\n20\n35\n", {10, 20, 35}, ""},
+    {"leading blanks", " 12.5\n\t7\n", {12.5, 7}, ""},
     {"signs skipped", "1\n-2\n+3\n  -2\n\t+3\n4\n", {1, 4}, ""},
-    {"points", ".5\n5.\n.x\n.\n.e\n", {0.5, 5}, ""}, {"exponent letter first", "e5\nex\nE7\nd1\n", {0, 0}, ""},
+    {"points", ".5\n5.\n.x\n.\n.e\n", {0.5, 5}, ""},
+    {"exponent letter first", "e5\nex\nE7\nd1\n", {0, 0}, ""},
     {"exponents", "1e5\n1.5d2\n2E-1\n1e\n", {100000, 150, 0.2, 1}, ""},
     {"trailing text", "12abc\n1,5\n3 4 5\n0x10\n", {12, 1, 3, 0}, ""},
     {"beyond a double", "1e999\n-0\n", {HUGE_VAL}, ""},
     // Text mode: CR LF, a kept lone CR, Ctrl-Z, the last line, the byte-order mark.
-    {"crlf", "1\r\n2\r\n3\r\n", {1, 2, 3}, ""}, {"lone cr kept", "1\r2\n", {1}, ""},
-    {"cr cr lf", "1\r\r\n\r\r\n2\n", {1, 2}, ""}, {"lone cr, then ctrl-z", "1\r\x1a\n5\n", {1}, ""},
-    {"ctrl-z ends the text", "1\n2\n\x1a" "3\n4\n", {1, 2}, ""}, {"last line without lf", "1\n2", {1, 2}, ""},
-    {"blank last line without lf", "1\n   ", {1, 0}, ""}, {"blank last line with lf", "1\n   \n", {1}, ""},
-    {"utf-8 byte-order mark", "\xEF\xBB\xBF" "8\n9\n", {8, 9}, ""},
-    {"byte-order mark later", "8\n\xEF\xBB\xBF" "9\n", {8}, ""}, {"part of a mark", "\xEF\xBB" "8\n9\n", {9}, ""},
-    {"high bytes", "\xA0" "1\n2\n", {2}, ""}, {"nul ends the piece", std::string("\0" "5\n4\0x\n", 7), {0, 4}, ""},
+    {"crlf", "1\r\n2\r\n3\r\n", {1, 2, 3}, ""},
+    {"lone cr kept", "1\r2\n", {1}, ""},
+    {"cr cr lf", "1\r\r\n\r\r\n2\n", {1, 2}, ""},
+    {"lone cr, then ctrl-z", "1\r\x1a\n5\n", {1}, ""},
+    {"ctrl-z ends the text",
+     "1\n2\n\x1a"
+     "3\n4\n",
+     {1, 2},
+     ""},
+    {"last line without lf", "1\n2", {1, 2}, ""},
+    {"blank last line without lf", "1\n   ", {1, 0}, ""},
+    {"blank last line with lf", "1\n   \n", {1}, ""},
+    {"utf-8 byte-order mark",
+     "\xEF\xBB\xBF"
+     "8\n9\n",
+     {8, 9},
+     ""},
+    {"byte-order mark later",
+     "8\n\xEF\xBB\xBF"
+     "9\n",
+     {8},
+     ""},
+    {"part of a mark",
+     "\xEF\xBB"
+     "8\n9\n",
+     {9},
+     ""},
+    {"high bytes",
+     "\xA0"
+     "1\n2\n",
+     {2},
+     ""},
+    {"nul ends the piece",
+     std::string("\0"
+                 "5\n4\0x\n",
+                 7),
+     {0, 4},
+     ""},
     // Pieces of at most 255 characters.
-    {"300 blanks", blanks(300) + "\n7\n", {0, 7}, ""}, {"255 blanks", blanks(255) + "\n7\n", {0, 7}, ""},
+    {"300 blanks", blanks(300) + "\n7\n", {0, 7}, ""},
+    {"255 blanks", blanks(255) + "\n7\n", {0, 7}, ""},
     {"254 characters and lf", blanks(253) + "7\n3\n", {7, 3}, ""},
     {"text then a value in one line", std::string(255, 'x') + "8\n", {8}, ""},
     {"digits cut at 255", std::string(254, '0') + "15\n", {1, 5}, ""},
@@ -138,7 +173,10 @@ TEST(DataFile, FileOfManyBlocks) {
 }
 
 TEST(DataFile, NotOpened) {
-    const struct { std::string path; const char* cause; } rows[] = {
+    const struct {
+        std::string path;
+        const char* cause;
+    } rows[] = {
         {uniqueTempPath("no such file.dat"), "the file cannot be opened"},
 #ifndef _WIN32
         {::testing::TempDir(), "the file cannot be read"},
@@ -156,8 +194,17 @@ TEST(DataFile, NotOpened) {
 // (judging each piece up to the end of its block read 2e9 of them here).
 TEST(DataFile, WorkIsLinearInTheText) {
     const std::size_t pieces = 4112;  // 255 x 4112: just under a block of 1 MiB
-    const struct { const char* name; std::string text; std::vector<double> values; } rows[] = {
-        {"blanks", blanks(255 * pieces) + "\n7\n", [&] { auto v = std::vector<double>(pieces, 0.0); v.push_back(7); return v; }()},
+    const struct {
+        const char* name;
+        std::string text;
+        std::vector<double> values;
+    } rows[] = {
+        {"blanks", blanks(255 * pieces) + "\n7\n",
+         [&] {
+             auto v = std::vector<double>(pieces, 0.0);
+             v.push_back(7);
+             return v;
+         }()},
         {"digits", repeated(tenTo254(), pieces), std::vector<double>(pieces, 1e254)},
         {"text", std::string(255 * pieces, 'x') + "\n", {}},
     };
@@ -177,7 +224,14 @@ TEST(DataFile, WorkIsLinearInTheText) {
 // the source; within it, read as before.
 TEST(DataFile, MemoryBound) {
     const std::string lines = repeated("5\n", 2000);
-    const struct { const char* name; std::string path; std::string text; bool counts; std::uint64_t budget; bool fits; } rows[] = {
+    const struct {
+        const char* name;
+        std::string path;
+        std::string text;
+        bool counts;
+        std::uint64_t budget;
+        bool fits;
+    } rows[] = {
         {"2000 values in 1 MiB", "", lines, false, 1u << 20, true},
         {"2000 values in 8000 bytes", "", lines, false, 8000, false},
         {"a count of 10^6 in 1 MiB", "", "5 1000000\n", true, 1u << 20, false},
@@ -203,7 +257,10 @@ TEST(DataFile, MemoryBound) {
 // With counts, a file reads bit for bit as the same file with each counted
 // line written out count times.
 TEST(DataFile, Counts) {
-    const struct { const char* counted; const char* written; } rows[] = {
+    const struct {
+        const char* counted;
+        const char* written;
+    } rows[] = {
         {"1500 3 S\n10\n20 2 F\n", "1500 S\n1500 S\n1500 S\n10\n20 F\n20 F\n"},
         {"Times\n0.1 2\t\n\n1e-5\t1 s \r\n-4 5\n", "Times\n0.1\n0.1\n\n1e-5 s\n"},
         {"7.25d1 1\n3 S\n", "72.5\n3 S\n"},
@@ -217,7 +274,8 @@ TEST(DataFile, Counts) {
             const DataFileContents want = readInBlocks(written, censored, 3);
             ASSERT_TRUE(got.opened) << row.counted << got.cause;
             ASSERT_EQ(got.times.size(), want.times.size()) << row.counted;
-            EXPECT_EQ(std::memcmp(got.times.data(), want.times.data(), got.times.size() * sizeof(double)), 0) << row.counted;
+            EXPECT_EQ(std::memcmp(got.times.data(), want.times.data(), got.times.size() * sizeof(double)), 0)
+                << row.counted;
             EXPECT_EQ(got.suspended, want.suspended) << row.counted;
             EXPECT_EQ(got.suspendedMarks, want.suspendedMarks) << row.counted;
         }
@@ -225,11 +283,16 @@ TEST(DataFile, Counts) {
 }
 
 TEST(DataFile, CountsRefused) {
-    const struct { const char* text; const char* cause; } rows[] = {
+    const struct {
+        const char* text;
+        const char* cause;
+    } rows[] = {
         {"1\n1500 x\n", "line 2: '1500 x' is not a value, then a count (a whole number above 0) and a status word"},
         {"1500 0\n", "line 1: '1500 0' is not a value, then a count (a whole number above 0) and a status word"},
-        {"h\r\n\r\n1500 12.5\r\n", "line 3: '1500 12.5' is not a value, then a count (a whole number above 0) and a status word"},
-        {"1500 12 S x\n", "line 1: '1500 12 S x' is not a value, then a count (a whole number above 0) and a status word"},
+        {"h\r\n\r\n1500 12.5\r\n",
+         "line 3: '1500 12.5' is not a value, then a count (a whole number above 0) and a status word"},
+        {"1500 12 S x\n",
+         "line 1: '1500 12 S x' is not a value, then a count (a whole number above 0) and a status word"},
         {"1500 S 12\n", "line 1: '1500 S 12' is not a value, then a count (a whole number above 0) and a status word"},
         {"1500h\n", "line 1: '1500h' is not a value, then a count (a whole number above 0) and a status word"},
         {"1e 3\n", "line 1: '1e 3' is not a value, then a count (a whole number above 0) and a status word"},
@@ -248,8 +311,12 @@ TEST(DataFile, CountsRefused) {
 // What the line reader passed over: counted, with the first line of each
 // kind, without changing the values read.
 TEST(DataFile, PassedOver) {
-    using Notes = std::vector<std::uint64_t>;  // lines and first line of: several fields, separator numbers, headings, text among values, signed numbers
-    const struct { const char* text; Notes notes; } rows[] = {
+    using Notes = std::vector<std::uint64_t>;  // lines and first line of: several fields, separator numbers, headings,
+                                               // text among values, signed numbers
+    const struct {
+        const char* text;
+        Notes notes;
+    } rows[] = {
         {"1,1250,F\n2;3\n4 , 5\n10,S\n", {4, 1, 0, 0, 0, 0, 0, 0, 0, 0}},
         {"x\n1,250\n12,5\n1,250,000\n1,250.5\n1.5,2\n", {1, 6, 4, 2, 1, 1, 0, 0, 0, 0}},
         {"Title\n# unit\n\n  \n5\nnote\n6\n", {0, 0, 0, 0, 2, 1, 1, 6, 0, 0}},
@@ -260,19 +327,23 @@ TEST(DataFile, PassedOver) {
     for (const auto& row : rows) {
         std::ofstream(path, std::ios::binary) << row.text;
         const ReaderNotes n = readInBlocks(path, false, 1).notes;
-        const Notes got = {n.severalFields.lines, n.severalFields.firstLine, n.separatorNumbers.lines,
-                           n.separatorNumbers.firstLine, n.headings.lines, n.headings.firstLine,
-                           n.textAmongValues.lines, n.textAmongValues.firstLine, n.signedNumbers.lines,
-                           n.signedNumbers.firstLine};
+        const Notes got = {
+            n.severalFields.lines, n.severalFields.firstLine, n.separatorNumbers.lines, n.separatorNumbers.firstLine,
+            n.headings.lines,      n.headings.firstLine,      n.textAmongValues.lines,  n.textAmongValues.firstLine,
+            n.signedNumbers.lines, n.signedNumbers.firstLine};
         EXPECT_EQ(got, row.notes) << row.text;
     }
 }
 
 TEST(DataFile, ReaderWarnings) {
-    const struct { const char* text; std::vector<std::string> warnings; } rows[] = {
+    const struct {
+        const char* text;
+        std::vector<std::string> warnings;
+    } rows[] = {
         {"Times\n5\n6\n7\n", {}},
         {"1,1250,F\n1,250\n5\nnote\n-3\n",
-         {"1 line holds several fields separated by , or ; (first: line 1); only the first is read; --column picks another",
+         {"1 line holds several fields separated by , or ; (first: line 1); only the first is read; --column picks "
+          "another",
           "1 number has a thousands separator or a decimal comma (as 1,250 or 12,5) (first: line 2); only the part "
           "before the comma is read; write them without the separator, with a decimal point, or read a table with "
           "--column and --decimal-comma",
@@ -280,7 +351,8 @@ TEST(DataFile, ReaderWarnings) {
           "1 line starts with a signed number (as -3 or +4) (first: line 5); such lines are skipped: a time is "
           "written without a sign"}},
         {"1;2\n3;4\n5\nx\ny\n+1\n+2\n",
-         {"2 lines hold several fields separated by , or ; (first: line 1); only the first is read; --column picks another",
+         {"2 lines hold several fields separated by , or ; (first: line 1); only the first is read; --column picks "
+          "another",
           "2 lines of text among the values (first: line 4) were skipped",
           "2 lines start with a signed number (as -3 or +4) (first: line 6); such lines are skipped: a time is "
           "written without a sign"}},

@@ -45,15 +45,38 @@ DataFileContents readPlain(const std::string& text, bool censored) {
 const char plainTimes[] = "0.1\n1e-5\n123.456789012345678901\n2.5E3\n7\n";
 
 TEST(DataTable, SameBitsAsThePlainFile) {
-    const struct { const char* name; std::string table; Columns columns; std::string plain; } rows[] = {
+    const struct {
+        const char* name;
+        std::string table;
+        Columns columns;
+        std::string plain;
+    } rows[] = {
         {"comma, by name", "id,hours\n1,0.1\n2,1e-5\n3,123.456789012345678901\n4,2.5E3\n5,7\n", {"hours"}, plainTimes},
-        {"semicolon, by number", "id;hours\n1;0.1\n2;1e-5\n3;123.456789012345678901\n4;2.5E3\n5;7\n", {"2"}, plainTimes},
-        {"tab, blanks around cells", "hours\tid\n 0.1 \t1\n1e-5\t2\n123.456789012345678901\t3\n2.5E3\t\t\n7\t5\n", {"hours"}, plainTimes},
-        {"quoted, CR LF, byte-order mark", "\xEF\xBB\xBF\"id\",\"time, h\"\r\n\"1\",\"0.1\"\r\n2,\"1e-5\"\r\n\"3\"\"\",123.456789012345678901\r\n4,  \"2.5E3\"  \r\n5,7",
-         {"time, h"}, plainTimes},
-        {"no header, by number; blank lines", "\n0.1,a\n\n1e-5,b\n  \n123.456789012345678901,c\n,,\n2.5E3,d\n7,e\n", {"1"}, plainTimes},
-        {"decimal comma", "id;hours\n1;0,1\n2;1e-5\n3;123,456789012345678901\n4;2,5E3\n5;7\n", {"hours", "", "", '\0', true}, plainTimes},
-        {"decimal comma, tab", "id\thours\n1\t0,1\n2\t1e-5\n3\t123,456789012345678901\n4\t2,5E3\n5\t7\n", {"2", "", "", '\0', true}, plainTimes},
+        {"semicolon, by number",
+         "id;hours\n1;0.1\n2;1e-5\n3;123.456789012345678901\n4;2.5E3\n5;7\n",
+         {"2"},
+         plainTimes},
+        {"tab, blanks around cells",
+         "hours\tid\n 0.1 \t1\n1e-5\t2\n123.456789012345678901\t3\n2.5E3\t\t\n7\t5\n",
+         {"hours"},
+         plainTimes},
+        {"quoted, CR LF, byte-order mark",
+         "\xEF\xBB\xBF\"id\",\"time, h\"\r\n\"1\",\"0.1\"\r\n2,\"1e-5\"\r\n\"3\"\"\",123.456789012345678901\r\n4,  "
+         "\"2.5E3\"  \r\n5,7",
+         {"time, h"},
+         plainTimes},
+        {"no header, by number; blank lines",
+         "\n0.1,a\n\n1e-5,b\n  \n123.456789012345678901,c\n,,\n2.5E3,d\n7,e\n",
+         {"1"},
+         plainTimes},
+        {"decimal comma",
+         "id;hours\n1;0,1\n2;1e-5\n3;123,456789012345678901\n4;2,5E3\n5;7\n",
+         {"hours", "", "", '\0', true},
+         plainTimes},
+        {"decimal comma, tab",
+         "id\thours\n1\t0,1\n2\t1e-5\n3\t123,456789012345678901\n4\t2,5E3\n5\t7\n",
+         {"2", "", "", '\0', true},
+         plainTimes},
         {"given delimiter", "a;b,hours\n1;0.1\n", {"2", "", "", ';'}, "0.1\n"},
         {"status S/F", "t,st\n10,S\n20,F\n30,s\n40,f\n", {"t", "st"}, "10 S\n20 F\n30 S\n40 F\n"},
         {"status words", "t,st\n10,suspended\n20,Failed\n30,SUSPENDED\n", {"t", "st"}, "10 S\n20 F\n30 S\n"},
@@ -78,17 +101,27 @@ TEST(DataTable, SameBitsAsThePlainFile) {
 }
 
 TEST(DataTable, Refused) {
-    const struct { std::string table; Columns columns; const char* cause; } rows[] = {
+    const struct {
+        std::string table;
+        Columns columns;
+        const char* cause;
+    } rows[] = {
         {"id,hours\n1,5\n17,\"1,250\"\n", {"hours"}, "line 3, column hours: '1,250' is not a number"},
         {"id,hours\n1,12.5.1\n", {"2"}, "line 2, column 2: '12.5.1' is not a number"},
         {"id,hours\n1,1e\n", {"hours"}, "line 2, column hours: '1e' is not a number"},
-        {"id,hours\n1,-3\n", {"hours"}, "line 2, column hours: '-3' is not a number (a time is written without a sign)"},
+        {"id,hours\n1,-3\n",
+         {"hours"},
+         "line 2, column hours: '-3' is not a number (a time is written without a sign)"},
         {"id;hours\n1;1.250,5\n", {"hours", "", "", '\0', true}, "line 2, column hours: '1.250,5' is not a number"},
         {"id,hours\n\n1, \n", {"hours"}, "line 3, column hours: the cell is empty"},
-        {"id,hours\n1,1,250\n", {"hours"}, "line 2: more fields (3) than the header line has (2); a number with the delimiter in it needs quotes"},
+        {"id,hours\n1,1,250\n",
+         {"hours"},
+         "line 2: more fields (3) than the header line has (2); a number with the delimiter in it needs quotes"},
         {"id,hours\n1\n", {"hours"}, "line 2: no column hours (the line has 1 field)"},
         {"id,hours\n1,\"5\n", {"hours"}, "line 2: a quoted field is not closed"},
-        {"id,time,state\n1,5,x\n", {"time", "state"}, "line 2, column state: 'x' is not a status (S or suspended or 0; F or failed or 1)"},
+        {"id,time,state\n1,5,x\n",
+         {"time", "state"},
+         "line 2, column state: 'x' is not a status (S or suspended or 0; F or failed or 1)"},
         {"id,time,n\n1,5,0\n", {"time", "", "n"}, "line 2, column n: '0' is not a count (a whole number above 0)"},
         {"id,time,n\n1,5,2.5\n", {"time", "", "n"}, "line 2, column n: '2.5' is not a count (a whole number above 0)"},
         {"id,time\n1,5\n", {"hours"}, "no column named 'hours' in the header line (line 1: id, time)"},

@@ -19,7 +19,9 @@ namespace {
 
 // P and Q computed to 40 digits with mpmath 1.3 (gammainc, regularized),
 // rounded to the nearest double.
-struct GammaRow { double a, x, p, q; };
+struct GammaRow {
+    double a, x, p, q;
+};
 const GammaRow gammaRows[] = {
     {0.5, 0.1, 0.345279153981423, 0.654720846018577},     {0.5, 2, 0.9544997361036416, 0.04550026389635842},
     {1, 1, 0.6321205588285577, 0.36787944117144233},      {2.5, 0.3, 0.011996757205906266, 0.9880032427940937},
@@ -44,7 +46,7 @@ TEST(IncompleteGamma, AgainstReferenceValues) {
 
 TEST(IncompleteGamma, LogGammaAgainstReferenceValues) {
     // mpmath.loggamma to 40 digits; absolute error 4e-15 below 10, relative 1e-15 above.
-    const double rows[][2] = {{0.01, 4.599479878042022}, {0.5, 0.5723649429247001}, {1.5, -0.12078223763524522},
+    const double rows[][2] = {{0.01, 4.599479878042022}, {0.5, 0.5723649429247001},  {1.5, -0.12078223763524522},
                               {3, 0.6931471805599453},   {7.25, 7.0521854507385395}, {9.99, 12.779315214350193},
                               {10, 12.801827480081469},  {12.5, 18.734347511936445}, {100, 359.1342053695754},
                               {1e5, 1051287.7089736569}};
@@ -75,7 +77,8 @@ double directLogL(Distribution d, const Sample& s, const double* p) {
             case Distribution::lognormal: {
                 const double z = d == Distribution::normal ? zn : zl;
                 logS = std::log(0.5 * std::erfc(z / std::sqrt(2.0)));
-                logF = -0.5 * z * z - std::log(p[1] * std::sqrt(2 * std::numbers::pi)) - (d == Distribution::lognormal ? std::log(t) : 0);
+                logF = -0.5 * z * z - std::log(p[1] * std::sqrt(2 * std::numbers::pi)) -
+                       (d == Distribution::lognormal ? std::log(t) : 0);
                 break;
             }
             case Distribution::loglogistic:
@@ -90,8 +93,7 @@ double directLogL(Distribution d, const Sample& s, const double* p) {
                 logS = std::log(regularizedGammaQ(p[0], t / p[1]));
                 logF = (p[0] - 1) * std::log(t) - t / p[1] - std::lgamma(p[0]) - p[0] * std::log(p[1]);
                 break;
-            case Distribution::weibull3:
-                break;
+            case Distribution::weibull3: break;
         }
         sum += failure ? logF : logS;
     }
@@ -119,7 +121,12 @@ double directMaximum(Distribution d, const Sample& s, double* p) {
     for (const double t : s.times) mean += t / static_cast<double>(s.times.size());
     if (d == Distribution::exponential) {
         double u;
-        goldenMax([&](double v) { p[0] = std::exp(v); return directLogL(d, s, p); }, std::log(lo) - 3, std::log(hi) + 5, u);
+        goldenMax(
+            [&](double v) {
+                p[0] = std::exp(v);
+                return directLogL(d, s, p);
+            },
+            std::log(lo) - 3, std::log(hi) + 5, u);
         p[0] = std::exp(u);
         return directLogL(d, s, p);
     }
@@ -127,17 +134,28 @@ double directMaximum(Distribution d, const Sample& s, double* p) {
     if (logLocation) lo = std::log(lo), hi = std::log(hi);
     double box[2][2] = {{2 * lo - hi, 2 * hi - lo}, {std::log((hi - lo) / 1e3), std::log(10 * (hi - lo))}};
     if (d == Distribution::weibull2) box[0][0] = -3, box[0][1] = 3, box[1][0] = -10, box[1][1] = 60;
-    if (d == Distribution::gamma) box[0][0] = -4, box[0][1] = 5, box[1][0] = std::log(mean) - 8, box[1][1] = std::log(mean) + 4;
+    if (d == Distribution::gamma)
+        box[0][0] = -4, box[0][1] = 5, box[1][0] = std::log(mean) - 8, box[1][1] = std::log(mean) + 4;
     const bool logFirst = d == Distribution::weibull2 || d == Distribution::gamma;
     auto inner = [&](double first) {
         double v;
         p[0] = logFirst ? std::exp(first) : first;
-        return goldenMax([&](double w) { p[1] = std::exp(w); return directLogL(d, s, p); }, box[1][0], box[1][1], v);
+        return goldenMax(
+            [&](double w) {
+                p[1] = std::exp(w);
+                return directLogL(d, s, p);
+            },
+            box[1][0], box[1][1], v);
     };
     double first, second;
     goldenMax(inner, box[0][0], box[0][1], first);
     p[0] = logFirst ? std::exp(first) : first;
-    goldenMax([&](double w) { p[1] = std::exp(w); return directLogL(d, s, p); }, box[1][0], box[1][1], second);
+    goldenMax(
+        [&](double w) {
+            p[1] = std::exp(w);
+            return directLogL(d, s, p);
+        },
+        box[1][0], box[1][1], second);
     p[1] = std::exp(second);
     return directLogL(d, s, p);
 }
@@ -155,9 +173,9 @@ TEST(Distributions, EachFitIsTheLikelihoodMaximum) {
     PassPool pool(1);
     for (const bool censored : {false, true}) {
         const Sample s = quantileSample(censored);
-        for (const Distribution d : {Distribution::weibull2, Distribution::exponential, Distribution::lognormal,
-                                     Distribution::loglogistic, Distribution::normal, Distribution::sev,
-                                     Distribution::gamma}) {
+        for (const Distribution d :
+             {Distribution::weibull2, Distribution::exponential, Distribution::lognormal, Distribution::loglogistic,
+              Distribution::normal, Distribution::sev, Distribution::gamma}) {
             SCOPED_TRACE(testing::Message() << distributionName(d) << (censored ? " censored" : ""));
             const DistributionFit fit = fitDistribution(d, s, 0, pool);
             ASSERT_EQ(fit.error, "");
@@ -190,7 +208,10 @@ TEST(Distributions, FailedFitsAreListed) {
 
 TEST(Distributions, LikelihoodLocationAgainstAScanOfTheProfile) {
     PassPool pool(1);
-    struct Row { double m, eta, gamma; bool interior; };
+    struct Row {
+        double m, eta, gamma;
+        bool interior;
+    };
     for (const Row row : {Row{2.5, 100, 50, true}, Row{3.5, 40, -20, true}, Row{0.8, 100, 10, false}}) {
         SCOPED_TRACE(testing::Message() << "m = " << row.m << ", gamma = " << row.gamma);
         const Sample s = makeSample(weibullQuantiles(30, row.m, row.eta, row.gamma));
@@ -280,7 +301,11 @@ TEST(Distributions, LocationStandardErrorAgainstDifferencedInformation) {
 TEST(RankRegression, AgainstALeastSquaresLine) {
     // Johnson's ranks and the median position (rank 3), the line by the
     // uncentred normal equations.
-    struct Row { bool censored; RegressionAxis axis; double gamma; };
+    struct Row {
+        bool censored;
+        RegressionAxis axis;
+        double gamma;
+    };
     for (const Row row : {Row{false, RegressionAxis::yOnX, 0}, Row{false, RegressionAxis::xOnY, 20},
                           Row{true, RegressionAxis::yOnX, 10}, Row{true, RegressionAxis::xOnY, 0}}) {
         SCOPED_TRACE(testing::Message() << "censored " << row.censored << ", axis " << static_cast<int>(row.axis));

@@ -31,7 +31,9 @@ using Flags = std::vector<std::uint8_t>;
 // The shape by Newton's iteration from 1.
 double fittedShape(const ShapeProblem& p) {
     auto g = [&p](double m) { return likelihoodEquation(p, m); };
-    return bracketedNewton(1, g, [&p](double m) { return likelihoodDerivative(p, m); }, SolveControl{}).m;
+    return bracketedNewton(
+               1, g, [&p](double m) { return likelihoodDerivative(p, m); }, SolveControl{})
+        .m;
 }
 
 // The two-pass squared correlation of the plot points of the failures, with
@@ -97,16 +99,15 @@ TEST(FitQuality, PlainFiguresAgainstIndependentForms) {
         EXPECT_NEAR(weibullLogLikelihood(sample, c.gamma, c.m, c.t0), sum, 64 * eps * magnitude) << c.name;
 
         for (RankMethod method = 1; method <= 5; ++method) {  // 5: no such method, no correlation
-            const double expected = method == 5 ? std::nan("") : twoPassCorrelation(c.times, c.suspended, c.gamma, method);
+            const double expected = method == 5 ? std::nan("")
+                                                : twoPassCorrelation(c.times, c.suspended, c.gamma, method);
             const double got = plotCorrelation(sample, c.gamma, method);
             EXPECT_TRUE(std::isnan(expected) ? std::isnan(got) : std::fabs(got - expected) <= 256 * eps)
                 << c.name << " rank " << method << ": " << got << " vs " << expected;
         }
 
         const double eta = std::pow(c.t0, 1 / c.m);
-        auto l = [&c, &sample](double m, double e) {
-            return weibullLogLikelihood(sample, c.gamma, m, std::pow(e, m));
-        };
+        auto l = [&c, &sample](double m, double e) { return weibullLogLikelihood(sample, c.gamma, m, std::pow(e, m)); };
         auto differences = [&](double step) -> ShapeScaleMatrix {
             const double hm = step * c.m, he = step * eta, l0 = l(c.m, eta);
             return {(l(c.m + hm, eta) - 2 * l0 + l(c.m - hm, eta)) / (hm * hm),
@@ -129,7 +130,10 @@ TEST(FitQuality, PlainFiguresAgainstIndependentForms) {
 // ln F = ln(-expm1(-z)): the 1e-8 point rounds 1 - e^(-z) to 8 digits in
 // double arithmetic, and a naive evaluation would lose the last 8 of A2.
 TEST(FitQuality, AndersonDarlingAgainstReferenceValues) {
-    const struct { std::vector<double> times; double gamma, m, t0, expected; } rows[] = {
+    const struct {
+        std::vector<double> times;
+        double gamma, m, t0, expected;
+    } rows[] = {
         {{1e-8, 0.5, 1.2, 2.0, 40}, 0, 1, 1, 10.905748704407623},
         {{3.1, 4.7, 5.2, 8.8, 12.5, 13.0}, 2, 1.7, 30, 0.489047315403625},
         {{10, 11, 12}, 9.5, 0.6, 2, 0.5604725893294398},
@@ -228,20 +232,22 @@ TEST(FitQuality, FastFiguresAreThePlainLoopsToTheBit) {
                 const double expected[] = {weibullLogLikelihood(sample, gamma, m, t0),
                                            plotCorrelation(sample, gamma, method),
                                            censored ? std::nan("") : andersonDarling(t, gamma, m, t0),
-                                           v.mm, v.ee, v.me};
-                const double got[] = {q.logLikelihood, q.r2, q.andersonDarling,
-                                      q.covariance.mm, q.covariance.ee, q.covariance.me};
+                                           v.mm,
+                                           v.ee,
+                                           v.me};
+                const double got[] = {q.logLikelihood, q.r2,           q.andersonDarling, q.covariance.mm,
+                                      q.covariance.ee, q.covariance.me};
                 for (int k = 0; k < 6; ++k) {
                     EXPECT_EQ(std::memcmp(&got[k], &expected[k], sizeof(double)), 0)
-                        << "n " << n << " rank " << method << " mask " << &mask - masks << " figure " << k
-                        << ": " << got[k] << " vs " << expected[k];
+                        << "n " << n << " rank " << method << " mask " << &mask - masks << " figure " << k << ": "
+                        << got[k] << " vs " << expected[k];
                 }
                 // The solver's table and the search's ordinates handed over: the same bits.
                 PassPool pool(2);
                 ShapeTable table = prepareShapeTable(t.data(), n, gamma, censored ? mask.data() : nullptr, pool);
                 const std::vector<double> y = plotOrdinates(sample.suspended, static_cast<std::uint32_t>(n), method);
-                const FitQuality reused =
-                    computeFitQuality({sample, gamma, m, t0, method, 0.9, std::nan(""), &table, &y});
+                const FitQuality reused = computeFitQuality(
+                    {sample, gamma, m, t0, method, 0.9, std::nan(""), &table, &y});
                 EXPECT_EQ(std::memcmp(&reused, &q, sizeof q), 0) << "n " << n << " rank " << method;
             }
         }
@@ -259,8 +265,13 @@ TEST(FitQuality, FiguresFromTheScale) {
         const double m = 2.31;
         const FitQuality q = computeFitQuality({sample, 5, m, std::pow(79.0, m), 1, 0.9});
         const FitQuality e = computeFitQuality({sample, 5, m, std::numeric_limits<double>::infinity(), 1, 0.9, q.eta});
-        const double pairs[][2] = {{q.eta, e.eta}, {q.logLikelihood, e.logLikelihood}, {q.r2, e.r2}, {q.b1, e.b1},
-                                   {q.b50, e.b50}, {q.covariance.mm, e.covariance.mm}, {q.b10Bounds.lo, e.b10Bounds.lo},
+        const double pairs[][2] = {{q.eta, e.eta},
+                                   {q.logLikelihood, e.logLikelihood},
+                                   {q.r2, e.r2},
+                                   {q.b1, e.b1},
+                                   {q.b50, e.b50},
+                                   {q.covariance.mm, e.covariance.mm},
+                                   {q.b10Bounds.lo, e.b10Bounds.lo},
                                    {mask.empty() ? q.andersonDarling : 1, mask.empty() ? e.andersonDarling : 1}};
         for (const auto& pair : pairs) EXPECT_NEAR(pair[1] / pair[0], 1, 1e-12) << &pair - pairs;
         EXPECT_EQ(std::isnan(e.andersonDarling), !mask.empty());

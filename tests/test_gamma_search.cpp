@@ -25,7 +25,10 @@ PassPool pool;
 std::vector<double> scratch;
 
 TEST(GammaSearch, FindsTheLocationOfAStraightPlot) {
-    const struct { double g, m; RankMethod method; } rows[] = {{50, 2, 1}, {5, 1.5, 3}, {30, 3, 4}, {0.02, 0.9, 1}};
+    const struct {
+        double g, m;
+        RankMethod method;
+    } rows[] = {{50, 2, 1}, {5, 1.5, 3}, {30, 3, 4}, {0.02, 0.9, 1}};
     for (const auto& row : rows) {
         const std::vector<double> t = straightPlot(25, row.g, row.m, row.method);
         const std::vector<double> y = plotOrdinates({}, 25, row.method);
@@ -46,7 +49,7 @@ TEST(GammaSearch, EarlyReturns) {
         std::vector<double> t;
         RankMethod method;
         int signAtZero;
-        double expected;       // negative: 0.99 t_1
+        double expected;             // negative: 0.99 t_1
         std::vector<double> y = {};  // empty: the method's ordinates
     } rows[] = {
         // Failure times that pile up towards a ceiling: the plot bends up already.
@@ -62,8 +65,9 @@ TEST(GammaSearch, EarlyReturns) {
         {"not a number at 0.99 t_1", {5e-324, 1, 2, 3}, 1, -1, -1, {-1e4, 0, 0.5, 1}},
     };
     for (const auto& row : rows) {
-        const std::vector<double> y =
-            row.y.empty() ? plotOrdinates({}, static_cast<std::uint32_t>(row.t.size()), row.method) : row.y;
+        const std::vector<double> y = row.y.empty()
+                                          ? plotOrdinates({}, static_cast<std::uint32_t>(row.t.size()), row.method)
+                                          : row.y;
         double r2 = 0;
         EXPECT_EQ(curvatureSign(row.t, y, 0, pool, scratch, &r2), row.signAtZero) << row.name;
         EXPECT_EQ(searchGamma(row.t, y, row.t[0], pool), row.expected < 0 ? 0.99 * row.t[0] : row.expected) << row.name;

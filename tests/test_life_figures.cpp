@@ -94,7 +94,9 @@ TEST(LifeFigures, FisherBoundsAsTheDeltaMethodsGradient) {
     const RunOutcome run = fitted("repeated.dat", 8, false);
     const double g = run.result.gamma, m = run.result.m, eta = run.quality.eta, z = 1.6448536269514722;
     const ShapeScaleMatrix& V = run.quality.covariance;
-    auto spread = [&](double dm, double de) { return z * std::sqrt(dm * dm * V.mm + de * de * V.ee + 2 * dm * de * V.me); };
+    auto spread = [&](double dm, double de) {
+        return z * std::sqrt(dm * dm * V.mm + de * de * V.ee + 2 * dm * de * V.me);
+    };
     const struct {
         double p, t;  // B-life fraction, time for R
     } rows[] = {{0.001, 9}, {0.1, 15}, {0.5, 25}, {0.632, 40}, {0.99, 80}};

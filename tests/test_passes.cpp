@@ -27,9 +27,25 @@ bool sameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 // Special values, then random doubles of every kind: any bit pattern,
 // log-uniform over the whole positive range, and close to 1.
 std::vector<double> arguments(std::size_t count) {
-    std::vector<double> x = {0.0, -0.0, 1.0, -1.0, inf, -inf, nan, 0x1p-1074, 0x1.fffffffffffffp-1023,
-                             0x1p-1022, std::numeric_limits<double>::max(), 1 + 0x1p-52, 1 - 0x1p-53,
-                             0x1.6a09e667f3bccp+0, 0x1.6a09e667f3bcdp+0, 1 + 0.5 / 128, 0.75, 2e-300, 3e300};
+    std::vector<double> x = {0.0,
+                             -0.0,
+                             1.0,
+                             -1.0,
+                             inf,
+                             -inf,
+                             nan,
+                             0x1p-1074,
+                             0x1.fffffffffffffp-1023,
+                             0x1p-1022,
+                             std::numeric_limits<double>::max(),
+                             1 + 0x1p-52,
+                             1 - 0x1p-53,
+                             0x1.6a09e667f3bccp+0,
+                             0x1.6a09e667f3bcdp+0,
+                             1 + 0.5 / 128,
+                             0.75,
+                             2e-300,
+                             3e300};
     Xorshift random{0x9e3779b97f4a7c15ULL};
     while (x.size() < count) {
         const double u = random.unit();
@@ -89,9 +105,11 @@ TEST(BatchMath, SameBitsAsScalarKernels) {
 // path falls back lane by lane, among ordinary ones: the correctly rounded
 // values (mpmath, as in test_portable_math.cpp) on every level.
 TEST(BatchMath, PowerFallsBackLaneByLane) {
-    const struct { double x, expected; } rows[] = {
-        {2.5, 0x1.5ca2266f22fd3p+2},     {80.495, 0x1.a35b0b1f9e97ep+11},  {7.0, 0x1.24c4387860053p+5},
-        {146.708, 0x1.3e43f6eec7aeap+13}, {11.723, 0x1.7bff939e59d9fp+6},  {33.0, 0x1.42454b2bb59fbp+9},
+    const struct {
+        double x, expected;
+    } rows[] = {
+        {2.5, 0x1.5ca2266f22fd3p+2},      {80.495, 0x1.a35b0b1f9e97ep+11},  {7.0, 0x1.24c4387860053p+5},
+        {146.708, 0x1.3e43f6eec7aeap+13}, {11.723, 0x1.7bff939e59d9fp+6},   {33.0, 0x1.42454b2bb59fbp+9},
         {0.75, 0x1.2cb32d4ed1accp-1},     {120.898, 0x1.bcfec935bedffp+12}, {141.694, 0x1.2a6f7142232c4p+13},
     };
     constexpr std::size_t n = sizeof rows / sizeof rows[0];
@@ -111,8 +129,10 @@ TEST(BatchMath, PowerFallsBackLaneByLane) {
 // The same for the logarithm: log 7.955 and log x near 1 lie near halfway
 // (mpmath, as in test_portable_math.cpp).
 TEST(BatchMath, LogFallsBackLaneByLane) {
-    const struct { double x, expected; } rows[] = {
-        {2.0, 0x1.62e42fefa39efp-1},     {7.955, 0x1.09724cd267b28p+1},       {1.5, 0x1.9f323ecbf984cp-2},
+    const struct {
+        double x, expected;
+    } rows[] = {
+        {2.0, 0x1.62e42fefa39efp-1},    {7.955, 0x1.09724cd267b28p+1},         {1.5, 0x1.9f323ecbf984cp-2},
         {10.024, 0x1.2709a84536a0fp+1}, {0x1.00222p+0, 0x1.10edcf8dc98dfp-11}, {0x1.02p+0, 0x1.fe02a6b106789p-8},
         {17.289, 0x1.6ccf1bdee89fcp+1}, {0x1.002d6p+0, 0x1.6adfd83ca478fp-11}, {0x1p-1074, -0x1.74385446d71c3p+9},
     };
@@ -125,14 +145,16 @@ TEST(BatchMath, LogFallsBackLaneByLane) {
         batchLogOfDifference(x, 0, n, difference);
         for (std::size_t i = 0; i < n; ++i) {
             EXPECT_TRUE(sameBits(out[i], rows[i].expected)) << "level " << static_cast<int>(level) << " " << x[i];
-            EXPECT_TRUE(sameBits(difference[i], rows[i].expected)) << "level " << static_cast<int>(level) << " " << x[i];
+            EXPECT_TRUE(sameBits(difference[i], rows[i].expected))
+                << "level " << static_cast<int>(level) << " " << x[i];
         }
     }
     setBatchLevel(bestBatchLevel());
 }
 
 // The plain loops of the solver and of the location search.
-ShapeSums plainShapeSums(const std::vector<double>& t, double gamma, double m, const std::uint8_t* suspended, double& L) {
+ShapeSums plainShapeSums(const std::vector<double>& t, double gamma, double m, const std::uint8_t* suspended,
+                         double& L) {
     ShapeSums s;
     L = 0;
     for (std::size_t i = 0; i < t.size(); ++i) {
@@ -170,8 +192,8 @@ CurvatureSums plainCurvatureSums(const std::vector<double>& t, const std::vector
 }
 
 TEST(Passes, SameBitsAsPlainLoops) {
-    const std::size_t sizes[] = {0, 1, 4, 5, 9, passChunk - 1, passChunk, passChunk + 1, 2 * passChunk + 3,
-                                 17 * passChunk + 5, 7};
+    const std::size_t sizes[] = {
+        0, 1, 4, 5, 9, passChunk - 1, passChunk, passChunk + 1, 2 * passChunk + 3, 17 * passChunk + 5, 7};
     const double exponents[] = {2.5, 0.3, -1.7, 150, nan};
     PassPool pools[] = {PassPool(1), PassPool(2), PassPool(4)};
     ShapeTable table;  // reused for every size, location and mask
@@ -248,8 +270,10 @@ TEST(Passes, BlockedSumsForEveryThreadCount) {
             }
             // u = x / x_max: S0 scales by x_max^m (unless 51^190 overflows), S1 / S0 shifts by ln x_max.
             if (std::isfinite(plain.S2)) {
-                EXPECT_NEAR(first.S0 * power / plain.S0 + first.S1 / first.S0 - plain.S1 / plain.S0 +
-                                std::log(t[largest]), 1, 1e-12) << n << " m " << m;
+                EXPECT_NEAR(
+                    first.S0 * power / plain.S0 + first.S1 / first.S0 - plain.S1 / plain.S0 + std::log(t[largest]), 1,
+                    1e-12)
+                    << n << " m " << m;
             }
         }
         const OrdinateSums ys = ordinateSums(y.data(), n);

@@ -20,36 +20,41 @@ constexpr double notANumber = std::numeric_limits<double>::quiet_NaN();
 constexpr double infinity = std::numeric_limits<double>::infinity();
 
 // Ball bearing fatigue lives, millions of revolutions (examples/bearings.dat).
-const std::vector<double> bearings = {17.88, 28.92, 33.00, 41.52, 42.12, 45.60, 48.48, 51.84,
-                                      51.96, 54.12, 55.56, 67.80, 68.64, 68.64, 68.88, 84.12,
+const std::vector<double> bearings = {17.88, 28.92, 33.00,  41.52,  42.12,  45.60,  48.48, 51.84,
+                                      51.96, 54.12, 55.56,  67.80,  68.64,  68.64,  68.88, 84.12,
                                       93.12, 98.64, 105.12, 105.84, 127.92, 128.04, 173.40};
 const std::vector<double> five = {10, 20, 30, 40, 50};
 
 PlotInput inputFor(const std::vector<double>& times, RankMethod rank, double m, double eta, double gamma) {
-    return {"test.dat", times, rank, {m, portablePow(eta, m), gamma, 0, 0, 0, 0}, notANumber, {}, {},
-            {{1, "m", m}, {2, "eta", eta}, {3, "gamma", gamma}}, {}, ""};
+    return {"test.dat", times, rank, {m, portablePow(eta, m), gamma, 0, 0, 0, 0},
+            notANumber, {},    {},   {{1, "m", m}, {2, "eta", eta}, {3, "gamma", gamma}},
+            {},         ""};
 }
 
 // Labels expected ascending; ranges in data units (log axis) or as F (percent axis).
 TEST(PlotTicks, LogAndPercentAxes) {
-    const struct { bool percent; double lo, hi; const char* labels; } rows[] = {
-        {false, 8.7, 196, "10 20 50 100"},                 // 1, 2, 5 in each decade
-        {false, 16, 194, "20 30 50 70 100"},               // three of those are too few
-        {false, 0.53, 5.6e5, "1 10 100 1000 10000 100000"},  // 18 of those are too many: decades
+    const struct {
+        bool percent;
+        double lo, hi;
+        const char* labels;
+    } rows[] = {
+        {false, 8.7, 196, "10 20 50 100"},                                  // 1, 2, 5 in each decade
+        {false, 16, 194, "20 30 50 70 100"},                                // three of those are too few
+        {false, 0.53, 5.6e5, "1 10 100 1000 10000 100000"},                 // 18 of those are too many: decades
         {false, 0.9e-30, 1.1e30, "1e-30 1e-20 1e-10 1 1e+10 1e+20 1e+30"},  // every tenth decade
         {false, 1.5, 9.5, "2 3 5 7"},
         {false, 0.0031, 0.0079, "0.004 0.005 0.006 0.007"},  // every digit
         {false, 0.0013, 0.048, "0.002 0.005 0.01 0.02"},
-        {false, 94, 117, "95 100 105 110 115"},            // even steps inside a decade
+        {false, 94, 117, "95 100 105 110 115"},  // even steps inside a decade
         {false, 1000.25, 1000.9, "1000.4 1000.6 1000.8"},
         {true, 0.02, 0.98, "5 10 20 30 50 63.2 90"},
         {true, 0.005, 0.9995, "1 5 10 20 30 50 63.2 90 99 99.9"},
         {true, 0.8e-5, 0.5001, "0.001 0.01 0.1 1 5 10 20 30 50"},
         {true, 0.02, 0.99995, "5 10 20 30 50 63.2 90 99 99.9 99.99"},
-        {true, 0.641, 0.889, "65 70 75 80 85"},                 // none of the list: every 5 %
-        {true, 0.455, 0.545, "46 47 48 49 50 51 52 53 54"},      // one of the list: every 1 %
+        {true, 0.641, 0.889, "65 70 75 80 85"},              // none of the list: every 5 %
+        {true, 0.455, 0.545, "46 47 48 49 50 51 52 53 54"},  // one of the list: every 1 %
         {true, 1e-13, 0.02, "1e-10 1e-09 1e-08 1e-07 1e-06 1e-05 0.0001 0.001 0.01 0.1 1"},  // down to 1e-10 %
-        {true, 0.98, 1 - 1e-9, "99 99.9 99.99 99.999 99.9999 99.99999 99.999999"},  // up to eight nines
+        {true, 0.98, 1 - 1e-9, "99 99.9 99.99 99.999 99.9999 99.99999 99.999999"},           // up to eight nines
     };
     for (const auto& row : rows) {
         const double hi = portableLog(row.hi);
@@ -82,10 +87,28 @@ TEST(PlotModel, WhichUnitsBecomePoints) {
         {"rank 2: F = 0 and F = 1", 2, {}, {}, 0, 3, 2, 0, 0, true, "2 points at F = 0 or 1 not shown"},
         {"rank 2, both ends suspended", 2, {1, 0, 0, 0, 1}, {}, 0, 3, 0, 2, 0, true, ""},
         {"the first unit suspended", 1, {1, 0, 0, 0, 0}, {}, 0, 4, 0, 1, 0, true, "n = 5 (1 suspended)"},
-        {"given ordinates, one infinite", 1, {0, 1, 0, 1, 0}, {-1, infinity, 0.5}, 0, 2, 1, 2, 0, true,
+        {"given ordinates, one infinite",
+         1,
+         {0, 1, 0, 1, 0},
+         {-1, infinity, 0.5},
+         0,
+         2,
+         1,
+         2,
+         0,
+         true,
          "1 point at F = 0 or 1 not shown"},
         // Adjusted ranks 1, 2.25, 4.125: only the first failure is at F = 0.
-        {"ordinates of another length are not used", 2, {0, 1, 0, 1, 0}, {-1, 0.5}, 0, 2, 1, 2, 0, true,
+        {"ordinates of another length are not used",
+         2,
+         {0, 1, 0, 1, 0},
+         {-1, 0.5},
+         0,
+         2,
+         1,
+         2,
+         0,
+         true,
          "1 point at F = 0 or 1 not shown"},
         {"gamma at the smallest time", 1, {}, {}, 10, 4, 0, 0, 1, true, "1 point at t <= gamma not shown"},
         {"every time at or below gamma", 1, {}, {}, 50, 0, 0, 0, 5, false, "fitted line not shown"},
@@ -107,8 +130,7 @@ TEST(PlotModel, WhichUnitsBecomePoints) {
         }
         EXPECT_EQ(found, noted) << row.label;
         for (const PlotPoint& p : model.points) {
-            EXPECT_TRUE(p.x >= model.xMin && p.x <= model.xMax && p.y >= model.yMin && p.y <= model.yMax)
-                << row.label;
+            EXPECT_TRUE(p.x >= model.xMin && p.x <= model.xMax && p.y >= model.yMin && p.y <= model.yMax) << row.label;
         }
     }
 }
@@ -118,9 +140,9 @@ TEST(PlotModel, FittedLine) {
         const char* label;
         double m, eta, gamma;
         std::vector<double> ordinates;  // the failures' y; empty: from the plotting position
-        bool drawn, cut;  // cut: the line leaves the visible range and is cut to it
-        double from;      // uncut: the time the line starts at
-        double yLimit;    // the visible y range is [-yLimit, yLimit] (0: not checked)
+        bool drawn, cut;                // cut: the line leaves the visible range and is cut to it
+        double from;                    // uncut: the time the line starts at
+        double yLimit;                  // the visible y range is [-yLimit, yLimit] (0: not checked)
     } rows[] = {
         {"m 0.5 with gamma", 0.5, 25, 3, {}, true, false, 10, 0},
         {"m 40: cut at both ends", 40, 30, 0, {}, true, true, 0, 0},
@@ -194,12 +216,17 @@ TEST(PlotModel, SquaredCorrelation) {
 TEST(PlotSvg, SameBytesOnEveryPlatform) {
     const std::uint8_t suspended[23] = {0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 1};
     // The title is not UTF-8: an overlong form, a lead byte before ASCII; then UTF-8 for e acute.
-    const PlotInput input{"bearings <A&B> \xe0\x80\x80 \xc3( caf\xc3\xa9.dat", bearings, 2,
-                          {1.85130410, 2779.86378, 8.05776741, 0, 0, 0, 0}, notANumber, suspended, {},
-                          {{1, "m", 1.85130410}, {2, "eta", portablePow(2779.86378, 1 / 1.85130410)},
-                           {3, "gamma", 8.05776741}},
-                          {{-2.25, 2.6, 3.2}, {0, 3.7, 4.3}, {1.0, 4.2, 4.6}},
-                          "B-life bounds, Fisher matrix, 90% two-sided"};
+    const PlotInput input{
+        "bearings <A&B> \xe0\x80\x80 \xc3( caf\xc3\xa9.dat",
+        bearings,
+        2,
+        {1.85130410, 2779.86378, 8.05776741, 0, 0, 0, 0},
+        notANumber,
+        suspended,
+        {},
+        {{1, "m", 1.85130410}, {2, "eta", portablePow(2779.86378, 1 / 1.85130410)}, {3, "gamma", 8.05776741}},
+        {{-2.25, 2.6, 3.2}, {0, 3.7, 4.3}, {1.0, 4.2, 4.6}},
+        "B-life bounds, Fisher matrix, 90% two-sided"};
     expectMatchesGolden(plotSvg(buildPlotModel(input), 720, 540), "plot_bearings.svg", 86);
 }
 

@@ -23,11 +23,18 @@ bool sameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
 TEST(PortableMath, SpecialValues) {
     const double nan = std::nan("");
-    const struct { const char* name; double value, expected; } rows[] = {
-        {"log 1", portableLog(1), 0},         {"log 0", portableLog(0), -inf},
-        {"log -0", portableLog(-0.0), -inf},  {"log inf", portableLog(inf), inf},
-        {"exp 0", portableExp(0), 1},         {"exp -inf", portableExp(-inf), 0},
-        {"exp inf", portableExp(inf), inf},   {"exp 710", portableExp(710), inf},
+    const struct {
+        const char* name;
+        double value, expected;
+    } rows[] = {
+        {"log 1", portableLog(1), 0},
+        {"log 0", portableLog(0), -inf},
+        {"log -0", portableLog(-0.0), -inf},
+        {"log inf", portableLog(inf), inf},
+        {"exp 0", portableExp(0), 1},
+        {"exp -inf", portableExp(-inf), 0},
+        {"exp inf", portableExp(inf), inf},
+        {"exp 710", portableExp(710), inf},
         // The ends of exp's range (values as the C library gives them): the
         // largest argument with a finite
         // result, the next double above it, and the same at the bottom.
@@ -36,27 +43,45 @@ TEST(PortableMath, SpecialValues) {
         {"exp 709.78", portableExp(709.78), 0x1.fe9ce5c4c52b4p+1023},
         {"exp smallest", portableExp(-0x1.74910d52d3051p+9), 0x1p-1074},
         {"exp below smallest", portableExp(-0x1.74910d52d3052p+9), 0},
-        {"exp -746", portableExp(-746), 0},   {"pow x 0", portablePow(nan, 0), 1},
-        {"pow 1 y", portablePow(1, nan), 1},  {"pow 0 -2", portablePow(0, -2), inf},
-        {"pow 0 3", portablePow(0, 3), 0},    {"pow -0 3", portablePow(-0.0, 3), -0.0},
-        {"pow -0 -3", portablePow(-0.0, -3), -inf}, {"pow -2 3", portablePow(-2, 3), -8},
-        {"pow -2 2", portablePow(-2, 2), 4},  {"pow inf -1", portablePow(inf, -1), 0},
-        {"pow 2 inf", portablePow(2, inf), inf}, {"pow 0.5 inf", portablePow(0.5, inf), 0},
-        {"pow 2 -inf", portablePow(2, -inf), 0}, {"pow -1 inf", portablePow(-1, inf), 1},
-        {"pow 10 400", portablePow(10, 400), inf}, {"pow 10 -400", portablePow(10, -400), 0},
-        {"pow 2 0.5", portablePow(2, 0.5), std::sqrt(2.0)}, {"pow 2 -1074", portablePow(2, -1074), 0x1p-1074},
-        {"pow 2 1023", portablePow(2, 1023), 0x1p1023}, {"pow 1e300 1e10", portablePow(1e300, 1e10), inf},
-        {"sin 0", portableSin(0), 0},         {"sin -0", portableSin(-0.0), -0.0},
-        {"sin tiny", portableSin(1e-300), 1e-300}, {"sin 2^-24", portableSin(0x1p-24), 0x1.ffffffffffffbp-25},
+        {"exp -746", portableExp(-746), 0},
+        {"pow x 0", portablePow(nan, 0), 1},
+        {"pow 1 y", portablePow(1, nan), 1},
+        {"pow 0 -2", portablePow(0, -2), inf},
+        {"pow 0 3", portablePow(0, 3), 0},
+        {"pow -0 3", portablePow(-0.0, 3), -0.0},
+        {"pow -0 -3", portablePow(-0.0, -3), -inf},
+        {"pow -2 3", portablePow(-2, 3), -8},
+        {"pow -2 2", portablePow(-2, 2), 4},
+        {"pow inf -1", portablePow(inf, -1), 0},
+        {"pow 2 inf", portablePow(2, inf), inf},
+        {"pow 0.5 inf", portablePow(0.5, inf), 0},
+        {"pow 2 -inf", portablePow(2, -inf), 0},
+        {"pow -1 inf", portablePow(-1, inf), 1},
+        {"pow 10 400", portablePow(10, 400), inf},
+        {"pow 10 -400", portablePow(10, -400), 0},
+        {"pow 2 0.5", portablePow(2, 0.5), std::sqrt(2.0)},
+        {"pow 2 -1074", portablePow(2, -1074), 0x1p-1074},
+        {"pow 2 1023", portablePow(2, 1023), 0x1p1023},
+        {"pow 1e300 1e10", portablePow(1e300, 1e10), inf},
+        {"sin 0", portableSin(0), 0},
+        {"sin -0", portableSin(-0.0), -0.0},
+        {"sin tiny", portableSin(1e-300), 1e-300},
+        {"sin 2^-24", portableSin(0x1p-24), 0x1.ffffffffffffbp-25},
         // From 2^30 on the argument is first reduced modulo the double nearest 2 pi.
         {"sin 2^30", portableSin(0x1p30), portableSin(std::fmod(0x1p30, 0x1.921fb54442d18p+2))},
         // Results that are exactly representable come out exactly.
-        {"pow 3 2", portablePow(3, 2), 9},    {"pow 1.25 3", portablePow(1.25, 3), 1.953125},
-        {"pow 100 0.5", portablePow(100, 0.5), 10}, {"pow 2 -1030", portablePow(2, -1030), 0x1p-1030},
-        {"pow 2 -1022", portablePow(2, -1022), 0x1p-1022}, {"pow 0.5 -1000", portablePow(0.5, -1000), 0x1p1000},
-        {"log -1", portableLog(-1), nan},     {"log nan", portableLog(nan), nan},
-        {"pow -2 0.5", portablePow(-2, 0.5), nan}, {"pow nan 2", portablePow(nan, 2), nan},
-        {"sin inf", portableSin(inf), nan},   {"exp nan", portableExp(nan), nan},
+        {"pow 3 2", portablePow(3, 2), 9},
+        {"pow 1.25 3", portablePow(1.25, 3), 1.953125},
+        {"pow 100 0.5", portablePow(100, 0.5), 10},
+        {"pow 2 -1030", portablePow(2, -1030), 0x1p-1030},
+        {"pow 2 -1022", portablePow(2, -1022), 0x1p-1022},
+        {"pow 0.5 -1000", portablePow(0.5, -1000), 0x1p1000},
+        {"log -1", portableLog(-1), nan},
+        {"log nan", portableLog(nan), nan},
+        {"pow -2 0.5", portablePow(-2, 0.5), nan},
+        {"pow nan 2", portablePow(nan, 2), nan},
+        {"sin inf", portableSin(inf), nan},
+        {"exp nan", portableExp(nan), nan},
     };
     for (const auto& row : rows) {
         EXPECT_TRUE(sameBits(row.value, row.expected) || (std::isnan(row.value) && std::isnan(row.expected)))
@@ -81,7 +106,10 @@ TEST(PortableMath, PowerAndLogTogether) {
 // to double with fractions.Fraction (to nearest, ties to even; below 2^-1022
 // on the subnormal grid).
 TEST(PortableMath, CorrectlyRoundedAtTheEdges) {
-    const struct { const char* name; double value, expected; } rows[] = {
+    const struct {
+        const char* name;
+        double value, expected;
+    } rows[] = {
         // Subnormal results: each was one unit off when rounded to 53 bits first.
         {"exp -708.85320942343174", portableExp(-708.85320942343174), 0x0.a220c8eda3b1bp-1022},
         {"exp -0x1.63236a30921b9p+9", portableExp(-0x1.63236a30921b9p+9), 0x0.270d8c9c40087p-1022},
@@ -124,7 +152,8 @@ bool fastPathDecides(double y) {
     using namespace portableMath;
     const double nd = std::floor(y * (64 * invLn2) + 0.5);
     const int n = static_cast<int>(nd);
-    const RoundingBracket<double> ends = fastExpMantissa(DD{y, 0}, nd, tables().twoToSixtyFourths[((n % 64) + 64) % 64]);
+    const RoundingBracket<double> ends = fastExpMantissa(DD{y, 0}, nd,
+                                                         tables().twoToSixtyFourths[((n % 64) + 64) % 64]);
     return ends.low == ends.high;
 }
 
@@ -150,15 +179,20 @@ bool fastLogDecides(double x) {
 // near 1 within 2.1e-3) must fall back to the double-double path; 0.1 units
 // or more away, they must not.
 TEST(PortableMath, FastPathFallsBackNearHalfway) {
-    const struct { double y; bool decides; } expRows[] = {
-        {0x1p-53, false}, {-0x1p-54, false}, {-0x1.4p-52, false}, {-0x1.e5ac856545318p+7, false},
-        {1, true},        {-1, true},        {100, true},        {-708, true},
-        {709, true},
+    const struct {
+        double y;
+        bool decides;
+    } expRows[] = {
+        {0x1p-53, false}, {-0x1p-54, false}, {-0x1.4p-52, false}, {-0x1.e5ac856545318p+7, false}, {1, true}, {-1, true},
+        {100, true},      {-708, true},      {709, true},
     };
     for (const auto& row : expRows) EXPECT_EQ(fastPathDecides(row.y), row.decides) << "e^" << row.y;
-    const struct { double x; bool decides; } logRows[] = {
-        {7.955, false}, {0x1.00222p+0, false}, {0x1.002d6p+0, false}, {2, true},          {1.5, true},
-        {0x1.02p+0, true}, {0x1.fcp-1, true},  {1 + 0x1p-52, true},   {0x1p-1074, true},
+    const struct {
+        double x;
+        bool decides;
+    } logRows[] = {
+        {7.955, false},    {0x1.00222p+0, false}, {0x1.002d6p+0, false}, {2, true},         {1.5, true},
+        {0x1.02p+0, true}, {0x1.fcp-1, true},     {1 + 0x1p-52, true},   {0x1p-1074, true},
     };
     for (const auto& row : logRows) EXPECT_EQ(fastLogDecides(row.x), row.decides) << "log " << row.x;
 }
@@ -166,7 +200,11 @@ TEST(PortableMath, FastPathFallsBackNearHalfway) {
 // (m.hi + m.lo) 2^k rounded once: on the subnormal grid, m.lo decides a
 // tie of m.hi (values exact by construction).
 TEST(PortableMath, SubnormalRoundingOfADoubleDouble) {
-    const struct { double hi, lo; int k; double expected; } rows[] = {
+    const struct {
+        double hi, lo;
+        int k;
+        double expected;
+    } rows[] = {
         {1 + 0x1p-52, 0x1p-60, -1023, 0x0.8000000000001p-1022},  // half a quantum and more: up
         {1 + 0x1p-52, -0x1p-60, -1023, 0x0.8p-1022},             // less than half: down
         {1 + 0x1p-52, 0, -1023, 0x0.8p-1022},                    // a tie: to even
@@ -174,13 +212,14 @@ TEST(PortableMath, SubnormalRoundingOfADoubleDouble) {
         {1, 0x1p-60, -1075, 0x1p-1074},                          // half the least subnormal and more
         {1, -0x1p-60, -1075, 0},
         {1, 0, -1075, 0},
-        {1.75, 0, -1075, 0x1p-1074},                             // quantum 2 in units of m
-        {1.5, 0, -1022, 0x1.8p-1022},                            // normal: exact
-        {1, 0x1p-53, 0, 1},                                      // normal: rounded to double
+        {1.75, 0, -1075, 0x1p-1074},   // quantum 2 in units of m
+        {1.5, 0, -1022, 0x1.8p-1022},  // normal: exact
+        {1, 0x1p-53, 0, 1},            // normal: rounded to double
     };
     for (const auto& row : rows) {
         const double value = portableMath::scaleMantissa(DD{row.hi, row.lo}, row.k);
-        EXPECT_TRUE(sameBits(value, row.expected)) << row.hi << " + " << row.lo << " times 2^" << row.k << ": " << value;
+        EXPECT_TRUE(sameBits(value, row.expected))
+            << row.hi << " + " << row.lo << " times 2^" << row.k << ": " << value;
     }
 }
 
@@ -197,8 +236,10 @@ TEST(PortableMath, AgreesWithGlibc) {
     for (int i = 0; i < count; ++i) {
         const double x = a.between(0.0, 1.0) < 0.5 ? a.between(1e-300, 10) : a.between(0.5, 1e6);
         const double y = a.between(-700, 700), m = a.between(-12, 12), t = a.between(-1e4, 1e4);
-        const double values[4][2] = {{portableLog(x), std::log(x)}, {portableExp(y), std::exp(y)},
-                                     {portablePow(x, m), std::pow(x, m)}, {portableSin(t), std::sin(t)}};
+        const double values[4][2] = {{portableLog(x), std::log(x)},
+                                     {portableExp(y), std::exp(y)},
+                                     {portablePow(x, m), std::pow(x, m)},
+                                     {portableSin(t), std::sin(t)}};
         for (int f = 0; f < 4; ++f) {
             ASSERT_LE(ulpDistance(values[f][0], values[f][1]), 1)
                 << "function " << f << " at " << x << ", " << y << ", " << m << ", " << t;
@@ -208,8 +249,8 @@ TEST(PortableMath, AgreesWithGlibc) {
     // glibc's sin is only promised within one unit; it differs from the
     // double-double result in about one case in a thousand.
     for (int f = 0; f < 4; ++f) EXPECT_GE(exact[f], count - count / (f == 3 ? 200 : 1000)) << "function " << f;
-    std::printf("exact agreement with glibc in %d log, %d exp, %d pow, %d sin of %d\n", exact[0], exact[1],
-                exact[2], exact[3], count);
+    std::printf("exact agreement with glibc in %d log, %d exp, %d pow, %d sin of %d\n", exact[0], exact[1], exact[2],
+                exact[3], count);
 }
 #endif
 
@@ -230,8 +271,6 @@ std::string kernelResults() {
     return out.str();
 }
 
-TEST(PortableMath, SameBitsOnEveryPlatform) {
-    expectMatchesGolden(kernelResults(), "portable_math.txt", 3000);
-}
+TEST(PortableMath, SameBitsOnEveryPlatform) { expectMatchesGolden(kernelResults(), "portable_math.txt", 3000); }
 
 }  // namespace

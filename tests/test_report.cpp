@@ -49,12 +49,18 @@ TEST(Report, MatchesTheReferenceReports) {
         const char* gamma;   // typed gamma text, or nullptr for the search
         const char* golden;  // golden name without the rank part
     } cases[] = {
-        {"n3", nullptr, "auto"},           {"n3", "5", "gamma5"},
-        {"headers_crlf", nullptr, "auto"}, {"headers_crlf", "500", "gamma500"},
-        {"repeated", nullptr, "auto"},     {"repeated", "10", "gamma10"},
-        {"zero_min", nullptr, "auto"},     {"zero_min", "-0.5", "gamma-0.5"},
-        {"zero_min", "0", "gamma0"},       {"concave_up", nullptr, "auto"},
-        {"concave_up", "0.25", "gamma0.25"}, {"two_values", nullptr, "auto"},
+        {"n3", nullptr, "auto"},
+        {"n3", "5", "gamma5"},
+        {"headers_crlf", nullptr, "auto"},
+        {"headers_crlf", "500", "gamma500"},
+        {"repeated", nullptr, "auto"},
+        {"repeated", "10", "gamma10"},
+        {"zero_min", nullptr, "auto"},
+        {"zero_min", "-0.5", "gamma-0.5"},
+        {"zero_min", "0", "gamma0"},
+        {"concave_up", nullptr, "auto"},
+        {"concave_up", "0.25", "gamma0.25"},
+        {"two_values", nullptr, "auto"},
         {"two_values", "1", "gamma1"},
     };
     // Every report is written over the one before, the first over a longer file.
@@ -64,8 +70,8 @@ TEST(Report, MatchesTheReferenceReports) {
         for (RankMethod method = 1; method <= 4; ++method) {
             const std::string name = std::string(c.data) + ".rank" + std::to_string(method) + "." + c.golden;
             SCOPED_TRACE(name);
-            std::vector<std::string> expected =
-                splitLines(readAll(std::string(TARQUEL_TEST_GOLDEN) + "/" + name + ".txt"), "\n");
+            std::vector<std::string> expected = splitLines(
+                readAll(std::string(TARQUEL_TEST_GOLDEN) + "/" + name + ".txt"), "\n");
             ASSERT_FALSE(expected.empty());
             const RunOutcome damped = run(c.data, method, c.gamma);
             if (!fitted(damped)) {
@@ -92,7 +98,8 @@ TEST(Report, MatchesTheReferenceReports) {
             for (int k = 0; k < 7; ++k) {
                 const std::string& line = expected[at[k]];
                 const double reference = std::strtod(line.c_str() + line.find('=') + 1, nullptr);
-                const double unit = reference == 0 ? 0 : std::pow(10.0, std::floor(std::log10(std::fabs(reference))) - 8);
+                const double unit = reference == 0 ? 0
+                                                   : std::pow(10.0, std::floor(std::log10(std::fabs(reference))) - 8);
                 EXPECT_LE(std::fabs(got[k] - reference), 1.5 * unit) << line;
             }
         }
@@ -102,9 +109,7 @@ TEST(Report, MatchesTheReferenceReports) {
 #ifdef __linux__
 // A device that refuses every write: the error shows up when the file is
 // flushed and closed.
-TEST(Report, UnwritableFileIsAFailure) {
-    EXPECT_FALSE(writeReport("/dev/full", reportInputOf(run("n3", 1, nullptr))));
-}
+TEST(Report, UnwritableFileIsAFailure) { EXPECT_FALSE(writeReport("/dev/full", reportInputOf(run("n3", 1, nullptr)))); }
 #endif
 
 }  // namespace

@@ -105,7 +105,7 @@ TEST(ResultFormats, WarningsOfAFit) {
         const char* bytes;
         RankMethod method;
         bool autoGamma;
-        double m;  // 0: as fitted
+        double m;                                    // 0: as fitted
         const std::vector<std::uint8_t>& suspended;  // empty: no suspensions
         std::vector<std::string> expected;
     } rows[] = {
@@ -124,24 +124,36 @@ TEST(ResultFormats, WarningsOfAFit) {
         run.sample = makeSample(run.sample.times, row.suspended);
         const FitResult& r = run.result;
         run.quality = computeFitQuality({run.sample, r.gamma, r.m, r.t0, row.method, 0.9});
-        run.lifeFigures =
-            computeLifeFigures({run.sample, r.gamma, r.m, r.t0, run.quality.eta, run.quality.covariance, 0.9, run.life});
+        run.lifeFigures = computeLifeFigures(
+            {run.sample, r.gamma, r.m, r.t0, run.quality.eta, run.quality.covariance, 0.9, run.life});
         EXPECT_EQ(runWarnings(run), row.expected) << row.bytes << " m " << row.m;
     }
 }
 
 // Not a number and the infinities give "": the CSV read back above.
 TEST(ResultFormats, ShortestTexts) {
-    const struct { double value; const char* text; } rows[] = {
-        {0.1, "0.1"}, {100, "100"}, {-0.0, "-0"}, {1e21, "1e+21"}, {1.0 / 3, "0.3333333333333333"},
-        {5e-324, "5e-324"}, {1.7976931348623157e308, "1.7976931348623157e+308"}, {123456.5, "123456.5"},
+    const struct {
+        double value;
+        const char* text;
+    } rows[] = {
+        {0.1, "0.1"},
+        {100, "100"},
+        {-0.0, "-0"},
+        {1e21, "1e+21"},
+        {1.0 / 3, "0.3333333333333333"},
+        {5e-324, "5e-324"},
+        {1.7976931348623157e308, "1.7976931348623157e+308"},
+        {123456.5, "123456.5"},
     };
     for (const auto& row : rows) EXPECT_EQ(shortestText(row.value), row.text) << row.text;
 }
 
 TEST(ResultFormats, FileNamesQuotedInCsvAndValidInJson) {
     const std::string tail(27, ',');  // the empty columns after the file name
-    const struct { const char* file; std::string row; } rows[] = {
+    const struct {
+        const char* file;
+        std::string row;
+    } rows[] = {
         {"plain.dat", "plain.dat" + tail + "\n"},
         {"a,b.dat", "\"a,b.dat\"" + tail + "\n"},
         {"say \"x\".dat", "\"say \"\"x\"\".dat\"" + tail + "\n"},

@@ -14,9 +14,14 @@ namespace {
 const double inf = std::numeric_limits<double>::infinity();
 
 TEST(RankFunctions, ThreePointsAndUnknownMethods) {
-    const struct { RankMethod method; double F[3]; } rows[] = {
-        {1, {0.25, 0.5, 0.75}}, {2, {0, 0.5, 1}},
-        {3, {0.7 / 3.4, 1.7 / 3.4, 2.7 / 3.4}}, {4, {0.5 / 3, 1.5 / 3, 2.5 / 3}},
+    const struct {
+        RankMethod method;
+        double F[3];
+    } rows[] = {
+        {1, {0.25, 0.5, 0.75}},
+        {2, {0, 0.5, 1}},
+        {3, {0.7 / 3.4, 1.7 / 3.4, 2.7 / 3.4}},
+        {4, {0.5 / 3, 1.5 / 3, 2.5 / 3}},
     };
     for (const auto& row : rows) {
         const RankFunction F = rankFunctionOf(row.method);
@@ -69,8 +74,12 @@ TEST(WeibullPlot, Coordinates) {
 }
 
 TEST(AdjustedRanks, JohnsonsRanksOfTheFailures) {
-    const struct { std::vector<std::uint8_t> suspended; std::vector<double> ranks; } rows[] = {
-        {{}, {1, 2, 3}}, {{0, 0, 0}, {1, 2, 3}},
+    const struct {
+        std::vector<std::uint8_t> suspended;
+        std::vector<double> ranks;
+    } rows[] = {
+        {{}, {1, 2, 3}},
+        {{0, 0, 0}, {1, 2, 3}},
         // n = 5, F S F F S: j = 1, 1 + 5/4, 2.25 + 3.75/3.
         {{0, 1, 0, 0, 1}, {1, 2.25, 3.5}},
         // A suspension first moves every later failure up: 5/4 each.

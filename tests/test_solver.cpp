@@ -30,11 +30,25 @@ const SolveControl resting = [] {
 
 TEST(IntegerPower, Table) {
     const double x = 1.1;
-    const struct { double base; std::int32_t k; double expected; } rows[] = {
-        {2, 0, 1},        {nan, 0, 1},      {inf, 0, 1},           {2, 1, 2},
-        {2, 10, 1024},    {-3, 3, -27},     {2, -2, 0.25},         {0, -2, inf},
-        {x, 2, x * x},    {x, 3, x * (x * x)}, {x, 4, (x * x) * (x * x)}, {x, -2, 1 / (x * x)},
-        {2, INT32_MIN, 0}, {-1, INT32_MAX, -1},
+    const struct {
+        double base;
+        std::int32_t k;
+        double expected;
+    } rows[] = {
+        {2, 0, 1},
+        {nan, 0, 1},
+        {inf, 0, 1},
+        {2, 1, 2},
+        {2, 10, 1024},
+        {-3, 3, -27},
+        {2, -2, 0.25},
+        {0, -2, inf},
+        {x, 2, x * x},
+        {x, 3, x * (x * x)},
+        {x, 4, (x * x) * (x * x)},
+        {x, -2, 1 / (x * x)},
+        {2, INT32_MIN, 0},
+        {-1, INT32_MAX, -1},
     };
     for (const auto& row : rows) EXPECT_EQ(integerPower(row.base, row.k), row.expected) << row.base << "^" << row.k;
 }
@@ -75,8 +89,7 @@ SolveOutcome solve(const SolveRow& row, Trace& t, bool newton) {
         return eq(m);
     };
     auto slope = [sl](double m) { return ++trace->slopeCalls, sl(m); };
-    return newton ? bracketedNewton(row.m0, equation, slope, control)
-                  : dampedNewton(row.m0, equation, slope, control);
+    return newton ? bracketedNewton(row.m0, equation, slope, control) : dampedNewton(row.m0, equation, slope, control);
 }
 
 void expectRow(const SolveRow& row, const SolveOutcome& out, const Trace& t) {
@@ -106,8 +119,8 @@ TEST(DampedNewton, EveryEnding) {
         // 1 + m^2 has no root; from 0 every trial is refused. Stop during
         // the tenth call: the step's 64 trials still run, and the last
         // trial point 0 - 1/2^63 is returned.
-        {"stop ends at the next step", 0, onePlusSquare, one, false, 10, -std::ldexp(1.0, -63),
-         SolveEnding::stopped, 65, 1},
+        {"stop ends at the next step", 0, onePlusSquare, one, false, 10, -std::ldexp(1.0, -63), SolveEnding::stopped,
+         65, 1},
         {"stop before the first step", 0.7, onePlusSquare, one, false, 1, 0.7, SolveEnding::stopped, 1, 0},
         // A huge slope makes every step vanish against m = 1.
         {"fixed point without the test", 1, onePlusSquare, huge, false, 1000, 1, SolveEnding::stopped, -1, -1},
@@ -133,7 +146,7 @@ TEST(DampedNewton, EveryEnding) {
     }
 }
 
-double cubeRoot(double m) { return 2 - m * m * m; }           // root 2^(1/3)
+double cubeRoot(double m) { return 2 - m * m * m; }  // root 2^(1/3)
 double cubeRootSlope(double m) { return -3 * m * m; }
 double flatBeyondOne(double m) { return m < 1 ? 1 - m : 1e-300 * (1 - m); }
 double flatSlope(double) { return 1e-300; }  // a wrong sign: Newton points leave the bracket
@@ -162,7 +175,8 @@ TEST(BracketedNewton, EveryEnding) {
             // The root to within a unit in the last place.
             EXPECT_LE(std::fabs(out.m - row.expectedM), std::fabs(std::nextafter(root, 2.0) - root)) << row.name;
             EXPECT_TRUE((out.ending == SolveEnding::converged || out.ending == SolveEnding::rootFound) &&
-                        t.equationCalls < 60) << row.name << ": " << t.equationCalls;
+                        t.equationCalls < 60)
+                << row.name << ": " << t.equationCalls;
             continue;
         }
         expectRow(row, out, t);
@@ -172,17 +186,19 @@ TEST(BracketedNewton, EveryEnding) {
 // Also g' against central differences of g, and the damped slope strictly
 // steeper than g' (so that a step never exceeds Newton's).
 TEST(LikelihoodFit, BothSolversRecoverKnownParameters) {
-    const struct { double m, scale, gamma, initialM; } rows[] = {
+    const struct {
+        double m, scale, gamma, initialM;
+    } rows[] = {
         {2.5, 1000, 100, 1}, {0.8, 50, 0, 1}, {1.0, 7, 3, 2}, {6.0, 200, 40, 1}, {3.3, 1e-3, 0, 10},
     };
     for (const auto& row : rows) {
         const std::vector<double> t = weibullQuantiles(600, row.m, row.scale, row.gamma);
         const ShapeProblem p = makeShapeProblem(makeSample(t), row.gamma, pool);
         auto eq = [&p](double m) { return likelihoodEquation(p, m); };
-        const SolveOutcome damped =
-            dampedNewton(row.initialM, eq, [&p](double m) { return likelihoodSlope(p, m); }, resting);
-        const SolveOutcome newton =
-            bracketedNewton(row.initialM, eq, [&p](double m) { return likelihoodDerivative(p, m); }, resting);
+        const SolveOutcome damped = dampedNewton(
+            row.initialM, eq, [&p](double m) { return likelihoodSlope(p, m); }, resting);
+        const SolveOutcome newton = bracketedNewton(
+            row.initialM, eq, [&p](double m) { return likelihoodDerivative(p, m); }, resting);
         EXPECT_NEAR(damped.m / row.m, 1.0, 0.01) << "m " << row.m;
         EXPECT_NEAR(std::pow(scaleFromShape(p, damped.m), 1 / damped.m) / row.scale, 1.0, 0.01) << "m " << row.m;
         // Near the root rounding noise in g often refuses every trial: the
@@ -231,20 +247,25 @@ TEST(LikelihoodFit, CensoredAgainstADirectMaximisation) {
     for (const double gamma : {0.0, 3.5}) {
         const ShapeProblem p = makeShapeProblem(makeSample(t, s), gamma, pool);
         auto eq = [&p](double m) { return likelihoodEquation(p, m); };
-        const double m = bracketedNewton(1, eq, [&p](double x) { return likelihoodDerivative(p, x); }, resting).m;
-        const double damped = dampedNewton(1, eq, [&p](double x) { return likelihoodSlope(p, x); }, resting).m;
+        const double m = bracketedNewton(
+                             1, eq, [&p](double x) { return likelihoodDerivative(p, x); }, resting)
+                             .m;
+        const double damped = dampedNewton(
+                                  1, eq, [&p](double x) { return likelihoodSlope(p, x); }, resting)
+                                  .m;
         const double t0 = scaleFromShape(p, m);
         // The independent maximum: over ln t0 for each m, then over m.
         auto logL = [&](double k, double lnT0) { return directLogL(t, s, gamma, k, std::exp(lnT0)); };
         auto bestLnT0 = [&](double k) { return maximise([&](double lt) { return logL(k, lt); }, -20, 40); };
         const double mHat = maximise([&](double k) { return logL(k, bestLnT0(k)); }, 0.2, 10);
-        EXPECT_NEAR(m / mHat, 1, 1e-6) << gamma;           // relative, limited by the golden sections
+        EXPECT_NEAR(m / mHat, 1, 1e-6) << gamma;  // relative, limited by the golden sections
         EXPECT_NEAR(std::log(t0) / bestLnT0(mHat), 1, 1e-6) << gamma;
         EXPECT_NEAR(damped / m, 1, 1e-9) << gamma;
     }
     // Without suspensions the censored sums are the plain ones, to the bit.
     const double plain = likelihoodEquation(makeShapeProblem(makeSample(t), 1, pool), 1.7);
-    EXPECT_EQ(likelihoodEquation(makeShapeProblem(makeSample(t, std::vector<std::uint8_t>(t.size(), 0)), 1, pool), 1.7), plain);
+    EXPECT_EQ(likelihoodEquation(makeShapeProblem(makeSample(t, std::vector<std::uint8_t>(t.size(), 0)), 1, pool), 1.7),
+              plain);
 }
 
 // Large shapes: x^m overflows once m passes about 51 for times near 10^6,
@@ -254,7 +275,12 @@ TEST(LikelihoodFit, CensoredAgainstADirectMaximisation) {
 TEST(LikelihoodFit, LargeShapesInEveryUnit) {
     const std::vector<double> five = {0.99, 1, 1.01, 1.005, 0.995};
     const std::vector<double> strengths = weibullQuantiles(20, 43.114, 300, 0);  // MPa
-    const struct { const char* name; const std::vector<double>& t; double root; bool underflowsInMicro; } rows[] = {
+    const struct {
+        const char* name;
+        const std::vector<double>& t;
+        double root;
+        bool underflowsInMicro;
+    } rows[] = {
         {"five near 1", five, 158.182051083, true},  // the root to 12 digits
         {"twenty strengths", strengths, 0, false},   // 0: Newton's root in the unit 1
     };
@@ -269,8 +295,10 @@ TEST(LikelihoodFit, LargeShapesInEveryUnit) {
             auto derivative = [&](double m) { return likelihoodDerivative(scaled, m); };
             const SolveOutcome newton = bracketedNewton(1, equation, derivative, resting);
             const ShapeProblem plain = makeShapeProblem(sample, 0, pool);
-            const double damped = dampedNewton(1, [&](double m) { return likelihoodEquation(plain, m); },
-                                               [&](double m) { return likelihoodSlope(plain, m); }, resting).m;
+            const double damped = dampedNewton(
+                                      1, [&](double m) { return likelihoodEquation(plain, m); },
+                                      [&](double m) { return likelihoodSlope(plain, m); }, resting)
+                                      .m;
             if (reference == 0) reference = newton.m;
             // eta = t0^(1/m) from the scaled sums, in the unit of the times.
             const double eta = scaleParameter(scaled, newton.m) / unit;

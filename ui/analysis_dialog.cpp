@@ -45,8 +45,8 @@ FileIdentity dataFileIdentity;
 
 FileIdentity identityOf(const char* path) {
     FileIdentity identity{};
-    HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (file == INVALID_HANDLE_VALUE) return identity;
     BY_HANDLE_FILE_INFORMATION info;
     if (GetFileInformationByHandle(file, &info)) {
@@ -82,8 +82,9 @@ unsigned __stdcall calculationThread(void*) {
     const std::uint32_t marks = analysisState.lastRun.suspendedMarks;
     if (refusal.kind == RefusalKind::none && analysisState.censored == 0 && marks > 0) {
         const std::string text = std::to_string(marks) +
-                                 (marks == 1 ? " value carries a status word (S after the value) and was read as a failure."
-                                             : " values carry a status word (S after the value) and were read as failures.") +
+                                 (marks == 1
+                                      ? " value carries a status word (S after the value) and was read as a failure."
+                                      : " values carry a status word (S after the value) and were read as failures.") +
                                  "\n\nOptions > Read suspensions reads such values as suspensions.";
         MessageBoxA(windowHandles.dialog, text.c_str(), statusWordsCaption, MB_ICONINFORMATION | MB_OK);
     }
@@ -101,13 +102,9 @@ void enableMenuItem(HMENU menu, UINT item, bool enabled) {
     EnableMenuItem(menu, item, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
 }
 
-void enableControl(int id, bool enabled) {
-    EnableWindow(controlOf(id), enabled ? TRUE : FALSE);
-}
+void enableControl(int id, bool enabled) { EnableWindow(controlOf(id), enabled ? TRUE : FALSE); }
 
-bool isChecked(int id) {
-    return SendMessageA(controlOf(id), BM_GETCHECK, 0, 0) == BST_CHECKED;
-}
+bool isChecked(int id) { return SendMessageA(controlOf(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
 void focusAndSelectAll(int id) {
     SetFocus(controlOf(id));
@@ -123,8 +120,7 @@ void initialiseDialog(HWND dialog) {
     fitDialogTexts(dialog);
     savedEditProc = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(controlOf(IDC_GAMMA), GWLP_WNDPROC));
     SetWindowLongPtrA(controlOf(IDC_GAMMA), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(numericEditProc));
-    SetWindowLongPtrA(controlOf(IDC_INITIAL_M), GWLP_WNDPROC,
-                      reinterpret_cast<LONG_PTR>(numericEditProc));
+    SetWindowLongPtrA(controlOf(IDC_INITIAL_M), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(numericEditProc));
     SendMessageA(controlOf(IDC_AUTO_GAMMA), BM_SETCHECK, BST_CHECKED, 0);
     SendMessageA(controlOf(IDC_RANK_1), BM_SETCHECK, BST_CHECKED, 0);
     setIdleState(true);
@@ -138,9 +134,7 @@ void browseDataFile() {
     }
 }
 
-void requestStop() {
-    analysisState.stopFlag.store(1, std::memory_order_relaxed);
-}
+void requestStop() { analysisState.stopFlag.store(1, std::memory_order_relaxed); }
 
 void startCalculationThread() {
     std::uintptr_t thread = startWorker(calculationThread);
@@ -167,8 +161,8 @@ INT_PTR calculate() {
 }
 
 void saveReport() {
-    if (chooseSaveFile(windowHandles.dialog, "", analysisState.reportFilePath,
-                       sizeof analysisState.reportFilePath) != 1) {
+    if (chooseSaveFile(windowHandles.dialog, "", analysisState.reportFilePath, sizeof analysisState.reportFilePath) !=
+        1) {
         return;
     }
     if (isOpenDataFile(analysisState.reportFilePath)) {
@@ -185,25 +179,22 @@ void exitProgram() {
         releaseSample();
     }
     SetWindowLongPtrA(controlOf(IDC_GAMMA), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(savedEditProc));
-    SetWindowLongPtrA(controlOf(IDC_INITIAL_M), GWLP_WNDPROC,
-                      reinterpret_cast<LONG_PTR>(savedEditProc));
+    SetWindowLongPtrA(controlOf(IDC_INITIAL_M), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(savedEditProc));
     DestroyWindow(windowHandles.mainWindow);
 }
 
-void followAutoGamma() {
-    enableControl(IDC_GAMMA, !isChecked(IDC_AUTO_GAMMA));
-}
+void followAutoGamma() { enableControl(IDC_GAMMA, !isChecked(IDC_AUTO_GAMMA)); }
 
 INT_PTR onCommand(WPARAM wParam) {
     switch (LOWORD(wParam)) {
-    case IDC_BROWSE: browseDataFile(); return FALSE;
-    case IDC_STOP: requestStop(); return FALSE;
-    case IDC_CALCULATE: return calculate();
-    case IDC_SAVE: saveReport(); return FALSE;
-    case IDC_EXIT: exitProgram(); return FALSE;
-    case IDC_HELP_BUTTON: openHelpContents(windowHandles.dialog); return FALSE;
-    case IDC_AUTO_GAMMA: followAutoGamma(); return FALSE;
-    default: return FALSE;  // IDCANCEL from Escape among them
+        case IDC_BROWSE: browseDataFile(); return FALSE;
+        case IDC_STOP: requestStop(); return FALSE;
+        case IDC_CALCULATE: return calculate();
+        case IDC_SAVE: saveReport(); return FALSE;
+        case IDC_EXIT: exitProgram(); return FALSE;
+        case IDC_HELP_BUTTON: openHelpContents(windowHandles.dialog); return FALSE;
+        case IDC_AUTO_GAMMA: followAutoGamma(); return FALSE;
+        default: return FALSE;  // IDCANCEL from Escape among them
     }
 }
 
@@ -216,9 +207,7 @@ void onCalculationDone() {
 }
 
 // Reads a field's text into `text` (512 bytes); true when it is not empty.
-bool readField(int id, char (&text)[512]) {
-    return GetWindowTextA(controlOf(id), text, sizeof text) > 0;
-}
+bool readField(int id, char (&text)[512]) { return GetWindowTextA(controlOf(id), text, sizeof text) > 0; }
 
 int chooseFile(bool save, HWND owner, const char* initialName, char* result, std::size_t capacity) {
     char file[MAX_PATH];
@@ -255,11 +244,11 @@ WorkerStarter startWorker = startWithRuntime;
 
 INT_PTR CALLBACK analysisDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
-    case WM_INITDIALOG: initialiseDialog(dialog); return FALSE;  // the focus is placed
-    case WM_COMMAND: return onCommand(wParam);
-    case WM_CALCULATION_DONE: onCalculationDone(); return FALSE;
-    case WM_DESTROY: releaseFittedFonts(); return FALSE;
-    default: return FALSE;
+        case WM_INITDIALOG: initialiseDialog(dialog); return FALSE;  // the focus is placed
+        case WM_COMMAND: return onCommand(wParam);
+        case WM_CALCULATION_DONE: onCalculationDone(); return FALSE;
+        case WM_DESTROY: releaseFittedFonts(); return FALSE;
+        default: return FALSE;
     }
 }
 

@@ -35,8 +35,7 @@ void openHelpContents(HWND owner) {
     // Without the .hlp file the viewer (where one exists at all: Windows 10
     // and Wine ship only a stub or a bare viewer) would merely report a
     // missing file, so the shipped document is opened instead.
-    if (isExistingFile(analysisState.helpFilePath) &&
-        WinHelpA(owner, analysisState.helpFilePath, HELP_FINDER, 0)) {
+    if (isExistingFile(analysisState.helpFilePath) && WinHelpA(owner, analysisState.helpFilePath, HELP_FINDER, 0)) {
         return;
     }
     char document[MAX_PATH + 8];

@@ -43,20 +43,15 @@ void forwardToDialog(int controlId) {
     SendMessageA(windowHandles.dialog, WM_COMMAND, static_cast<WPARAM>(controlId), 0);
 }
 
-void showHelpOnHelp() {
-    WinHelpA(windowHandles.dialog, "", HELP_HELPONHELP, 0);
-}
+void showHelpOnHelp() { WinHelpA(windowHandles.dialog, "", HELP_HELPONHELP, 0); }
 
-void showAbout() {
-    ShellAboutA(windowHandles.dialog, aboutText, aboutOtherText, windowHandles.icon);
-}
+void showAbout() { ShellAboutA(windowHandles.dialog, aboutText, aboutOtherText, windowHandles.icon); }
 
 LRESULT onCreate(HWND window) {
     // Recorded before the dialog exists: its initialisation reads the menus
     // through this handle.
     windowHandles.mainWindow = window;
-    windowHandles.dialog = CreateDialogParamA(windowHandles.instance, "TarquelDlg", window,
-                                              analysisDialogProc, 0);
+    windowHandles.dialog = CreateDialogParamA(windowHandles.instance, "TarquelDlg", window, analysisDialogProc, 0);
     if (windowHandles.dialog == nullptr) {
         MessageBoxA(window, childFailedText, startFailedCaption, MB_ICONERROR | MB_OK);
         DestroyWindow(window);
@@ -75,22 +70,22 @@ LRESULT onCreate(HWND window) {
 
 LRESULT onCommand(WPARAM wParam) {
     switch (LOWORD(wParam)) {
-    case IDM_CALCULATE: forwardToDialog(IDC_CALCULATE); break;
-    case IDM_SAVE: forwardToDialog(IDC_SAVE); break;
-    case IDM_PLOT: openPlotWindow(); break;
-    case IDM_STOP: forwardToDialog(IDC_STOP); break;
-    case IDM_EXIT: forwardToDialog(IDC_EXIT); break;
-    case IDM_CONTENTS: forwardToDialog(IDC_HELP_BUTTON); break;
-    case IDM_HELP_ON_HELP: showHelpOnHelp(); break;
-    case IDM_ABOUT: showAbout(); break;
-    case IDM_RESULTS: openResultsWindow(); break;
-    case IDM_READ_SUSPENSIONS: chooseOption(IDM_READ_SUSPENSIONS); break;
-    case IDM_SOLVER_DAMPED: chooseOption(IDM_SOLVER_DAMPED); break;
-    case IDM_SOLVER_BRACKETED: chooseOption(IDM_SOLVER_BRACKETED); break;
-    case IDM_BOUNDS_90: chooseOption(IDM_BOUNDS_90); break;
-    case IDM_BOUNDS_95: chooseOption(IDM_BOUNDS_95); break;
-    case IDM_BOUNDS_99: chooseOption(IDM_BOUNDS_99); break;
-    default: break;
+        case IDM_CALCULATE: forwardToDialog(IDC_CALCULATE); break;
+        case IDM_SAVE: forwardToDialog(IDC_SAVE); break;
+        case IDM_PLOT: openPlotWindow(); break;
+        case IDM_STOP: forwardToDialog(IDC_STOP); break;
+        case IDM_EXIT: forwardToDialog(IDC_EXIT); break;
+        case IDM_CONTENTS: forwardToDialog(IDC_HELP_BUTTON); break;
+        case IDM_HELP_ON_HELP: showHelpOnHelp(); break;
+        case IDM_ABOUT: showAbout(); break;
+        case IDM_RESULTS: openResultsWindow(); break;
+        case IDM_READ_SUSPENSIONS: chooseOption(IDM_READ_SUSPENSIONS); break;
+        case IDM_SOLVER_DAMPED: chooseOption(IDM_SOLVER_DAMPED); break;
+        case IDM_SOLVER_BRACKETED: chooseOption(IDM_SOLVER_BRACKETED); break;
+        case IDM_BOUNDS_90: chooseOption(IDM_BOUNDS_90); break;
+        case IDM_BOUNDS_95: chooseOption(IDM_BOUNDS_95); break;
+        case IDM_BOUNDS_99: chooseOption(IDM_BOUNDS_99); break;
+        default: break;
     }
     return 0;
 }
@@ -143,8 +138,8 @@ bool openMainWindow(HINSTANCE instance, const char* commandLine, int showCommand
     // judged by what WM_CREATE recorded: a frame whose dialog failed has
     // already been destroyed again.
     windowHandles.mainWindow = nullptr;
-    CreateWindowExA(0, mainClassName, "Tarquel", mainWindowStyle, CW_USEDEFAULT, 0,
-                    CW_USEDEFAULT, 0, nullptr, nullptr, instance, nullptr);
+    CreateWindowExA(0, mainClassName, "Tarquel", mainWindowStyle, CW_USEDEFAULT, 0, CW_USEDEFAULT, 0, nullptr, nullptr,
+                    instance, nullptr);
     if (windowHandles.mainWindow == nullptr) {
         MessageBoxA(nullptr, parentFailedText, startFailedCaption, MB_ICONERROR | MB_OK);
         return false;
@@ -173,19 +168,18 @@ int runMessageLoop() {
 
 LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_CREATE: return onCreate(window);
-    case WM_COMMAND: return onCommand(wParam);
-    case WM_DROPFILES: return onDropFiles(wParam);
-    case WM_DESTROY: PostQuitMessage(0); return 0;
-    default: return DefWindowProcA(window, message, wParam, lParam);
+        case WM_CREATE: return onCreate(window);
+        case WM_COMMAND: return onCommand(wParam);
+        case WM_DROPFILES: return onDropFiles(wParam);
+        case WM_DESTROY: PostQuitMessage(0); return 0;
+        default: return DefWindowProcA(window, message, wParam, lParam);
     }
 }
 
 void takeCommandLineFile(const char* commandLine) {
     char name[MAX_PATH];
     std::size_t length = 0;
-    while (commandLine[length] != '\0' && commandLine[length] != ' ' &&
-           commandLine[length] != '\t') {
+    while (commandLine[length] != '\0' && commandLine[length] != ' ' && commandLine[length] != '\t') {
         if (length == MAX_PATH - 1) {
             return;  // too long to be a path: never looked up, never copied further
         }

@@ -14,8 +14,7 @@ constexpr BoundsItem boundsItems[] = {{IDM_BOUNDS_90, 0.9}, {IDM_BOUNDS_95, 0.95
 
 void markOptions() {
     HMENU menu = windowHandles.menu;
-    CheckMenuItem(menu, IDM_READ_SUSPENSIONS,
-                  MF_BYCOMMAND | (analysisState.censored == 1 ? MF_CHECKED : MF_UNCHECKED));
+    CheckMenuItem(menu, IDM_READ_SUSPENSIONS, MF_BYCOMMAND | (analysisState.censored == 1 ? MF_CHECKED : MF_UNCHECKED));
     const UINT solver = analysisState.solver == ShapeSolver::newton ? IDM_SOLVER_BRACKETED : IDM_SOLVER_DAMPED;
     CheckMenuRadioItem(menu, IDM_SOLVER_DAMPED, IDM_SOLVER_BRACKETED, solver, MF_BYCOMMAND);
     UINT bounds = IDM_BOUNDS_90;

@@ -55,9 +55,8 @@ public:
         for (const Entry& entry : entries_) {
             if (entry.height == height) return entry.font;
         }
-        HFONT font = CreateFontA(-height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                                 OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                 DEFAULT_PITCH | FF_SWISS, fontName);
+        HFONT font = CreateFontA(-height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                 CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, fontName);
         entries_.push_back({height, font});
         return font;
     }
@@ -75,8 +74,7 @@ private:
 class PenAndBrush {
 public:
     PenAndBrush(HDC dc, const PlotShape& s) : dc_(dc) {
-        pen_ = s.strokeWidth > 0 ? CreatePen(PS_SOLID, std::max(1, pixel(s.strokeWidth)), colourOf(s.stroke))
-                                 : nullptr;
+        pen_ = s.strokeWidth > 0 ? CreatePen(PS_SOLID, std::max(1, pixel(s.strokeWidth)), colourOf(s.stroke)) : nullptr;
         brush_ = s.filled ? CreateSolidBrush(colourOf(s.fill)) : nullptr;
         oldPen_ = SelectObject(dc, pen_ != nullptr ? static_cast<HGDIOBJ>(pen_) : GetStockObject(NULL_PEN));
         oldBrush_ = SelectObject(dc, brush_ != nullptr ? static_cast<HGDIOBJ>(brush_) : GetStockObject(NULL_BRUSH));
@@ -99,7 +97,9 @@ private:
 };
 
 void drawText(HDC dc, const PlotShape& s, FontCache& fonts) {
-    const UINT alignment = s.anchor == TextAnchor::middle ? TA_CENTER : s.anchor == TextAnchor::end ? TA_RIGHT : TA_LEFT;
+    const UINT alignment = s.anchor == TextAnchor::middle ? TA_CENTER
+                           : s.anchor == TextAnchor::end  ? TA_RIGHT
+                                                          : TA_LEFT;
     HGDIOBJ oldFont = SelectObject(dc, fonts.fontOf(s.fontSize));
     SetTextAlign(dc, alignment | TA_BASELINE);
     SetTextColor(dc, colourOf(s.fill));
@@ -109,35 +109,35 @@ void drawText(HDC dc, const PlotShape& s, FontCache& fonts) {
 
 void drawShape(HDC dc, const PlotShape& s, FontCache& fonts) {
     switch (s.kind) {
-    case ShapeKind::line: {
-        const PenAndBrush tools(dc, s);
-        MoveToEx(dc, pixel(s.x1), pixel(s.y1), nullptr);
-        LineTo(dc, pixel(s.x2), pixel(s.y2));
-        break;
-    }
-    case ShapeKind::circle: {
-        // An outline of the fill colour, so the disc is as wide as in the SVG.
-        PlotShape disc = s;
-        disc.stroke = s.fill;
-        disc.strokeWidth = 1;
-        const PenAndBrush tools(dc, disc);
-        Ellipse(dc, pixel(s.x1 - s.x2), pixel(s.y1 - s.x2), pixel(s.x1 + s.x2), pixel(s.y1 + s.x2));
-        break;
-    }
-    case ShapeKind::rectangle: {
-        // GDI leaves out the right and bottom edges; the SVG draws them.
-        const PenAndBrush tools(dc, s);
-        Rectangle(dc, pixel(s.x1), pixel(s.y1), pixel(s.x2) + 1, pixel(s.y2) + 1);
-        break;
-    }
-    case ShapeKind::text: drawText(dc, s, fonts); break;
-    case ShapeKind::polyline: {
-        const PenAndBrush tools(dc, s);
-        std::vector<POINT> points;
-        for (const PlotPoint& p : s.path) points.push_back({pixel(p.x), pixel(p.y)});
-        if (points.size() >= 2) Polyline(dc, points.data(), static_cast<int>(points.size()));
-        break;
-    }
+        case ShapeKind::line: {
+            const PenAndBrush tools(dc, s);
+            MoveToEx(dc, pixel(s.x1), pixel(s.y1), nullptr);
+            LineTo(dc, pixel(s.x2), pixel(s.y2));
+            break;
+        }
+        case ShapeKind::circle: {
+            // An outline of the fill colour, so the disc is as wide as in the SVG.
+            PlotShape disc = s;
+            disc.stroke = s.fill;
+            disc.strokeWidth = 1;
+            const PenAndBrush tools(dc, disc);
+            Ellipse(dc, pixel(s.x1 - s.x2), pixel(s.y1 - s.x2), pixel(s.x1 + s.x2), pixel(s.y1 + s.x2));
+            break;
+        }
+        case ShapeKind::rectangle: {
+            // GDI leaves out the right and bottom edges; the SVG draws them.
+            const PenAndBrush tools(dc, s);
+            Rectangle(dc, pixel(s.x1), pixel(s.y1), pixel(s.x2) + 1, pixel(s.y2) + 1);
+            break;
+        }
+        case ShapeKind::text: drawText(dc, s, fonts); break;
+        case ShapeKind::polyline: {
+            const PenAndBrush tools(dc, s);
+            std::vector<POINT> points;
+            for (const PlotPoint& p : s.path) points.push_back({pixel(p.x), pixel(p.y)});
+            if (points.size() >= 2) Polyline(dc, points.data(), static_cast<int>(points.size()));
+            break;
+        }
     }
 }
 
@@ -231,17 +231,17 @@ const PlotModel* shownPlotModel() { return plotState.hasModel ? &plotState.model
 
 LRESULT CALLBACK plotWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_PAINT: paint(window); return 0;
-    case WM_ERASEBKGND: return 1;  // the paint covers everything
-    case WM_SIZE: InvalidateRect(window, nullptr, FALSE); return 0;
-    case WM_GETMINMAXINFO: limitSize(lParam); return 0;
-    case WM_KEYDOWN:
-        if (wParam == VK_ESCAPE) {
-            DestroyWindow(window);
-            return 0;
-        }
-        return DefWindowProcA(window, message, wParam, lParam);
-    case WM_DESTROY: plotState.window = nullptr; return 0;
-    default: return DefWindowProcA(window, message, wParam, lParam);
+        case WM_PAINT: paint(window); return 0;
+        case WM_ERASEBKGND: return 1;  // the paint covers everything
+        case WM_SIZE: InvalidateRect(window, nullptr, FALSE); return 0;
+        case WM_GETMINMAXINFO: limitSize(lParam); return 0;
+        case WM_KEYDOWN:
+            if (wParam == VK_ESCAPE) {
+                DestroyWindow(window);
+                return 0;
+            }
+            return DefWindowProcA(window, message, wParam, lParam);
+        case WM_DESTROY: plotState.window = nullptr; return 0;
+        default: return DefWindowProcA(window, message, wParam, lParam);
     }
 }

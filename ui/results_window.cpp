@@ -129,10 +129,10 @@ HWND makeChild(HWND parent, const char* className, const char* text, DWORD style
 }
 
 void createControls(HWND window) {
-    resultsState.text = makeChild(window, "EDIT", "",
-                                  WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE | ES_READONLY |
-                                      ES_AUTOVSCROLL | ES_AUTOHSCROLL,
-                                  IDC_RESULTS_TEXT);
+    resultsState.text = makeChild(
+        window, "EDIT", "",
+        WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | ES_AUTOHSCROLL,
+        IDC_RESULTS_TEXT);
     resultsState.font = CreateFontA(-13, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                                     CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN, textFontName);
     SendMessageA(resultsState.text, WM_SETFONT, reinterpret_cast<WPARAM>(resultsState.font), FALSE);
@@ -171,9 +171,9 @@ void registerResultsClass() {
 
 void onCommand(WPARAM wParam) {
     switch (LOWORD(wParam)) {
-    case IDC_RESULTS_COPY: copyText(); break;
-    case IDC_RESULTS_SAVE_JSON: saveJson(); break;
-    default: return;
+        case IDC_RESULTS_COPY: copyText(); break;
+        case IDC_RESULTS_SAVE_JSON: saveJson(); break;
+        default: return;
     }
     if (resultsState.window != nullptr) SetFocus(resultsState.text);  // Esc and Ctrl+A reach the text again
 }
@@ -224,28 +224,28 @@ HWND resultsWindow() { return resultsState.window; }
 
 LRESULT CALLBACK resultsWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_CREATE: createControls(window); return 0;
-    case WM_SIZE: layOut(window, LOWORD(lParam), HIWORD(lParam)); return 0;
-    case WM_SETFOCUS: SetFocus(resultsState.text); return 0;
-    case WM_COMMAND: onCommand(wParam); return 0;
-    case WM_GETMINMAXINFO: {
-        auto* limits = reinterpret_cast<MINMAXINFO*>(lParam);
-        limits->ptMinTrackSize.x = smallestWidth;
-        limits->ptMinTrackSize.y = smallestHeight;
-        return 0;
-    }
-    case WM_KEYDOWN:
-        if (wParam == VK_ESCAPE) {
-            DestroyWindow(window);
+        case WM_CREATE: createControls(window); return 0;
+        case WM_SIZE: layOut(window, LOWORD(lParam), HIWORD(lParam)); return 0;
+        case WM_SETFOCUS: SetFocus(resultsState.text); return 0;
+        case WM_COMMAND: onCommand(wParam); return 0;
+        case WM_GETMINMAXINFO: {
+            auto* limits = reinterpret_cast<MINMAXINFO*>(lParam);
+            limits->ptMinTrackSize.x = smallestWidth;
+            limits->ptMinTrackSize.y = smallestHeight;
             return 0;
         }
-        return DefWindowProcA(window, message, wParam, lParam);
-    case WM_DESTROY: resultsState.window = nullptr; return 0;
-    case WM_NCDESTROY:
-        // The edit has gone by now, so its procedure and font are free.
-        DeleteObject(resultsState.font);
-        resultsState = ResultsWindowState{};
-        return DefWindowProcA(window, message, wParam, lParam);
-    default: return DefWindowProcA(window, message, wParam, lParam);
+        case WM_KEYDOWN:
+            if (wParam == VK_ESCAPE) {
+                DestroyWindow(window);
+                return 0;
+            }
+            return DefWindowProcA(window, message, wParam, lParam);
+        case WM_DESTROY: resultsState.window = nullptr; return 0;
+        case WM_NCDESTROY:
+            // The edit has gone by now, so its procedure and font are free.
+            DeleteObject(resultsState.font);
+            resultsState = ResultsWindowState{};
+            return DefWindowProcA(window, message, wParam, lParam);
+        default: return DefWindowProcA(window, message, wParam, lParam);
     }
 }

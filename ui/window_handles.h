@@ -14,18 +14,16 @@ constexpr UINT WM_CALCULATION_DONE = WM_APP + 1;
 constexpr int controlCount = IDC_RANK_4 - IDC_BROWSE + 1;
 
 struct WindowHandles {
-    HINSTANCE instance;           // the executable, kept by WinMain
-    HWND mainWindow;              // the frame, recorded first thing in its WM_CREATE
-    HWND dialog;                  // the analysis dialog filling the frame's client area
-    HICON icon;                   // icon 101, for the window class and the About box
-    HMENU menu;                   // the frame's menu bar
-    HMENU systemMenu;             // the frame's live system menu (for Close)
-    HWND control[controlCount];   // the dialog's controls, index = id - IDC_BROWSE
+    HINSTANCE instance;          // the executable, kept by WinMain
+    HWND mainWindow;             // the frame, recorded first thing in its WM_CREATE
+    HWND dialog;                 // the analysis dialog filling the frame's client area
+    HICON icon;                  // icon 101, for the window class and the About box
+    HMENU menu;                  // the frame's menu bar
+    HMENU systemMenu;            // the frame's live system menu (for Close)
+    HWND control[controlCount];  // the dialog's controls, index = id - IDC_BROWSE
 };
 
 extern WindowHandles windowHandles;
 
 // The recorded handle of the control with id `id` (IDC_BROWSE..IDC_RANK_4).
-inline HWND controlOf(int id) {
-    return windowHandles.control[id - IDC_BROWSE];
-}
+inline HWND controlOf(int id) { return windowHandles.control[id - IDC_BROWSE]; }

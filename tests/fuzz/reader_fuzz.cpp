@@ -234,8 +234,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // size taken from the input, and the real one. The small blocks cost a
     // system call each, so they are read in one mode only.
     const std::size_t chosen = 1 + static_cast<std::size_t>(size > 0 ? data[size / 2] : 0);
-    const struct { std::size_t blockSize; bool censored; } reads[] = {
-        {1, true}, {2, false}, {3, true}, {chosen, false}, {1u << 20, false}, {1u << 20, true}};
+    const struct {
+        std::size_t blockSize;
+        bool censored;
+    } reads[] = {{1, true}, {2, false}, {3, true}, {chosen, false}, {1u << 20, false}, {1u << 20, true}};
     for (const auto& [blockSize, censored] : reads) {
         ReadOptions options;
         options.censored = censored;

@@ -58,7 +58,7 @@ void writeFileBytes(const std::string& path, const std::string& bytes) {
 }
 std::string dataFile(const char* name) { return dataDir + "\\" + name; }
 
-int quitCount = 0;    // WM_QUIT messages the pump has taken since the program started
+int quitCount = 0;     // WM_QUIT messages the pump has taken since the program started
 WPARAM quitCode = 99;  // the exit code of the last one
 
 // Runs the program's own message loop, without blocking, until `done` holds
@@ -78,7 +78,9 @@ bool pumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
         if (GetTickCount() - start > timeoutMs) return false;
     }
 }
-void pumpFor(DWORD ms) { pumpUntil([] { return false; }, ms); }
+void pumpFor(DWORD ms) {
+    pumpUntil([] { return false; }, ms);
+}
 
 std::string textOf(HWND window) {
     char text[4096] = "";
@@ -98,7 +100,10 @@ bool enabled(int id) { return IsWindowEnabled(controlOf(id)) != FALSE; }
 bool isBusy() { return enabled(IDC_STOP) && !enabled(IDC_CALCULATE); }
 bool isIdle() { return !enabled(IDC_STOP) && enabled(IDC_CALCULATE); }
 
-struct WindowSearch { const char* className; std::vector<HWND> found; };
+struct WindowSearch {
+    const char* className;
+    std::vector<HWND> found;
+};
 BOOL CALLBACK visitWindow(HWND window, LPARAM search) {
     auto& s = *reinterpret_cast<WindowSearch*>(search);
     char name[64] = "";
@@ -176,30 +181,35 @@ void checkOutputsShowResult(const std::string& label) {
 }
 
 bool outputsEmpty() {
-    for (int id = IDC_MONITOR_M; id <= IDC_OUT_SIGMA2; ++id) if (!fieldText(id).empty()) return false;
+    for (int id = IDC_MONITOR_M; id <= IDC_OUT_SIGMA2; ++id)
+        if (!fieldText(id).empty()) return false;
     return true;
 }
 
 using Answer = std::function<void(HWND)>;
-Answer press(WPARAM button) { return [button](HWND box) { PostMessageA(box, WM_COMMAND, button, 0); }; }
+Answer press(WPARAM button) {
+    return [button](HWND box) { PostMessageA(box, WM_COMMAND, button, 0); };
+}
 
 // Types `name` into a file box and presses OK. The name field is the combo
 // box cmb13 in newer file boxes and the edit edt1 in older ones (and Wine's).
 Answer typeName(const std::string& name) {
     return [name](HWND box) {
-        for (int id : {0x47c, 0x480}) if (HWND field = GetDlgItem(box, id)) setText(field, name);
+        for (int id : {0x47c, 0x480})
+            if (HWND field = GetDlgItem(box, id)) setText(field, name);
         press(IDOK)(box);
     };
 }
 
 // The caption of the last box answered, and its static texts joined by '|'.
-struct SeenBox { std::string caption, text; };
+struct SeenBox {
+    std::string caption, text;
+};
 
 // Does `action` while a watcher thread answers each new box with the next of
 // `answers` (which must close it), and checks that every answer found its
 // box. This thread pumps meanwhile, for the boxes of the worker.
-SeenBox answerBoxes(const std::function<void()>& action, const std::vector<Answer>& answers,
-                    const std::string& label) {
+SeenBox answerBoxes(const std::function<void()>& action, const std::vector<Answer>& answers, const std::string& label) {
     SeenBox seen;
     std::atomic<bool> finished{false};
     std::size_t handled = 0;
@@ -257,7 +267,8 @@ bool runCommandLine(const std::string& arguments, std::string* out = nullptr, st
     startup.cb = sizeof startup;
     if (out != nullptr) {
         startup.dwFlags = STARTF_USESTDHANDLES;
-        for (auto [handle, name] : {std::pair{&startup.hStdOutput, &outFile}, std::pair{&startup.hStdError, &errFile}}) {
+        for (auto [handle, name] :
+             {std::pair{&startup.hStdOutput, &outFile}, std::pair{&startup.hStdError, &errFile}}) {
             *handle = CreateFileA(name->c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited, CREATE_ALWAYS, 0, nullptr);
         }
     }
@@ -326,7 +337,10 @@ void testTemplateAndFrame() {
     GetModuleFileNameA(nullptr, exe, MAX_PATH);
     const std::string helpFile = std::string(exe, std::strrchr(exe, '\\') + 1) + "Tarquel.hlp";
     // Evaluated in order: the focus is read before the clicks move it.
-    const struct { const char* label; bool holds; } rows[] = {
+    const struct {
+        const char* label;
+        bool holds;
+    } rows[] = {
         {"dialog style: child, font, hidden", header->style == (WS_CHILD | DS_SETFONT)},
         {"44 controls, 222 x 236 dialog units", header->cdit == 44 && header->cx == 222 && header->cy == 236},
         {"no menu, class or title; 9 point font", p[0] == 0 && p[1] == 0 && p[2] == 0 && p[3] == 9},
@@ -365,7 +379,13 @@ void testValidation() {
     writeFileBytes(good, readFileBytes(dataFile("n3.dat")));
     CreateDirectoryA(directory.c_str(), nullptr);
     // The bad field gets the focus, with its whole text selected.
-    const struct { const char* label; std::string file; bool autoGamma; const char *gamma, *m; int bad; } rows[] = {
+    const struct {
+        const char* label;
+        std::string file;
+        bool autoGamma;
+        const char *gamma, *m;
+        int bad;
+    } rows[] = {
         {"empty name", "", true, "", "1", IDC_DATA_FILE},
         {"star", workDir + "\\go*.dat", true, "", "1", IDC_DATA_FILE},
         {"question mark", workDir + "\\goo?.dat", true, "", "1", IDC_DATA_FILE},
@@ -412,23 +432,53 @@ const char* const situations[] = {"fresh", "busy", "stopped", "refused"};
 // Per situation, '1' for enabled and '0' for not. The id tells where the
 // item is: 0 the frame as a drop target, SC_CLOSE the system menu, an IDM_
 // id the menu bar, an IDC_ id the dialog.
-struct EnablingRow { UINT id; const char *label, *states; };
-#define ROW(id, states) {id, #id, states}
+struct EnablingRow {
+    UINT id;
+    const char *label, *states;
+};
+#define ROW(id, states) \
+    { id, #id, states }
 const EnablingRow enablingRows[] = {
-    {0, "drop target", "1011"},       ROW(SC_CLOSE, "1011"),           ROW(IDM_CALCULATE, "1011"),
-    ROW(IDM_SAVE, "0010"),            ROW(IDM_PLOT, "0010"),           ROW(IDM_STOP, "0100"),
-    ROW(IDM_EXIT, "1011"),            ROW(IDM_CONTENTS, "1111"),       ROW(IDM_HELP_ON_HELP, "1111"),
-    ROW(IDM_ABOUT, "1111"),           ROW(IDC_BROWSE, "1011"),         ROW(IDC_STOP, "0100"),
-    ROW(IDC_CALCULATE, "1011"),       ROW(IDC_SAVE, "0010"),           ROW(IDC_EXIT, "1011"),
-    ROW(IDC_HELP_BUTTON, "1111"),     ROW(IDC_AUTO_GAMMA, "1011"),     ROW(IDC_DATA_FILE, "1011"),
-    ROW(IDC_INITIAL_M, "1011"),       ROW(IDC_GAMMA, "0010"),  /* follows Auto Gamma */
-    ROW(IDC_MONITOR_M, "0100"),       ROW(IDC_MONITOR_F, "0100"),      ROW(IDC_OUT_M, "1011"),
-    ROW(IDC_OUT_T0, "1011"),          ROW(IDC_OUT_GAMMA, "1011"),      ROW(IDC_OUT_MU, "1011"),
-    ROW(IDC_OUT_XI, "1011"),          ROW(IDC_OUT_TM, "1011"),         ROW(IDC_OUT_SIGMA2, "1011"),
-    ROW(IDC_RANK_1, "1011"),          ROW(IDC_RANK_2, "1011"),         ROW(IDC_RANK_3, "1011"),
-    ROW(IDC_RANK_4, "1011"),          ROW(IDM_RESULTS, "0010"),        ROW(IDM_READ_SUSPENSIONS, "1011"),
-    ROW(IDM_SOLVER_DAMPED, "1011"),   ROW(IDM_SOLVER_BRACKETED, "1011"), ROW(IDM_BOUNDS_90, "1011"),
-    ROW(IDM_BOUNDS_95, "1011"),       ROW(IDM_BOUNDS_99, "1011"),
+    {0, "drop target", "1011"},
+    ROW(SC_CLOSE, "1011"),
+    ROW(IDM_CALCULATE, "1011"),
+    ROW(IDM_SAVE, "0010"),
+    ROW(IDM_PLOT, "0010"),
+    ROW(IDM_STOP, "0100"),
+    ROW(IDM_EXIT, "1011"),
+    ROW(IDM_CONTENTS, "1111"),
+    ROW(IDM_HELP_ON_HELP, "1111"),
+    ROW(IDM_ABOUT, "1111"),
+    ROW(IDC_BROWSE, "1011"),
+    ROW(IDC_STOP, "0100"),
+    ROW(IDC_CALCULATE, "1011"),
+    ROW(IDC_SAVE, "0010"),
+    ROW(IDC_EXIT, "1011"),
+    ROW(IDC_HELP_BUTTON, "1111"),
+    ROW(IDC_AUTO_GAMMA, "1011"),
+    ROW(IDC_DATA_FILE, "1011"),
+    ROW(IDC_INITIAL_M, "1011"),
+    ROW(IDC_GAMMA, "0010"), /* follows Auto Gamma */
+    ROW(IDC_MONITOR_M, "0100"),
+    ROW(IDC_MONITOR_F, "0100"),
+    ROW(IDC_OUT_M, "1011"),
+    ROW(IDC_OUT_T0, "1011"),
+    ROW(IDC_OUT_GAMMA, "1011"),
+    ROW(IDC_OUT_MU, "1011"),
+    ROW(IDC_OUT_XI, "1011"),
+    ROW(IDC_OUT_TM, "1011"),
+    ROW(IDC_OUT_SIGMA2, "1011"),
+    ROW(IDC_RANK_1, "1011"),
+    ROW(IDC_RANK_2, "1011"),
+    ROW(IDC_RANK_3, "1011"),
+    ROW(IDC_RANK_4, "1011"),
+    ROW(IDM_RESULTS, "0010"),
+    ROW(IDM_READ_SUSPENSIONS, "1011"),
+    ROW(IDM_SOLVER_DAMPED, "1011"),
+    ROW(IDM_SOLVER_BRACKETED, "1011"),
+    ROW(IDM_BOUNDS_90, "1011"),
+    ROW(IDM_BOUNDS_95, "1011"),
+    ROW(IDM_BOUNDS_99, "1011"),
 };
 #undef ROW
 
@@ -454,7 +504,11 @@ void testIdleAndBusy() {
     std::string times;
     for (int i = 0; i < 100000; ++i) times += std::to_string(1e9 * std::sqrt(-std::log(1 - (i + 0.5) / 1e5))) + "\n";
     writeFileBytes(longRun, times);
-    const auto startLongRun = [&] { setInputs(longRun, false, "0", "0.3"); click(IDC_CALCULATE); pumpFor(100); };
+    const auto startLongRun = [&] {
+        setInputs(longRun, false, "0", "0.3");
+        click(IDC_CALCULATE);
+        pumpFor(100);
+    };
     openProgram();
     checkEnabling(0);
 
@@ -517,8 +571,15 @@ void testRunsAndSaves() {
     }
     // mText: what the m field shows, nullptr for any; noFit: the point reached
     // is no valid fit (a box says so; the command line exits 6).
-    const struct { const char* file; int rank; bool autoGamma; const char *gamma, *m; SolveEnding end;
-                   const char* mText; bool noFit; } rows[] = {
+    const struct {
+        const char* file;
+        int rank;
+        bool autoGamma;
+        const char *gamma, *m;
+        SolveEnding end;
+        const char* mText;
+        bool noFit;
+    } rows[] = {
         {"datasets/n3.dat", 1, true, "", "1", SolveEnding::converged, nullptr, false},
         {"datasets/repeated.dat", 3, false, "0.25", "2.5", SolveEnding::converged, nullptr, false},
         {"datasets/n3.dat", 4, true, "", "0.5", SolveEnding::converged, nullptr, false},
@@ -552,7 +613,8 @@ void testRunsAndSaves() {
         std::string arguments = "-q --solver damped -r " + std::to_string(row.rank) + " -m " + row.m +
                                 (row.autoGamma ? "" : std::string(" -g ") + row.gamma) + " -o \"" + cliReport + "\" " +
                                 row.file;
-        check(runCommandLine(arguments, nullptr, nullptr, row.noFit ? 6 : 0), "command-line program's status", arguments);
+        check(runCommandLine(arguments, nullptr, nullptr, row.noFit ? 6 : 0), "command-line program's status",
+              arguments);
         const std::string gui = readFileBytes(guiReport), cli = readFileBytes(cliReport);
         check(!gui.empty() && gui == cli, "report written, the command line's", label + "\n" + gui + "\n" + cli);
     }
@@ -584,7 +646,11 @@ void testRunsAndSaves() {
 void testRefusals() {
     currentCase = "refusals";
     // box: the caption and the text of the message box.
-    const struct { const char* file; bool autoGamma; const char *gamma, *box; } rows[] = {
+    const struct {
+        const char* file;
+        bool autoGamma;
+        const char *gamma, *box;
+    } rows[] = {
         {"two_values.dat", true, "", "Read data error|Invalid data type"},
         {"concave_up.dat", false, "0.5", "Parameter error|Invalid gamma"},  // gamma at the smallest time
         {"zero_min.dat", true, "", "Parameter error|Invalid gamma"},
@@ -615,16 +681,21 @@ void testNumericFilter() {
     // judged on the text before replacing; a code page 932 lead byte (0x82)
     // and a half-width katakana (0xB1) are swallowed; Backspace (8), Ctrl+X
     // (24) and the other control characters pass.
-    const struct { const char* before; int selStart, selEnd; unsigned character; bool passes; } rows[] = {
-        {"", 0, 0, '7', true},    {"", 0, 0, '.', false},     {"", 0, 0, 'e', false},   {"", 0, 0, 'E', false},
-        {"1", 1, 1, '.', true},   {"1.5", 3, 3, '.', false},  {"1.5", 0, 0, '.', false}, {"15", 0, 0, '.', true},
-        {".5", 2, 2, '.', true},  {"15", 1, 1, '.', true},    {"e5", 2, 2, 'e', true},  {"2e3", 3, 3, 'E', false},
-        {"2e3", 3, 3, 'e', false}, {"2E3", 3, 3, 'e', false}, {"2e3", 1, 1, '.', true}, {"0.5", 3, 3, 'e', true},
-        {"15", 2, 2, 'e', true},  {"1", 1, 1, '-', false},    {"15", 0, 2, '.', true},  {"1.5", 0, 3, '.', false},
-        {"1", 1, 1, '+', false},  {"", 0, 0, '-', false},     {"1", 1, 1, ' ', false},  {"1", 1, 1, ',', false},
-        {"1", 1, 1, 'x', false},  {"1", 1, 1, 'D', false},    {"1", 1, 1, '/', false},  {"1", 1, 1, ':', false},
-        {"1", 1, 1, 0xFF, false}, {"1", 1, 1, 0x82, false},   {"1", 1, 1, 0xB1, false}, {"12", 2, 2, 8, true},
-        {"12", 0, 2, 24, true},   {"12", 2, 2, 1, true},      {"12", 2, 2, 31, true},   {"12", 2, 2, 127, true},
+    const struct {
+        const char* before;
+        int selStart, selEnd;
+        unsigned character;
+        bool passes;
+    } rows[] = {
+        {"", 0, 0, '7', true},     {"", 0, 0, '.', false},    {"", 0, 0, 'e', false},    {"", 0, 0, 'E', false},
+        {"1", 1, 1, '.', true},    {"1.5", 3, 3, '.', false}, {"1.5", 0, 0, '.', false}, {"15", 0, 0, '.', true},
+        {".5", 2, 2, '.', true},   {"15", 1, 1, '.', true},   {"e5", 2, 2, 'e', true},   {"2e3", 3, 3, 'E', false},
+        {"2e3", 3, 3, 'e', false}, {"2E3", 3, 3, 'e', false}, {"2e3", 1, 1, '.', true},  {"0.5", 3, 3, 'e', true},
+        {"15", 2, 2, 'e', true},   {"1", 1, 1, '-', false},   {"15", 0, 2, '.', true},   {"1.5", 0, 3, '.', false},
+        {"1", 1, 1, '+', false},   {"", 0, 0, '-', false},    {"1", 1, 1, ' ', false},   {"1", 1, 1, ',', false},
+        {"1", 1, 1, 'x', false},   {"1", 1, 1, 'D', false},   {"1", 1, 1, '/', false},   {"1", 1, 1, ':', false},
+        {"1", 1, 1, 0xFF, false},  {"1", 1, 1, 0x82, false},  {"1", 1, 1, 0xB1, false},  {"12", 2, 2, 8, true},
+        {"12", 0, 2, 24, true},    {"12", 2, 2, 1, true},     {"12", 2, 2, 31, true},    {"12", 2, 2, 127, true},
     };
     openProgram();
     click(IDC_AUTO_GAMMA);
@@ -642,8 +713,8 @@ void testNumericFilter() {
             if (row.passes) type(reference, row);
             const LRESULT answer = type(controlOf(id), row);
             char label[96];
-            std::snprintf(label, sizeof label, "field %d \"%s\" [%d,%d] + %u", id, row.before, row.selStart,
-                          row.selEnd, row.character);
+            std::snprintf(label, sizeof label, "field %d \"%s\" [%d,%d] + %u", id, row.before, row.selStart, row.selEnd,
+                          row.character);
             checkText(fieldText(id), row.passes ? textOf(reference) : row.before, label);
             if (!row.passes) check(answer == 0, "swallowed character answers 0", label);
         }
@@ -658,20 +729,24 @@ void testFilesFromOutside() {
     currentCase = "files from outside";
     const std::string good = dataFile("concave_up.dat"), absent = workDir + "\\absent.dat";
     // dropped empty: nothing dropped; expected in the data file field, "kept": left as it was.
-    const struct { const char* label; std::string commandLine; std::vector<std::string> dropped; std::string expected; }
-        rows[] = {
-            {"file and more words", good + " more\twords", {}, good},
-            {"file then tab", good + "\tx", {}, good},
-            {"directory", dataDir, {}, ""},
-            {"missing file", absent, {}, ""},
-            {"nothing", "", {}, ""},
-            {"quoted name", "\"" + good + "\"", {}, ""},
-            {"token of 300 characters", workDir + "\\" + std::string(300, 'a'), {}, ""},
-            {"token of 260 characters", std::string(260, 'b'), {}, ""},
-            {"drop of two files", "", {good, dataFile("n3.dat")}, good},
-            {"dropped directory", "", {dataDir}, "kept"},
-            {"dropped missing file", "", {absent}, "kept"},
-        };
+    const struct {
+        const char* label;
+        std::string commandLine;
+        std::vector<std::string> dropped;
+        std::string expected;
+    } rows[] = {
+        {"file and more words", good + " more\twords", {}, good},
+        {"file then tab", good + "\tx", {}, good},
+        {"directory", dataDir, {}, ""},
+        {"missing file", absent, {}, ""},
+        {"nothing", "", {}, ""},
+        {"quoted name", "\"" + good + "\"", {}, ""},
+        {"token of 300 characters", workDir + "\\" + std::string(300, 'a'), {}, ""},
+        {"token of 260 characters", std::string(260, 'b'), {}, ""},
+        {"drop of two files", "", {good, dataFile("n3.dat")}, good},
+        {"dropped directory", "", {dataDir}, "kept"},
+        {"dropped missing file", "", {absent}, "kept"},
+    };
     for (const auto& row : rows) {
         openProgram(row.commandLine);
         if (!row.dropped.empty()) {
@@ -686,7 +761,9 @@ void testFilesFromOutside() {
 // Whether the client area of `window`, as drawn on the screen, holds pixels
 // of the points' and of the line's colour: the window paints, then its
 // device context is copied into a 32-bit bitmap.
-struct Drawn { bool points, line; };
+struct Drawn {
+    bool points, line;
+};
 Drawn drawnIn(HWND window) {
     UpdateWindow(window);
     pumpFor(30);
@@ -721,8 +798,14 @@ void testPlotWindow() {
     // holds: the step's own condition, or nullptr; open: the window is open
     // afterwards; points: points of its picture, -1 for no picture; leftOut:
     // points left out because F is 0 or 1.
-    const struct { const char* label; void (*action)(); bool (*holds)(); bool open; int points; std::size_t leftOut; }
-        steps[] = {
+    const struct {
+        const char* label;
+        void (*action)();
+        bool (*holds)();
+        bool open;
+        int points;
+        std::size_t leftOut;
+    } steps[] = {
         // The first Plot after a run: a visible, resizable top-level window,
         // titled, owned by the frame.
         {"first Plot", [] { goodRun("repeated.dat"), menu(IDM_PLOT); },
@@ -734,7 +817,11 @@ void testPlotWindow() {
          true, 16, 0},
         {"Plot again: the same window", [] { menu(IDM_PLOT); }, [] { return plotWindow() == firstPlot; }, true, 16, 0},
         {"resized", [] { SetWindowPos(firstPlot, nullptr, 0, 0, 420, 330, SWP_NOMOVE | SWP_NOZORDER); },
-         [] { RECT c; return GetClientRect(firstPlot, &c) && c.right < 420 && c.bottom < 330; }, true, 16, 0},
+         [] {
+             RECT c;
+             return GetClientRect(firstPlot, &c) && c.right < 420 && c.bottom < 330;
+         },
+         true, 16, 0},
         // Plotting position 2 leaves out the first and last of three points.
         {"second run", [] { goodRun("n3.dat", 2); }, nullptr, true, 1, 2},
         {"refused run", [] { refusedRun("two_values.dat"); }, nullptr, true, -1, 0},
@@ -788,12 +875,21 @@ void testOptions() {
                           IDM_BOUNDS_90,        IDM_BOUNDS_95,     IDM_BOUNDS_99};
     // item: chosen (0: none, 1: restart); marks: per item of `items`, '1' marked. (The
     // results window's test shows that the marked options reach the run.)
-    const struct { const char* label; UINT item; const char* marks; } steps[] = {
-        {"at start", 0, "010100"},          {"Read suspensions", IDM_READ_SUSPENSIONS, "110100"},
-        {"Bracketed", IDM_SOLVER_BRACKETED, "101100"}, {"99 %", IDM_BOUNDS_99, "101001"},
-        {"after a restart", 1, "010100"},   {"Bracketed again", IDM_SOLVER_BRACKETED, "001100"},
-        {"95 %", IDM_BOUNDS_95, "001010"},  {"Damped", IDM_SOLVER_DAMPED, "010010"},
-        {"90 %", IDM_BOUNDS_90, "010100"},  {"Read suspensions on", IDM_READ_SUSPENSIONS, "110100"},
+    const struct {
+        const char* label;
+        UINT item;
+        const char* marks;
+    } steps[] = {
+        {"at start", 0, "010100"},
+        {"Read suspensions", IDM_READ_SUSPENSIONS, "110100"},
+        {"Bracketed", IDM_SOLVER_BRACKETED, "101100"},
+        {"99 %", IDM_BOUNDS_99, "101001"},
+        {"after a restart", 1, "010100"},
+        {"Bracketed again", IDM_SOLVER_BRACKETED, "001100"},
+        {"95 %", IDM_BOUNDS_95, "001010"},
+        {"Damped", IDM_SOLVER_DAMPED, "010010"},
+        {"90 %", IDM_BOUNDS_90, "010100"},
+        {"Read suspensions on", IDM_READ_SUSPENSIONS, "110100"},
         {"and off", IDM_READ_SUSPENSIONS, "010100"},
     };
     openProgram();
@@ -801,7 +897,8 @@ void testOptions() {
         if (step.item == 1) closeProgram(), openProgram();
         if (step.item > 1) menu(static_cast<int>(step.item));
         std::string marks;
-        for (UINT item : items) marks += (GetMenuState(windowHandles.menu, item, MF_BYCOMMAND) & MF_CHECKED) ? '1' : '0';
+        for (UINT item : items)
+            marks += (GetMenuState(windowHandles.menu, item, MF_BYCOMMAND) & MF_CHECKED) ? '1' : '0';
         checkText(marks, step.marks, step.label);
     }
     closeProgram();
@@ -829,15 +926,23 @@ void testResultsWindow() {
         writeFileBytes(std::string("sets\\") + name, readFileBytes(dataFile(name)));
     }
     // items: chosen after the defaults were put back; suspensions: marks in the plot.
-    const struct { const char* file; std::vector<int> items; const char* arguments; bool statusBox; std::size_t suspensions; }
-        rows[] = {
-            {"sets/remission.dat", {IDM_READ_SUSPENSIONS}, "-c", false, 12},
-            {"sets/remission.dat", {}, "", true, 0},
-            {"sets/remission.dat", {IDM_READ_SUSPENSIONS, IDM_SOLVER_BRACKETED, IDM_BOUNDS_99},
-             "-c --solver newton --confidence 0.99", false, 12},
-            {"sets/repeated.dat", {IDM_BOUNDS_95}, "--confidence 0.95", false, 0},
-            {"sets/n3.dat", {IDM_SOLVER_BRACKETED}, "--solver newton", false, 0},
-        };
+    const struct {
+        const char* file;
+        std::vector<int> items;
+        const char* arguments;
+        bool statusBox;
+        std::size_t suspensions;
+    } rows[] = {
+        {"sets/remission.dat", {IDM_READ_SUSPENSIONS}, "-c", false, 12},
+        {"sets/remission.dat", {}, "", true, 0},
+        {"sets/remission.dat",
+         {IDM_READ_SUSPENSIONS, IDM_SOLVER_BRACKETED, IDM_BOUNDS_99},
+         "-c --solver newton --confidence 0.99",
+         false,
+         12},
+        {"sets/repeated.dat", {IDM_BOUNDS_95}, "--confidence 0.95", false, 0},
+        {"sets/n3.dat", {IDM_SOLVER_BRACKETED}, "--solver newton", false, 0},
+    };
     openProgram();
     const std::string saved = workDir + "\\saved.json";
     for (const auto& row : rows) {
@@ -863,17 +968,20 @@ void testResultsWindow() {
 
         std::string out, err, json, jsonErr;
         const std::string arguments = std::string(row.arguments) + " " + row.file;
-        check(runCommandLine("-q " + arguments, &out, &err) && runCommandLine("-q --format json " + arguments, &json, &jsonErr),
+        check(runCommandLine("-q " + arguments, &out, &err) &&
+                  runCommandLine("-q --format json " + arguments, &json, &jsonErr),
               "the command line fits", arguments);
         std::string expected = withoutCr(out) + "\n", notes = withoutCr(err);
         for (std::size_t at = 0, end; (end = notes.find('\n', at)) != std::string::npos; at = end + 1) {
-            expected += "Note: " + notes.substr(at + std::strlen("tarquel-cli: "), end - at - std::strlen("tarquel-cli: ")) + "\n";
+            expected += "Note: " +
+                        notes.substr(at + std::strlen("tarquel-cli: "), end - at - std::strlen("tarquel-cli: ")) + "\n";
         }
         const std::size_t ending = json.find("\"ending\":\"") + 10;
         expected += "Iteration ended    : " + json.substr(ending, json.find('"', ending) - ending) + "\n";
         const std::string shown = textOf(GetDlgItem(resultsWindow(), IDC_RESULTS_TEXT));
-        check(withoutCr(shown) == expected && shown.size() == expected.size() + static_cast<std::size_t>(
-                                                                     std::count(expected.begin(), expected.end(), '\n')),
+        check(withoutCr(shown) == expected &&
+                  shown.size() ==
+                      expected.size() + static_cast<std::size_t>(std::count(expected.begin(), expected.end(), '\n')),
               "Results text: the command line's, with CR LF", label + "\n" + shown + "\n" + expected);
 
         DeleteFileA(saved.c_str());
@@ -897,7 +1005,10 @@ void testResultsWindow() {
     if (OpenClipboard(nullptr)) EmptyClipboard(), CloseClipboard();
     SendMessageA(text, WM_CHAR, 3, 0);
     const std::string all = textOf(text);
-    const struct { const char* label; bool holds; } facts[] = {
+    const struct {
+        const char* label;
+        bool holds;
+    } facts[] = {
         {"titled, resizable, owned by the frame", textOf(window) == "Weibull results" && (style & WS_THICKFRAME) != 0 &&
                                                       GetWindow(window, GW_OWNER) == windowHandles.mainWindow},
         {"read-only multi-line text in a fixed-pitch font",
@@ -944,7 +1055,11 @@ LRESULT CALLBACK watchDestroy(int code, WPARAM wParam, LPARAM lParam) {
 // edit's own procedure back into both number fields before they go.
 void testExit() {
     currentCase = "exit";
-    const struct { const char* label; void (*action)(); bool throughExit; } ways[] = {
+    const struct {
+        const char* label;
+        void (*action)();
+        bool throughExit;
+    } ways[] = {
         {"menu Exit", [] { menu(IDM_EXIT); }, true},
         {"Exit button", [] { click(IDC_EXIT); }, true},
         {"system Close", [] { SendMessageA(windowHandles.mainWindow, WM_SYSCOMMAND, SC_CLOSE, 0); }, false},
@@ -984,13 +1099,22 @@ int main(int argc, char** argv) {
     CreateDirectoryA(workDir.c_str(), nullptr);
     SetCurrentDirectoryA(dataDir.c_str());
 
-    const struct { const char* name; void (*run)(); } groups[] = {
-        {"template and frame", testTemplateAndFrame}, {"validation", testValidation},
-        {"idle and busy", testIdleAndBusy},           {"runs and saves", testRunsAndSaves},
-        {"refusals", testRefusals},                   {"numeric filter", testNumericFilter},
-        {"files from outside", testFilesFromOutside}, {"plot window", testPlotWindow},
-        {"menu", testMenu},                           {"options", testOptions},
-        {"results window", testResultsWindow},        {"exit", testExit},
+    const struct {
+        const char* name;
+        void (*run)();
+    } groups[] = {
+        {"template and frame", testTemplateAndFrame},
+        {"validation", testValidation},
+        {"idle and busy", testIdleAndBusy},
+        {"runs and saves", testRunsAndSaves},
+        {"refusals", testRefusals},
+        {"numeric filter", testNumericFilter},
+        {"files from outside", testFilesFromOutside},
+        {"plot window", testPlotWindow},
+        {"menu", testMenu},
+        {"options", testOptions},
+        {"results window", testResultsWindow},
+        {"exit", testExit},
     };
     for (const auto& group : groups) {
         const int failedBefore = failed;
