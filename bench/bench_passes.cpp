@@ -104,7 +104,7 @@ void curvatureFit(benchmark::State& state) {
     const std::vector<double>& times = sortedSample(n);
     const std::vector<double> ordinates = plotOrdinates({}, static_cast<std::uint32_t>(n), 1);
     PassPool pool;
-    std::vector<double> scratch;
+    ScratchVector<double> scratch;
     double r2 = 0;
     int which = 0;
     for (auto _ : state) {

@@ -28,7 +28,7 @@ constexpr int maxHalvings = 64;
 // with S_k = sum x^k, T_k = sum x^k y. A singular matrix is not guarded:
 // D = 0 gives an infinite a (its sign counts) or NaN (sign 0).
 int curvatureSign(std::span<const double> times, std::span<const double> ordinates, double g, PassPool& pool,
-                  std::vector<double>& scratch, double* r2, const OrdinateSums* ys) {
+                  ScratchVector<double>& scratch, double* r2, const OrdinateSums* ys) {
     const double n = static_cast<double>(times.size());
     const CurvatureSums s = curvatureSums(times.data(), ordinates.data(), times.size(), g, pool, scratch, ys);
     const double D = s.S4 * (s.S2 * n - s.S1 * s.S1) + s.S3 * (s.S1 * s.S2 - s.S3 * n) +
@@ -48,7 +48,7 @@ int curvatureSign(std::span<const double> times, std::span<const double> ordinat
 // (or the 64th midpoint). The result never exceeds 0.99 t_1.
 double searchGamma(std::span<const double> times, std::span<const double> ordinates, double smallestTime,
                    PassPool& pool, SearchProgress progress) {
-    std::vector<double> scratch;                                               // ln(t_i - g) of the current candidate
+    ScratchVector<double> scratch;                                             // ln(t_i - g) of the current candidate
     const OrdinateSums ys = ordinateSums(ordinates.data(), ordinates.size());  // the same for every candidate
     auto signAt = [&](double g, double* r2) { return curvatureSign(times, ordinates, g, pool, scratch, r2, &ys); };
     double lo = 0;

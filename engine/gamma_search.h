@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/fit_types.h"
+#include "engine/scratch_vector.h"
 
 class PassPool;
 struct OrdinateSums;
@@ -24,7 +25,7 @@ constexpr double gammaBracketFraction = 0.99;
 // afterwards; reusing it saves an allocation per candidate.
 // ys: the ordinates' own sums (ordinateSums), formed here when null.
 int curvatureSign(std::span<const double> times, std::span<const double> ordinates, double g, PassPool& pool,
-                  std::vector<double>& scratch, double* r2, const OrdinateSums* ys = nullptr);
+                  ScratchVector<double>& scratch, double* r2, const OrdinateSums* ys = nullptr);
 
 // Called after every halving of the bracket (counted from 1).
 using SearchProgress = std::function<void(int halving)>;

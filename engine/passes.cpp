@@ -245,7 +245,7 @@ OrdinateSums ordinateSums(const double* y, std::size_t n) {
 }
 
 CurvatureSums curvatureSums(const double* t, const double* y, std::size_t n, double g, PassPool& pool,
-                            std::vector<double>& x, const OrdinateSums* ys) {
+                            ScratchVector<double>& x, const OrdinateSums* ys) {
     const OrdinateSums ordinates = ys != nullptr ? *ys : ordinateSums(y, n);
     x.resize(n);
     double* X = x.data();

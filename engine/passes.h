@@ -14,6 +14,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/scratch_vector.h"
+
 class PassPool;
 
 // Points per chunk of a pass.
@@ -24,8 +26,8 @@ constexpr std::size_t passChunk = 2048;
 // L = sum of ln x_i in storage order (over the failures only, if a mask was
 // given). Built once per (times, gamma); 16 bytes per point.
 struct ShapeTable {
-    std::vector<double> logHi;
-    std::vector<double> logLo;
+    ScratchVector<double> logHi;
+    ScratchVector<double> logLo;
     double L = 0;
 };
 
@@ -97,4 +99,4 @@ struct OrdinateSums {
 OrdinateSums ordinateSums(const double* y, std::size_t n);
 
 CurvatureSums curvatureSums(const double* t, const double* y, std::size_t n, double g, PassPool& pool,
-                            std::vector<double>& x, const OrdinateSums* ys = nullptr);
+                            ScratchVector<double>& x, const OrdinateSums* ys = nullptr);

@@ -107,11 +107,15 @@ double rankHazen(double i, std::uint32_t n) { return (i - 0.5) / asDouble(n); }
 std::vector<double> adjustedRanks(std::span<const std::uint8_t> suspended, std::uint32_t n) {
     std::vector<double> ranks;
     ranks.reserve(n);
+    // Without suspensions every step below is (n - k + 2) / (n - k + 2) = 1
+    // exactly, so j = k to the bit: no divisions needed.
+    if (std::all_of(suspended.begin(), suspended.end(), [](std::uint8_t s) { return s == 0; })) {
+        for (std::uint32_t k = 1; k <= n; ++k) ranks.push_back(asDouble(k));
+        return ranks;
+    }
     double previous = 0;
     for (std::uint32_t k = 1; k <= n; ++k) {
-        if (!suspended.empty() && suspended[k - 1] != 0) continue;
-        // Without suspensions the step is (n - k + 2) / (n - k + 2) = 1
-        // exactly, so j = k to the bit.
+        if (suspended[k - 1] != 0) continue;
         const double reverseRank = asDouble(n - k + 1);
         previous = previous + (asDouble(n) + 1 - previous) / (1 + reverseRank);
         ranks.push_back(previous);

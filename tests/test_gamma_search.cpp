@@ -22,7 +22,7 @@ std::vector<double> straightPlot(std::uint32_t n, double g, double m, RankMethod
 }
 
 PassPool pool;
-std::vector<double> scratch;
+ScratchVector<double> scratch;
 
 TEST(GammaSearch, FindsTheLocationOfAStraightPlot) {
     const struct {

@@ -223,7 +223,7 @@ TEST(Passes, SameBitsAsPlainLoops) {
                 }
             }
             const CurvatureSums expected = plainCurvatureSums(t, y, gamma);
-            std::vector<double> x;
+            ScratchVector<double> x;
             for (PassPool& pool : pools) {
                 const CurvatureSums s = curvatureSums(t.data(), y.data(), n, gamma, pool, x);
                 EXPECT_EQ(std::memcmp(&s, &expected, sizeof s), 0)
@@ -277,7 +277,7 @@ TEST(Passes, BlockedSumsForEveryThreadCount) {
             }
         }
         const OrdinateSums ys = ordinateSums(y.data(), n);
-        std::vector<double> x;
+        ScratchVector<double> x;
         const CurvatureSums own = curvatureSums(t.data(), y.data(), n, 0.5, pools[1], x);
         const CurvatureSums given = curvatureSums(t.data(), y.data(), n, 0.5, pools[1], x, &ys);
         EXPECT_EQ(std::memcmp(&own, &given, sizeof own), 0) << n;
