@@ -32,7 +32,7 @@
 namespace {
 
 constexpr std::size_t hugePage = std::size_t{2} << 20;
-constexpr std::size_t largeBlock = std::size_t{4} << 20;
+constexpr std::size_t largeBlock = std::size_t{512} << 10;
 
 struct Block {
     void* start = nullptr;

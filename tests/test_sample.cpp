@@ -49,9 +49,10 @@ TEST(RankFunctions, StrictlyIncreasingInsideTheUnitInterval) {
 }
 
 TEST(SortTimes, AscendingWithRepeatsAndInfinities) {
-    // Small samples take the comparison sort, large ones the radix sort.
+    // Small samples take the comparison sort, large ones the radix sort, the
+    // largest two radix-sorted halves merged.
     Xorshift random{88172645463325252ull};
-    for (std::size_t n : {9u, 4095u, 4096u, 30000u}) {
+    for (std::size_t n : {9u, 4095u, 4096u, 30000u, 262144u, 262147u}) {
         std::vector<double> t(n);
         for (std::size_t i = 0; i < n; ++i) {
             const double u = random.unit();
