@@ -1,14 +1,15 @@
-// Large blocks on huge pages, kept for reuse (Linux).
+// Large blocks kept for reuse, on huge pages where Linux gives them.
 //
 // A fit of 10^6 values allocates about ten arrays of megabytes each (the
 // times, the sort's scratch, the log tables, the plot ordinates, the
 // fit-quality terms), and each is written once, phase after phase. Memory
 // the process has never touched is expensive to touch: a page fault per
 // 4 KiB, and on a virtual machine the host backs each new page too. At 10^6
-// values that was a third of the process's time. So blocks of 4 MiB and more
-// are aligned to 2 MiB and advised for transparent huge pages (one fault maps
-// 2 MiB), and a freed one is kept and handed out again to the next request it
-// can hold, instead of returning to the system and being faulted in afresh.
+// values that was a third of the process's time. So a freed block of 512 KiB
+// or more is kept and handed out again to the next request it can hold,
+// instead of returning to the system and being faulted in afresh; on Linux
+// such blocks are also aligned to 2 MiB and advised for transparent huge
+// pages (one fault maps 2 MiB).
 // Kept blocks never exceed the bytes of the blocks in use, so the peak
 // memory stays that of the largest phase.
 //
@@ -17,9 +18,11 @@
 // comes from malloc or aligned_alloc, so free releases both kinds. A
 // sanitizer build keeps the sanitizer's own operators, which check every
 // block.
-#if defined(__linux__) && !defined(__SANITIZE_ADDRESS__)
+#if !defined(__SANITIZE_ADDRESS__)
 
+#if defined(__linux__)
 #include <sys/mman.h>
+#endif
 
 #include <array>
 #include <atomic>
@@ -95,10 +98,17 @@ void* allocateLarge(std::size_t size) {
     std::lock_guard<std::mutex> guard(blocks.lock);
     void* block = reuseKept(blocks, rounded, rounded);
     if (block == nullptr) {
+#if defined(__linux__)
         block = std::aligned_alloc(hugePage, rounded);
         if (block == nullptr) return nullptr;
         // Only advice: a kernel without transparent huge pages ignores it.
         madvise(block, rounded, MADV_HUGEPAGE);
+#else
+        // Windows gives large pages only to a privileged account; the reuse
+        // still saves the faults.
+        block = std::malloc(rounded);
+        if (block == nullptr) return nullptr;
+#endif
     }
     track(blocks, block, rounded);
     return block;

@@ -9,6 +9,9 @@
 #   bash scripts/bench.sh --full     10^7 in hours too
 #   bash scripts/bench.sh --smoke    CI: build, run tarquel-bench once on tiny
 #                                    sizes and both solvers on a tiny sample
+#   bash scripts/bench.sh --wine     the 10^6 rows of the Windows x86-64 build
+#                                    under Wine beside the native one: times
+#                                    and whether the printed digits agree
 #   --limit SEC                      time limit of one run (default 600)
 #
 # Environment: TARQUEL_BUILD_DIR (default build/native), TARQUEL_BENCH_DATA
@@ -23,12 +26,12 @@ mode=default
 limit=600
 while [ $# -gt 0 ]; do
   case "$1" in
-    --quick | --full | --smoke) mode=${1#--} ;;
+    --quick | --full | --smoke | --wine) mode=${1#--} ;;
     --limit)
       [ $# -ge 2 ] && [[ "$2" =~ ^[0-9]+$ ]] || { echo "bench.sh: --limit needs whole seconds" >&2; exit 2; }
       limit=$2
       shift ;;
-    -h | --help) sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h | --help) sed -n '2,20p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "bench.sh: unknown option $1 (try --help)" >&2; exit 2 ;;
   esac
   shift
@@ -229,6 +232,59 @@ smoke() {
 if [ "$mode" = smoke ]; then
   build
   smoke
+  exit 0
+fi
+
+# The printed results of one run without the data-file line (its path is
+# spelt differently under Wine) and with Windows line ends made plain.
+digitsOf() { tr -d '\r' <"$1" | grep -v '^Data file'; }
+
+labelOf() { local -n lawOf=$1; echo "${lawOf[0]}"; }
+
+# wineRows: each 10^6 sample and solver, natively and under Wine, one after
+# the other; the Windows program must print the same digits.
+wineRows() {
+  local winBuild=build-win64 exe law file solver native wine startup same
+  log "== building the x86-64 Windows tarquel-cli in $winBuild"
+  { cmake -S . -B "$winBuild" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release &&
+    cmake --build "$winBuild" -j"${JOBS:-2}" --target tarquel-cli; } >"$work/build.log" 2>&1 ||
+    { cat "$work/build.log" >&2; exit 1; }
+  exe=$winBuild/cli/tarquel-cli.exe
+  export WINEPREFIX="$PWD/$winBuild/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
+  [ -f "$WINEPREFIX/system.reg" ] || { wineboot -i >/dev/null 2>&1 || true; wineserver -w; }
+  # A persistent Wine server, started outside the timings: otherwise each
+  # run would also start Wine's own services, seconds of the run.
+  wineserver -p
+  wine "$exe" --version >/dev/null 2>&1
+  start=$EPOCHREALTIME; wine "$exe" --version >/dev/null 2>&1; end=$EPOCHREALTIME
+  startup=$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.2f", b - a }')
+  echo "## Windows x86-64 under Wine, $(date -u '+%Y-%m-%d %H:%M UTC')"
+  echo
+  echo "- Machine: $(machine); $(wine --version); one run each, wall time; Wine's own start"
+  echo "  (\`tarquel-cli.exe --version\`) takes $startup s and is included in the Wine column."
+  echo
+  echo "| sample | n | solver | Linux s | Wine s | Wine/Linux | same digits |"
+  echo "|---|---|---|---|---|---|---|"
+  for law in near2 hours; do
+    file=$(generate "$law" 1000000)
+    for solver in damped newton; do
+      log "   $(labelOf "$law"), $solver"
+      start=$EPOCHREALTIME; "$cli" --solver "$solver" "$file" >"$work/linux.out" 2>&1 </dev/null || true; end=$EPOCHREALTIME
+      native=$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f", b - a }')
+      start=$EPOCHREALTIME; wine "$exe" --solver "$solver" "$file" >"$work/wine.out" 2>&1 </dev/null || true; end=$EPOCHREALTIME
+      wine=$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f", b - a }')
+      if cmp -s <(digitsOf "$work/linux.out") <(digitsOf "$work/wine.out"); then same=yes; else same=NO; failures=$((failures + 1)); fi
+      echo "| $(labelOf "$law") | 10^6 | $solver | $native | $wine | $(awk -v w="$wine" -v l="$native" 'BEGIN { printf "%.2g", w / l }') | $same |"
+    done
+  done
+  wineserver -k 2>/dev/null || true
+}
+
+if [ "$mode" = wine ]; then
+  build
+  failures=0
+  wineRows
+  [ "$failures" -eq 0 ] || { log "bench.sh: the Windows program printed other digits"; exit 1; }
   exit 0
 fi
 
