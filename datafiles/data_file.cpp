@@ -245,6 +245,19 @@ void reserveByEstimate(ValueSink& sink, std::uint64_t fileSize, std::uint64_t fi
                                                                       : UINT32_MAX);
 }
 
+// Reserves room for a value per line of a regular file, judged from the
+// lines of its first block, before that block is stored: otherwise a file
+// of one block would grow its vectors a dozen times, each growth a fresh
+// block and a copy.
+void reserveByLines(ValueSink& sink, const char* text, const char* end, std::uint64_t fileSize,
+                    std::uint64_t firstBytes) {
+    if (fileSize == unknownFileSize || firstBytes == 0 || fileSize < firstBytes) return;
+    const auto lines = static_cast<double>(std::count(text, end, '\n') + 1);
+    const double estimate = lines * (static_cast<double>(fileSize) / static_cast<double>(firstBytes));
+    sink.store.reserveHint(estimate < static_cast<double>(UINT32_MAX) ? static_cast<std::uint64_t>(estimate)
+                                                                      : UINT32_MAX);
+}
+
 // Reads the whole text into the sink; false on a read error.
 bool readText(TextBlocks& blocks, ValueSink& sink, ReadProgress progress, void* context) {
     PieceCutter cutter;
@@ -254,6 +267,7 @@ bool readText(TextBlocks& blocks, ValueSink& sink, ReadProgress progress, void* 
         char* end = nullptr;
         bool ended = false;
         if (!blocks.next(text, end, ended)) return false;
+        if (first) reserveByLines(sink, text, end, blocks.fileSize(), blocks.bytesRead());
         if (!cutPieces(cutter, text, end, sink)) return true;
         if (first && !ended) reserveByEstimate(sink, blocks.fileSize(), blocks.bytesRead());
         if (ended) {
