@@ -7,8 +7,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <future>
 #include <limits>
 #include <memory>
+#include <system_error>
 #include <vector>
 
 #include "engine/batch_math.h"
@@ -90,54 +92,16 @@ double fastPlotCorrelation(const FitQualityInput& in, const ShapeTable& table) {
     return moments.sxy * moments.sxy / (moments.sxx * moments.syy);
 }
 
-// A2 from the powers z = x^m / t0 (the values of portablePow): ln F =
-// ln(-expm1(-z)) with expm1 by Kahan's formula as portableExpm1 forms it,
-// e^v as the power kernel at exponent 1 of a table entry {v, 0} (the product
-// v * 1 is exact, and the range guards agree with exp's). Done in pieces, so
-// that only z takes room in proportion to n; the sum is that of the plain loop.
-double fastAndersonDarling(const double* z, std::size_t n) {
-    constexpr std::size_t piece = 4096;
-    const std::vector<double> zeros(piece, 0.0);
-    std::vector<double> u(piece), logF(piece);
-    double sum = 0;
-    for (std::size_t start = 0; start < n; start += piece) {
-        const std::size_t count = std::min(piece, n - start);
-        for (std::size_t i = 0; i < count; ++i) u[i] = -z[start + i];
-        batchPowFromLog(u.data(), zeros.data(), count, 1.0, u.data());
-        batchLog(u.data(), count, logF.data());  // ln u, for the expm1 quotient
-        for (std::size_t i = 0; i < count; ++i) {
-            const double v = -z[start + i];
-            double expm1 = 0;
-            if (v > portableMath::expOverflow) {
-                expm1 = std::numeric_limits<double>::infinity();
-            } else if (u[i] == 1) {
-                expm1 = v;
-            } else if (u[i] - 1 == -1) {
-                expm1 = -1;
-            } else {
-                expm1 = (u[i] - 1) * (v / logF[i]);
-            }
-            logF[i] = -expm1;
-        }
-        batchLog(logF.data(), count, logF.data());
-        for (std::size_t i = 0; i < count; ++i) {
-            const std::size_t index = start + i;
-            const double logSurvival = -z[n - 1 - index];
-            sum += static_cast<double>(2 * index + 1) * (logF[i] + logSurvival);
-        }
-    }
+// A2 from the powers z = x^m / t0 (the values of portablePow).
+double fastAndersonDarling(const double* z, std::size_t n, PassPool& pool) {
     const double count = static_cast<double>(n);
-    return -count - sum / count;
+    return -count - andersonDarlingSum(z, n, pool) / count;
 }
 
 // x^m (or u^m) of every table entry, divided by t0 unless t0 is 1: the z of A2.
-std::unique_ptr<double[]> powersOver(const ShapeTable& table, double m, double t0) {
-    const std::size_t n = table.logHi.size();
-    std::unique_ptr<double[]> z(new double[n]);  // written whole below
-    batchPowFromLog(table.logHi.data(), table.logLo.data(), n, m, z.get());
-    if (t0 != 1) {
-        for (std::size_t i = 0; i < n; ++i) z[i] = z[i] / t0;
-    }
+std::unique_ptr<double[]> powersOver(const ShapeTable& table, double m, double t0, PassPool& pool) {
+    std::unique_ptr<double[]> z(new double[table.logHi.size()]);  // written whole by the pass
+    tablePowers(table, m, t0, z.get(), pool);
     return z;
 }
 
@@ -158,13 +122,22 @@ FastFigures fastFigures(const FitQualityInput& in, double eta, bool fromEta) {
     ShapeTable own;
     ShapeTable& table = in.table != nullptr ? *in.table : own;
     if (in.table == nullptr) prepareShapeTable(sample.times.data(), n, in.gamma, suspended, pool, own);
-    f.r2 = fastPlotCorrelation(in, table);
+    // r2 is one serial chain of divisions: it runs on a thread of its own
+    // beside the passes below, which read the same table and write nothing
+    // into it.
+    std::future<double> r2;
+    try {
+        r2 = std::async(std::launch::async, [&in, &table] { return fastPlotCorrelation(in, table); });
+    } catch (const std::system_error&) {
+        r2 = std::async(std::launch::deferred, [&in, &table] { return fastPlotCorrelation(in, table); });
+    }
     const double logSum = table.L;
     if (!fromEta) {
         const ShapeSums s = shapeSums(table, m, pool);
         f.logLikelihood = ((r * portableLog(m) - r * portableLog(in.t0)) + (m - 1) * logSum) - s.S0 / in.t0;
-        if (complete) f.andersonDarling = fastAndersonDarling(powersOver(table, m, in.t0).get(), n);
+        if (complete) f.andersonDarling = fastAndersonDarling(powersOver(table, m, in.t0, pool).get(), n, pool);
     }
+    f.r2 = r2.get();  // before the table is overwritten below
     {
         const std::unique_ptr<double[]> u(new double[n]);  // written whole below
         for (std::size_t i = 0; i < n; ++i) u[i] = (sample.times[i] - in.gamma) / eta;
@@ -173,7 +146,7 @@ FastFigures fastFigures(const FitQualityInput& in, double eta, bool fromEta) {
     const ShapeSums s = shapeSums(table, m, pool);
     if (fromEta) {
         f.logLikelihood = ((r * portableLog(m) - r * (m * portableLog(eta))) + (m - 1) * logSum) - s.S0;
-        if (complete) f.andersonDarling = fastAndersonDarling(powersOver(table, m, 1).get(), n);
+        if (complete) f.andersonDarling = fastAndersonDarling(powersOver(table, m, 1, pool).get(), n, pool);
     }
     const double eta2 = integerPower(eta, 2);
     f.hessian = {

@@ -7,12 +7,15 @@
 
 #include <algorithm>
 #include <atomic>
+#include <limits>
 #include <memory>
 #include <thread>
+#include <vector>
 
 #include "engine/batch_math.h"
 #include "engine/double_double.h"
 #include "engine/pass_pool.h"
+#include "engine/portable_math_detail.h"
 
 namespace {
 
@@ -281,4 +284,65 @@ CurvatureSums curvatureSums(const double* t, const double* y, std::size_t n, dou
         s.Cxx += dx * dx;
     }
     return s;
+}
+
+namespace {
+
+// ln F = ln(-expm1(-z)) of `count` powers z into logF.
+void logDistribution(const double* z, std::size_t count, double* logF) {
+    static const std::vector<double> zeros(passChunk, 0.0);
+    double u[passChunk];
+    for (std::size_t i = 0; i < count; ++i) u[i] = -z[i];
+    batchPowFromLog(u, zeros.data(), count, 1.0, u);  // e^-z
+    batchLog(u, count, logF);                         // ln u, for the expm1 quotient
+    for (std::size_t i = 0; i < count; ++i) {
+        const double v = -z[i];
+        double expm1 = 0;
+        if (v > portableMath::expOverflow) {
+            expm1 = std::numeric_limits<double>::infinity();
+        } else if (u[i] == 1) {
+            expm1 = v;
+        } else if (u[i] - 1 == -1) {
+            expm1 = -1;
+        } else {
+            expm1 = (u[i] - 1) * (v / logF[i]);
+        }
+        logF[i] = -expm1;
+    }
+    batchLog(logF, count, logF);
+}
+
+}  // namespace
+
+double andersonDarlingSum(const double* z, std::size_t n, PassPool& pool) {
+    ScratchVector<double> logF;
+    logF.resize(n);
+    auto compute = [&](std::size_t k) {
+        const std::size_t start = k * passChunk;
+        logDistribution(z + start, chunkLength(n, k), logF.data() + start);
+    };
+    double sum = 0;
+    auto add = [&](std::size_t k) {
+        const std::size_t end = k * passChunk + chunkLength(n, k);
+        for (std::size_t index = k * passChunk; index < end; ++index) {
+            const double logSurvival = -z[n - 1 - index];
+            sum += static_cast<double>(2 * index + 1) * (logF[index] + logSurvival);
+        }
+    };
+    const std::size_t chunks = chunkCount(n);
+    orderedPass(pool, chunks, chunks, compute, add);
+    return sum;
+}
+
+void tablePowers(const ShapeTable& table, double m, double t0, double* z, PassPool& pool) {
+    const std::size_t n = table.logHi.size();
+    auto work = [&](std::size_t k, double*) {
+        const std::size_t start = k * passChunk;
+        const std::size_t count = chunkLength(n, k);
+        batchPowFromLog(table.logHi.data() + start, table.logLo.data() + start, count, m, z + start);
+        if (t0 != 1) {
+            for (std::size_t i = start; i < start + count; ++i) z[i] = z[i] / t0;
+        }
+    };
+    unorderedPass(pool, chunkCount(n), 0, work);
 }
