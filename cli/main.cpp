@@ -111,8 +111,6 @@ int printResults(const CommandLine& line, const FitReport& report, bool first) {
         case OutputFormat::text:
             if (!first) ok = std::fputs("\n", stdout) >= 0;  // a blank line between files
             ok = putOutput(resultsText(report)) && ok;
-            ok = writeMethodLines(stdout, report.run) && writeComparisonTable(stdout, report.run) && ok;
-            ok = std::fflush(stdout) == 0 && ok;
             break;
         case OutputFormat::json: ok = putOutput(reportJson(report) + "\n"); break;
         case OutputFormat::csv: ok = putOutput(reportCsvRow(report)); break;

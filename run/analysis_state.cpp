@@ -12,6 +12,9 @@ RunInputs runInputsOf(const AnalysisState& state) {
     in.read.censored = state.censored == 1;
     in.solver = state.solver;
     in.confidence = state.confidence;
+    in.compare = state.compare == 1;
+    in.gammaMethod = state.gammaMethod;
+    in.shapeMethod = state.shapeMethod;
     in.stopFlag = &state.stopFlag;
     return in;
 }
@@ -38,6 +41,9 @@ void resetOptions(AnalysisState& state) {
     state.censored = 0;
     state.solver = ShapeSolver::damped;
     state.confidence = 0.9;
+    state.compare = 0;
+    state.gammaMethod = GammaMethod::curvature;
+    state.shapeMethod = ShapeMethod::mle;
 }
 
 void releaseSample() {

@@ -514,7 +514,8 @@ bool writeQualityLines(std::FILE* out, const FitReport& report) {
 }
 
 std::string resultsText(const FitReport& report) {
-    return resultLinesText(reportInputOf(report.run)) + qualityLinesText(report);
+    return resultLinesText(reportInputOf(report.run)) + qualityLinesText(report) + methodLinesText(report.run) +
+           comparisonTableText(report.run);
 }
 
 std::vector<std::string> runNotes(const FitReport& report) {
@@ -577,7 +578,7 @@ std::string refusalCsvRow(const RunOutcome& run) {
     return csvField(run.dataFile) + std::string(csvColumnsAfterFile(outputFieldsOf(run.life)), ',') + "\n";
 }
 
-bool writeMethodLines(std::FILE* out, const RunOutcome& run) {
+std::string methodLinesText(const RunOutcome& run) {
     std::string text;
     if (run.shapeMethod != ShapeMethod::mle) {
         text += std::string("Shape method       : ") + shapeMethodName(run.shapeMethod) +
@@ -589,11 +590,11 @@ bool writeMethodLines(std::FILE* out, const RunOutcome& run) {
         text += "Location bounds    : gamma  = " + reportNumber(run.gammaBounds.lo) + "   " +
                 reportNumber(run.gammaBounds.hi) + "\n";
     }
-    return std::fputs(text.c_str(), out) >= 0;
+    return text;
 }
 
-bool writeComparisonTable(std::FILE* out, const RunOutcome& run) {
-    if (run.comparison.empty()) return true;
+std::string comparisonTableText(const RunOutcome& run) {
+    if (run.comparison.empty()) return {};
     std::string text = "\nDistributions ranked by AICc (n = " + std::to_string(run.sample.times.size()) +
                        "; lnL with the density in the unit of the times)\n";
     text += "rank distribution  k  lnL              AICc             BIC              A2               parameters\n";
@@ -616,5 +617,5 @@ bool writeComparisonTable(std::FILE* out, const RunOutcome& run) {
         if (!fit.note.empty()) text += " (" + fit.note + ")";
         text += "\n";
     }
-    return std::fputs(text.c_str(), out) >= 0;
+    return text;
 }

@@ -93,22 +93,23 @@ bool writeQualityLines(std::FILE* out, const FitReport& report);
 std::string qualityLinesText(const FitReport& report);
 
 // What the command line prints for a fitted run in the text format: the
-// result lines (report lines 4 to 13), then the quality lines. '\n' line
-// ends. The desktop program's Results window shows the same text.
+// result lines (report lines 4 to 13), the quality lines, the method lines
+// and the comparison table. '\n' line ends. The desktop program's Results
+// window shows the same text: both front ends form it here.
 std::string resultsText(const FitReport& report);
 
 // The notes the command line writes to standard error about a fitted run,
 // in order: that the iteration settled on a fixed point, then the warnings.
 std::vector<std::string> runNotes(const FitReport& report);
 
-// The lines of the optional methods after the block (the shape method,
-// the likelihood location's standard error and bounds); nothing for a run
-// that asked for neither. False on a write error.
-bool writeMethodLines(std::FILE* out, const RunOutcome& run);
+// The lines of the optional methods after the quality lines (the shape
+// method, the likelihood location's standard error and bounds); "" for a
+// run that asked for neither.
+std::string methodLinesText(const RunOutcome& run);
 
-// The ranked distributions as a text table after a blank line; nothing
-// without a comparison. False on a write error.
-bool writeComparisonTable(std::FILE* out, const RunOutcome& run);
+// The ranked distributions as a text table after a blank line; "" without
+// a comparison.
+std::string comparisonTableText(const RunOutcome& run);
 
 // One JSON object without a line end, keys in table order. Non-finite
 // numbers are null; bytes of the file name that are not UTF-8 become U+FFFD.

@@ -79,13 +79,9 @@ LRESULT onCommand(WPARAM wParam) {
         case IDM_HELP_ON_HELP: showHelpOnHelp(); break;
         case IDM_ABOUT: showAbout(); break;
         case IDM_RESULTS: openResultsWindow(); break;
-        case IDM_READ_SUSPENSIONS: chooseOption(IDM_READ_SUSPENSIONS); break;
-        case IDM_SOLVER_DAMPED: chooseOption(IDM_SOLVER_DAMPED); break;
-        case IDM_SOLVER_BRACKETED: chooseOption(IDM_SOLVER_BRACKETED); break;
-        case IDM_BOUNDS_90: chooseOption(IDM_BOUNDS_90); break;
-        case IDM_BOUNDS_95: chooseOption(IDM_BOUNDS_95); break;
-        case IDM_BOUNDS_99: chooseOption(IDM_BOUNDS_99); break;
-        default: break;
+        default:
+            if (LOWORD(wParam) >= IDM_READ_SUSPENSIONS && LOWORD(wParam) <= IDM_SHAPE_RRX) chooseOption(LOWORD(wParam));
+            break;
     }
     return 0;
 }

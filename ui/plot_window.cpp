@@ -10,20 +10,17 @@
 #include "plot/plot_layout.h"
 #include "plot/run_plot.h"
 #include "run/analysis_state.h"
+#include "ui/owned_window.h"
 #include "ui/window_handles.h"
 
 namespace {
 
-const char plotClassName[] = "TarquelPlotClass";
-const char plotTitle[] = "Weibull plot";
 const char noResultsText[] = "No results to plot: the last run did not fit the data.";
 const char fontName[] = "Arial";
 
-// Client size on opening (the SVG's size) and the smallest window.
-constexpr int openingWidth = 720;
-constexpr int openingHeight = 540;
-constexpr int smallestWidth = 320;
-constexpr int smallestHeight = 240;
+// Opening with the SVG's client size; no background brush: the paint covers
+// the whole client area.
+const OwnedWindowKind plotKind = {"TarquelPlotClass", "Weibull plot", plotWindowProc, nullptr, {720, 540}, {320, 240}};
 
 struct PlotWindowState {
     HWND window;      // the open window, nullptr while closed
@@ -178,45 +175,13 @@ void paint(HWND window) {
     EndPaint(window, &ps);
 }
 
-void registerPlotClass() {
-    WNDCLASSEXA windowClass{};
-    if (GetClassInfoExA(windowHandles.instance, plotClassName, &windowClass)) return;
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = plotWindowProc;
-    windowClass.hInstance = windowHandles.instance;
-    windowClass.hIcon = windowHandles.icon;
-    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = nullptr;  // the paint covers the whole client area
-    windowClass.lpszClassName = plotClassName;
-    RegisterClassExA(&windowClass);
-}
-
-void limitSize(LPARAM lParam) {
-    auto* limits = reinterpret_cast<MINMAXINFO*>(lParam);
-    limits->ptMinTrackSize.x = smallestWidth;
-    limits->ptMinTrackSize.y = smallestHeight;
-}
-
 }  // namespace
 
 void openPlotWindow() {
-    if (plotState.window != nullptr) {
-        if (IsIconic(plotState.window)) ShowWindow(plotState.window, SW_RESTORE);
-        SetForegroundWindow(plotState.window);
-        return;
-    }
+    if (raiseOwnedWindow(plotState.window)) return;
     rebuildModel();
-    registerPlotClass();
-    constexpr DWORD style = WS_OVERLAPPEDWINDOW;
-    RECT frame = {0, 0, openingWidth, openingHeight};
-    AdjustWindowRect(&frame, style, FALSE);
-    // Owned by the frame: above it, and destroyed with it.
-    plotState.window = CreateWindowExA(0, plotClassName, plotTitle, style, CW_USEDEFAULT, CW_USEDEFAULT,
-                                       frame.right - frame.left, frame.bottom - frame.top, windowHandles.mainWindow,
-                                       nullptr, windowHandles.instance, nullptr);
-    if (plotState.window == nullptr) return;
-    ShowWindow(plotState.window, SW_SHOW);
-    SetForegroundWindow(plotState.window);
+    plotState.window = createOwnedWindow(plotKind);
+    if (plotState.window != nullptr) showOwnedWindow(plotState.window);
 }
 
 void refreshPlotWindow() {
@@ -234,7 +199,7 @@ LRESULT CALLBACK plotWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         case WM_PAINT: paint(window); return 0;
         case WM_ERASEBKGND: return 1;  // the paint covers everything
         case WM_SIZE: InvalidateRect(window, nullptr, FALSE); return 0;
-        case WM_GETMINMAXINFO: limitSize(lParam); return 0;
+        case WM_GETMINMAXINFO: limitOwnedWindow(plotKind, lParam); return 0;
         case WM_KEYDOWN:
             if (wParam == VK_ESCAPE) {
                 DestroyWindow(window);

@@ -41,13 +41,19 @@
 #define IDM_HELP_ON_HELP 40007
 #define IDM_ABOUT 40008
 #define IDM_RESULTS 40009
-// The Options menu: one check item, then two radio groups
+// The Options menu: a check item, two radio groups, two check items, a
+// radio group
 #define IDM_READ_SUSPENSIONS 40010
 #define IDM_SOLVER_DAMPED 40011
 #define IDM_SOLVER_BRACKETED 40012
 #define IDM_BOUNDS_90 40013
 #define IDM_BOUNDS_95 40014
 #define IDM_BOUNDS_99 40015
+#define IDM_COMPARE 40016
+#define IDM_LOCATION_MLE 40017
+#define IDM_SHAPE_MLE 40018
+#define IDM_SHAPE_RRY 40019
+#define IDM_SHAPE_RRX 40020
 
 // Controls of the Results window
 #define IDC_RESULTS_TEXT 1101

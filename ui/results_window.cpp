@@ -14,23 +14,26 @@
 #include "run/analysis_state.h"
 #include "run/run_outputs.h"
 #include "ui/analysis_dialog.h"
+#include "ui/owned_window.h"
 #include "ui/window_handles.h"
 
 namespace {
 
-const char resultsClassName[] = "TarquelResultsClass";
-const char resultsTitle[] = "Weibull results";
 const char textFontName[] = "Courier New";
 const char jsonFilter[] = "JSON Files(*.json)\0*.json\0All Files(*.*)\0*.*\0";
 const char jsonExtension[] = "json";
 const char jsonFailedText[] = "The JSON file could not be written.";
 const char saveErrorCaption[] = "Save error";
 
-// Client size on opening, the smallest window, and the button row (pixels).
-constexpr int openingWidth = 720;
-constexpr int openingHeight = 460;
-constexpr int smallestWidth = 320;
-constexpr int smallestHeight = 200;
+// Client size on opening and the smallest window (pixels), on the dialogs' face colour.
+const OwnedWindowKind resultsKind = {"TarquelResultsClass",
+                                     "Weibull results",
+                                     resultsWindowProc,
+                                     reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1),
+                                     {720, 460},
+                                     {320, 200}};
+
+// The button row (pixels).
 constexpr int margin = 8;
 constexpr int buttonWidth = 96;
 constexpr int buttonHeight = 26;
@@ -156,19 +159,6 @@ void layOut(HWND window, int width, int height) {
                buttonHeight, TRUE);
 }
 
-void registerResultsClass() {
-    WNDCLASSEXA windowClass{};
-    if (GetClassInfoExA(windowHandles.instance, resultsClassName, &windowClass)) return;
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = resultsWindowProc;
-    windowClass.hInstance = windowHandles.instance;
-    windowClass.hIcon = windowHandles.icon;
-    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    windowClass.lpszClassName = resultsClassName;
-    RegisterClassExA(&windowClass);
-}
-
 void onCommand(WPARAM wParam) {
     switch (LOWORD(wParam)) {
         case IDC_RESULTS_COPY: copyText(); break;
@@ -193,24 +183,12 @@ std::string resultsWindowText(const RunOutcome& run) {
 }
 
 void openResultsWindow() {
-    if (resultsState.window != nullptr) {
-        if (IsIconic(resultsState.window)) ShowWindow(resultsState.window, SW_RESTORE);
-        SetForegroundWindow(resultsState.window);
-        return;
-    }
+    if (raiseOwnedWindow(resultsState.window)) return;
     rebuildTexts();
-    registerResultsClass();
-    constexpr DWORD style = WS_OVERLAPPEDWINDOW;
-    RECT frame = {0, 0, openingWidth, openingHeight};
-    AdjustWindowRect(&frame, style, FALSE);
-    // Owned by the frame: above it, and destroyed with it.
-    resultsState.window = CreateWindowExA(0, resultsClassName, resultsTitle, style, CW_USEDEFAULT, CW_USEDEFAULT,
-                                          frame.right - frame.left, frame.bottom - frame.top, windowHandles.mainWindow,
-                                          nullptr, windowHandles.instance, nullptr);
+    resultsState.window = createOwnedWindow(resultsKind);
     if (resultsState.window == nullptr) return;
     SetWindowTextA(resultsState.text, resultsState.shown.c_str());
-    ShowWindow(resultsState.window, SW_SHOW);
-    SetForegroundWindow(resultsState.window);
+    showOwnedWindow(resultsState.window);
     SetFocus(resultsState.text);
 }
 
@@ -228,12 +206,7 @@ LRESULT CALLBACK resultsWindowProc(HWND window, UINT message, WPARAM wParam, LPA
         case WM_SIZE: layOut(window, LOWORD(lParam), HIWORD(lParam)); return 0;
         case WM_SETFOCUS: SetFocus(resultsState.text); return 0;
         case WM_COMMAND: onCommand(wParam); return 0;
-        case WM_GETMINMAXINFO: {
-            auto* limits = reinterpret_cast<MINMAXINFO*>(lParam);
-            limits->ptMinTrackSize.x = smallestWidth;
-            limits->ptMinTrackSize.y = smallestHeight;
-            return 0;
-        }
+        case WM_GETMINMAXINFO: limitOwnedWindow(resultsKind, lParam); return 0;
         case WM_KEYDOWN:
             if (wParam == VK_ESCAPE) {
                 DestroyWindow(window);

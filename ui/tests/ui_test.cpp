@@ -352,7 +352,8 @@ void testTemplateAndFrame() {
              GetMenuItemID(file, 3) == IDM_RESULTS && GetMenuItemID(file, 5) == IDM_STOP &&
              std::strcmp(plotText, "Plot(&P)...") == 0},
         {"Options menu between File and Help, its items in order",
-         menuIds(GetSubMenu(bar, 1)) == std::vector<UINT>{40010, 0, 40011, 40012, 0, 40013, 40014, 40015} &&
+         menuIds(GetSubMenu(bar, 1)) == std::vector<UINT>{40010, 0, 40011, 40012, 0, 40013, 40014, 40015, 0, 40016,
+                                                          40017, 0, 40018, 40019, 40020} &&
              GetMenuItemID(GetSubMenu(bar, 2), 0) == IDM_CONTENTS},
         {"file and product version 1.0.0.1", fixed->dwSignature == 0xFEEF04BD && fixed->dwFileVersionMS == 0x10000 &&
                                                  fixed->dwFileVersionLS == 1 && fixed->dwProductVersionLS == 1},
@@ -479,6 +480,11 @@ const EnablingRow enablingRows[] = {
     ROW(IDM_BOUNDS_90, "1011"),
     ROW(IDM_BOUNDS_95, "1011"),
     ROW(IDM_BOUNDS_99, "1011"),
+    ROW(IDM_COMPARE, "1011"),
+    ROW(IDM_LOCATION_MLE, "1011"),
+    ROW(IDM_SHAPE_MLE, "1011"),
+    ROW(IDM_SHAPE_RRY, "1011"),
+    ROW(IDM_SHAPE_RRX, "1011"),
 };
 #undef ROW
 
@@ -871,33 +877,39 @@ void testMenu() {
 // sequence of choices and a restart (nothing is kept).
 void testOptions() {
     currentCase = "options";
-    const UINT items[] = {IDM_READ_SUSPENSIONS, IDM_SOLVER_DAMPED, IDM_SOLVER_BRACKETED,
-                          IDM_BOUNDS_90,        IDM_BOUNDS_95,     IDM_BOUNDS_99};
-    // item: chosen (0: none, 1: restart); marks: per item of `items`, '1' marked. (The
+    // item: chosen (0: none, 1: restart); marks: per item from IDM_READ_SUSPENSIONS to IDM_SHAPE_RRX, '1' marked. (The
     // results window's test shows that the marked options reach the run.)
     const struct {
         const char* label;
         UINT item;
         const char* marks;
     } steps[] = {
-        {"at start", 0, "010100"},
-        {"Read suspensions", IDM_READ_SUSPENSIONS, "110100"},
-        {"Bracketed", IDM_SOLVER_BRACKETED, "101100"},
-        {"99 %", IDM_BOUNDS_99, "101001"},
-        {"after a restart", 1, "010100"},
-        {"Bracketed again", IDM_SOLVER_BRACKETED, "001100"},
-        {"95 %", IDM_BOUNDS_95, "001010"},
-        {"Damped", IDM_SOLVER_DAMPED, "010010"},
-        {"90 %", IDM_BOUNDS_90, "010100"},
-        {"Read suspensions on", IDM_READ_SUSPENSIONS, "110100"},
-        {"and off", IDM_READ_SUSPENSIONS, "010100"},
+        {"at start", 0, "01010000100"},
+        {"Read suspensions", IDM_READ_SUSPENSIONS, "11010000100"},
+        {"Bracketed", IDM_SOLVER_BRACKETED, "10110000100"},
+        {"99 %", IDM_BOUNDS_99, "10100100100"},
+        {"after a restart", 1, "01010000100"},
+        {"Bracketed again", IDM_SOLVER_BRACKETED, "00110000100"},
+        {"95 %", IDM_BOUNDS_95, "00101000100"},
+        {"Damped", IDM_SOLVER_DAMPED, "01001000100"},
+        {"90 %", IDM_BOUNDS_90, "01010000100"},
+        {"Read suspensions on", IDM_READ_SUSPENSIONS, "11010000100"},
+        {"and off", IDM_READ_SUSPENSIONS, "01010000100"},
+        {"Compare", IDM_COMPARE, "01010010100"},
+        {"Location by likelihood", IDM_LOCATION_MLE, "01010011100"},
+        {"Shape rry", IDM_SHAPE_RRY, "01010011010"},
+        {"Compare off", IDM_COMPARE, "01010001010"},
+        {"Shape rrx", IDM_SHAPE_RRX, "01010001001"},
+        {"after a second restart", 1, "01010000100"},
+        {"Shape rry again", IDM_SHAPE_RRY, "01010000010"},
+        {"Shape by likelihood", IDM_SHAPE_MLE, "01010000100"},
     };
     openProgram();
     for (const auto& step : steps) {
         if (step.item == 1) closeProgram(), openProgram();
         if (step.item > 1) menu(static_cast<int>(step.item));
         std::string marks;
-        for (UINT item : items)
+        for (UINT item = IDM_READ_SUSPENSIONS; item <= IDM_SHAPE_RRX; ++item)
             marks += (GetMenuState(windowHandles.menu, item, MF_BYCOMMAND) & MF_CHECKED) ? '1' : '0';
         checkText(marks, step.marks, step.label);
     }
@@ -922,7 +934,7 @@ void testResultsWindow() {
     currentCase = "results window";
     SetCurrentDirectoryA(workDir.c_str());
     CreateDirectoryA("sets", nullptr);
-    for (const char* name : {"remission.dat", "repeated.dat", "n3.dat"}) {
+    for (const char* name : {"remission.dat", "repeated.dat", "n3.dat", "concave_up.dat"}) {
         writeFileBytes(std::string("sets\\") + name, readFileBytes(dataFile(name)));
     }
     // items: chosen after the defaults were put back; suspensions: marks in the plot.
@@ -943,13 +955,23 @@ void testResultsWindow() {
          12},
         {"sets/repeated.dat", {IDM_BOUNDS_95}, "--solver damped --confidence 0.95", false, 0},
         {"sets/n3.dat", {IDM_SOLVER_BRACKETED}, "--solver newton", false, 0},
+        {"sets/repeated.dat", {IDM_COMPARE}, "--solver damped --compare", false, 0},
+        {"sets/concave_up.dat",
+         {IDM_SOLVER_BRACKETED, IDM_LOCATION_MLE},
+         "--solver newton --gamma-method mle",
+         false,
+         0},
+        {"sets/n3.dat", {IDM_LOCATION_MLE}, "--solver damped --gamma-method mle", false, 0},
+        {"sets/repeated.dat", {IDM_SHAPE_RRY}, "--solver damped --shape-method rry", false, 0},
+        {"sets/n3.dat", {IDM_SHAPE_RRX, IDM_COMPARE}, "--solver damped --shape-method rrx --compare", false, 0},
     };
     openProgram();
     const std::string saved = workDir + "\\saved.json";
     for (const auto& row : rows) {
         const std::string label = std::string(row.file) + " " + row.arguments;
-        for (int item : {IDM_SOLVER_DAMPED, IDM_BOUNDS_90}) menu(item);
-        if (analysisState.censored == 1) menu(IDM_READ_SUSPENSIONS);
+        for (int item : {IDM_SOLVER_DAMPED, IDM_BOUNDS_90, IDM_SHAPE_MLE}) menu(item);
+        for (int item : {IDM_READ_SUSPENSIONS, IDM_COMPARE, IDM_LOCATION_MLE})
+            if (GetMenuState(windowHandles.menu, item, MF_BYCOMMAND) & MF_CHECKED) menu(item);
         for (int item : row.items) menu(item);
         SetCurrentDirectoryA(workDir.c_str());
         setInputs(row.file, true, "", "1");
