@@ -16,6 +16,10 @@ RunInputs runInputsOf(const AnalysisState& state) {
     in.gammaMethod = state.gammaMethod;
     in.shapeMethod = state.shapeMethod;
     in.stopFlag = &state.stopFlag;
+    // A damped run that rests at a fixed point also measures how far the
+    // root lies, so that the Results window carries the same note as the
+    // command line's text.
+    in.measureRootGap = true;
     return in;
 }
 
