@@ -955,6 +955,8 @@ void testResultsWindow() {
          12},
         {"sets/repeated.dat", {IDM_BOUNDS_95}, "--solver damped --confidence 0.95", false, 0},
         {"sets/n3.dat", {IDM_SOLVER_BRACKETED}, "--solver newton", false, 0},
+        // The damped iteration rests at a fixed point short of the root: the note on the gap.
+        {"sets/concave_up.dat", {}, "--solver damped", false, 0},
         {"sets/repeated.dat", {IDM_COMPARE}, "--solver damped --compare", false, 0},
         {"sets/concave_up.dat",
          {IDM_SOLVER_BRACKETED, IDM_LOCATION_MLE},
