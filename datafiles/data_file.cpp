@@ -233,18 +233,6 @@ bool cutPieces(PieceCutter& cutter, const char* p, const char* end, ValueSink& s
     return true;
 }
 
-// Reserves room for the values a regular file is likely to hold, judged from
-// its first `firstBytes` bytes, so that the vectors need not grow (and copy)
-// step by step: growing touches about twice the memory.
-void reserveByEstimate(ValueSink& sink, std::uint64_t fileSize, std::uint64_t firstBytes) {
-    const std::uint64_t values = sink.store.size();
-    if (fileSize == unknownFileSize || fileSize <= firstBytes || values == 0) return;
-    const double perByte = static_cast<double>(values) / static_cast<double>(firstBytes);
-    const double estimate = perByte * static_cast<double>(fileSize) * 1.125;
-    sink.store.reserveHint(estimate < static_cast<double>(UINT32_MAX) ? static_cast<std::uint64_t>(estimate)
-                                                                      : UINT32_MAX);
-}
-
 // Reserves room for a value per line of a regular file, judged from the
 // lines of its first block, before that block is stored: otherwise a file
 // of one block would grow its vectors a dozen times, each growth a fresh
@@ -253,7 +241,9 @@ void reserveByLines(ValueSink& sink, const char* text, const char* end, std::uin
                     std::uint64_t firstBytes) {
     if (fileSize == unknownFileSize || firstBytes == 0 || fileSize < firstBytes) return;
     const auto lines = static_cast<double>(std::count(text, end, '\n') + 1);
-    const double estimate = lines * (static_cast<double>(fileSize) / static_cast<double>(firstBytes));
+    // A sixteenth more: a file whose later lines are a little shorter still
+    // fits, while a wrong guess wastes little (the vectors grow as they must).
+    const double estimate = lines * (static_cast<double>(fileSize) / static_cast<double>(firstBytes)) * 1.0625;
     sink.store.reserveHint(estimate < static_cast<double>(UINT32_MAX) ? static_cast<std::uint64_t>(estimate)
                                                                       : UINT32_MAX);
 }
@@ -269,7 +259,6 @@ bool readText(TextBlocks& blocks, ValueSink& sink, ReadProgress progress, void* 
         if (!blocks.next(text, end, ended)) return false;
         if (first) reserveByLines(sink, text, end, blocks.fileSize(), blocks.bytesRead());
         if (!cutPieces(cutter, text, end, sink)) return true;
-        if (first && !ended) reserveByEstimate(sink, blocks.fileSize(), blocks.bytesRead());
         if (ended) {
             if (cutter.carryLength > 0) storeCarry(cutter, sink);
             return true;

@@ -9,7 +9,6 @@
 #include <cmath>
 #include <future>
 #include <limits>
-#include <memory>
 #include <system_error>
 #include <vector>
 
@@ -92,17 +91,10 @@ double fastPlotCorrelation(const FitQualityInput& in, const ShapeTable& table) {
     return moments.sxy * moments.sxy / (moments.sxx * moments.syy);
 }
 
-// A2 from the powers z = x^m / t0 (the values of portablePow).
-double fastAndersonDarling(const double* z, std::size_t n, PassPool& pool) {
-    const double count = static_cast<double>(n);
-    return -count - andersonDarlingSum(z, n, pool) / count;
-}
-
-// x^m (or u^m) of every table entry, divided by t0 unless t0 is 1: the z of A2.
-std::unique_ptr<double[]> powersOver(const ShapeTable& table, double m, double t0, PassPool& pool) {
-    std::unique_ptr<double[]> z(new double[table.logHi.size()]);  // written whole by the pass
-    tablePowers(table, m, t0, z.get(), pool);
-    return z;
+// A2 from the powers z = x^m / t0 of the table (the values of portablePow).
+double fastAndersonDarling(const ShapeTable& table, double m, double t0, PassPool& pool) {
+    const double count = static_cast<double>(table.logHi.size());
+    return -count - andersonDarlingSum(table, m, t0, pool) / count;
 }
 
 // One shape table serves every figure in turn: ln(t - gamma) for r2, the
@@ -135,18 +127,14 @@ FastFigures fastFigures(const FitQualityInput& in, double eta, bool fromEta) {
     if (!fromEta) {
         const ShapeSums s = shapeSums(table, m, pool);
         f.logLikelihood = ((r * portableLog(m) - r * portableLog(in.t0)) + (m - 1) * logSum) - s.S0 / in.t0;
-        if (complete) f.andersonDarling = fastAndersonDarling(powersOver(table, m, in.t0, pool).get(), n, pool);
+        if (complete) f.andersonDarling = fastAndersonDarling(table, m, in.t0, pool);
     }
     f.r2 = r2.get();  // before the table is overwritten below
-    {
-        const std::unique_ptr<double[]> u(new double[n]);  // written whole below
-        for (std::size_t i = 0; i < n; ++i) u[i] = (sample.times[i] - in.gamma) / eta;
-        prepareShapeTable(u.get(), n, 0.0, nullptr, pool, table);  // u - 0 is u
-    }
+    prepareScaledTable(sample.times.data(), n, in.gamma, eta, pool, table);
     const ShapeSums s = shapeSums(table, m, pool);
     if (fromEta) {
         f.logLikelihood = ((r * portableLog(m) - r * (m * portableLog(eta))) + (m - 1) * logSum) - s.S0;
-        if (complete) f.andersonDarling = fastAndersonDarling(powersOver(table, m, 1, pool).get(), n, pool);
+        if (complete) f.andersonDarling = fastAndersonDarling(table, m, 1, pool);
     }
     const double eta2 = integerPower(eta, 2);
     f.hessian = {

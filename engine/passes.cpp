@@ -314,35 +314,57 @@ void logDistribution(const double* z, std::size_t count, double* logF) {
 
 }  // namespace
 
-double andersonDarlingSum(const double* z, std::size_t n, PassPool& pool) {
-    ScratchVector<double> logF;
-    logF.resize(n);
+// z_i = x_i^m / t0 (x^m alone when t0 is 1) of the table entries [start, start + count).
+void powersOfTable(const ShapeTable& table, std::size_t start, std::size_t count, double m, double t0, double* z) {
+    batchPowFromLog(table.logHi.data() + start, table.logLo.data() + start, count, m, z);
+    if (t0 != 1) {
+        for (std::size_t i = 0; i < count; ++i) z[i] = z[i] / t0;
+    }
+}
+
+double andersonDarlingSum(const ShapeTable& table, double m, double t0, PassPool& pool) {
+    const std::size_t n = table.logHi.size();
+    const std::size_t chunks = chunkCount(n);
+    std::size_t window = 4 * static_cast<std::size_t>(pool.threadCount());
+    if (window > chunks) window = chunks;
+    // ln F_i and ln S_{n-1-i} = -z_{n-1-i} of the chunks in flight; not
+    // initialised, each chunk writes its part first.
+    const std::unique_ptr<double[]> logF(new double[window * passChunk]);
+    const std::unique_ptr<double[]> logS(new double[window * passChunk]);
     auto compute = [&](std::size_t k) {
         const std::size_t start = k * passChunk;
-        logDistribution(z + start, chunkLength(n, k), logF.data() + start);
+        const std::size_t count = chunkLength(n, k);
+        double z[passChunk];
+        powersOfTable(table, start, count, m, t0, z);
+        logDistribution(z, count, &logF[(k % window) * passChunk]);
+        // The mirrored points n-1-i of this chunk's i lie in one run too.
+        powersOfTable(table, n - start - count, count, m, t0, z);
+        double* survival = &logS[(k % window) * passChunk];
+        for (std::size_t i = 0; i < count; ++i) survival[i] = -z[count - 1 - i];
     };
     double sum = 0;
     auto add = [&](std::size_t k) {
-        const std::size_t end = k * passChunk + chunkLength(n, k);
-        for (std::size_t index = k * passChunk; index < end; ++index) {
-            const double logSurvival = -z[n - 1 - index];
-            sum += static_cast<double>(2 * index + 1) * (logF[index] + logSurvival);
+        const double* terms = &logF[(k % window) * passChunk];
+        const double* survival = &logS[(k % window) * passChunk];
+        const std::size_t start = k * passChunk;
+        const std::size_t length = chunkLength(n, k);
+        for (std::size_t i = 0; i < length; ++i) {
+            sum += static_cast<double>(2 * (start + i) + 1) * (terms[i] + survival[i]);
         }
     };
-    const std::size_t chunks = chunkCount(n);
-    orderedPass(pool, chunks, chunks, compute, add);
+    orderedPass(pool, chunks, window, compute, add);
     return sum;
 }
 
-void tablePowers(const ShapeTable& table, double m, double t0, double* z, PassPool& pool) {
-    const std::size_t n = table.logHi.size();
-    auto work = [&](std::size_t k, double*) {
+void prepareScaledTable(const double* t, std::size_t n, double gamma, double eta, PassPool& pool, ShapeTable& table) {
+    table.logHi.resize(n);
+    table.logLo.resize(n);
+    auto work = [&](std::size_t k, double* u) {
         const std::size_t start = k * passChunk;
         const std::size_t count = chunkLength(n, k);
-        batchPowFromLog(table.logHi.data() + start, table.logLo.data() + start, count, m, z + start);
-        if (t0 != 1) {
-            for (std::size_t i = start; i < start + count; ++i) z[i] = z[i] / t0;
-        }
+        for (std::size_t i = 0; i < count; ++i) u[i] = (t[start + i] - gamma) / eta;
+        batchLogTable(u, 0.0, count, table.logHi.data() + start, table.logLo.data() + start);  // u - 0 is u
     };
-    unorderedPass(pool, chunkCount(n), 0, work);
+    unorderedPass(pool, chunkCount(n), passChunk, work);
+    table.L = std::numeric_limits<double>::quiet_NaN();
 }

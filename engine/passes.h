@@ -101,16 +101,20 @@ OrdinateSums ordinateSums(const double* y, std::size_t n);
 CurvatureSums curvatureSums(const double* t, const double* y, std::size_t n, double g, PassPool& pool,
                             ScratchVector<double>& x, const OrdinateSums* ys = nullptr);
 
-// The sum of the Anderson-Darling statistic over the sorted powers
-// z_i = x_i^m / t0 of a complete sample (n of them):
+// The sum of the Anderson-Darling statistic over the powers
+// z_i = x_i^m / t0 (x^m alone when t0 is 1) of a table of a complete sorted
+// sample of n values:
 //     sum += (2i + 1) * (ln F_i - z_{n-1-i}),  ln F_i = ln(-expm1(-z_i)),
-// with expm1 by Kahan's formula as portableExpm1 forms it and e^v as the
-// power kernel at exponent 1 of a table entry {v, 0} (the product v * 1 is
-// exact, and the range guards agree with exp's): the bits of the plain loop
-// on portableLog and portableExpm1. The terms are computed in chunks on all
-// threads and added in storage order from 0.
-double andersonDarlingSum(const double* z, std::size_t n, PassPool& pool);
+// with z_i the bits of powFromTable (divided by t0), expm1 by Kahan's formula
+// as portableExpm1 forms it and e^v as the power kernel at exponent 1 of a
+// table entry {v, 0} (the product v * 1 is exact, and the range guards agree
+// with exp's): the bits of the plain loop on portablePow, portableLog and
+// portableExpm1. The terms are computed in chunks on all threads (the powers
+// twice, for i and for n-1-i, rather than an array of n) and added in
+// storage order from 0.
+double andersonDarlingSum(const ShapeTable& table, double m, double t0, PassPool& pool);
 
-// z_i = x_i^m of every table entry (the bits of powFromTable), divided by t0
-// unless t0 is 1, on all threads of the pool.
-void tablePowers(const ShapeTable& table, double m, double t0, double* z, PassPool& pool);
+// The table of u_i = (t_i - gamma) / eta (each quotient rounded, then its
+// logarithm as prepareShapeTable forms it), on all threads, without an array
+// of the u; L is not formed (NaN).
+void prepareScaledTable(const double* t, std::size_t n, double gamma, double eta, PassPool& pool, ShapeTable& table);
