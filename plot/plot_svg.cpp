@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cstdio>
 
+#include "plot/comparison_plot.h"
 #include "plot/plot_layout.h"
 #include "plot/plot_model.h"
 
@@ -10,6 +11,8 @@ namespace {
 
 constexpr int svgWidth = 720;
 constexpr int svgHeight = 540;
+constexpr int comparisonWidth = 1200;
+constexpr int comparisonHeight = 660;
 
 // A pixel coordinate with at most two decimals, trailing zeros dropped.
 void appendNumber(std::string& out, double value) {
@@ -182,15 +185,30 @@ void appendShape(std::string& out, const PlotShape& s) {
     }
 }
 
-}  // namespace
-
-std::string plotSvg(const PlotModel& model, int width, int height) {
-    const std::vector<PlotShape> shapes = layoutPlot(model, width, height);
+// The document's head up to its <title> text: "<?xml ...><svg ...><title>" and `caption`.
+std::string svgHead(int width, int height, const char* caption) {
     const std::string w = std::to_string(width < 1 ? 1 : width);
     const std::string h = std::to_string(height < 1 ? 1 : height);
     std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
     out += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + w + "\" height=\"" + h + "\" viewBox=\"0 0 " + w +
-           " " + h + "\" font-family=\"sans-serif\">\n<title>Weibull plot: ";
+           " " + h + "\" font-family=\"sans-serif\">\n<title>";
+    out += caption;
+    return out;
+}
+
+bool writeFile(const char* path, const std::string& svg) {
+    std::FILE* file = std::fopen(path, "wb");
+    if (file == nullptr) return false;
+    const bool written = std::fwrite(svg.data(), 1, svg.size(), file) == svg.size();
+    const bool closed = std::fclose(file) == 0;
+    return written && closed;
+}
+
+}  // namespace
+
+std::string plotSvg(const PlotModel& model, int width, int height) {
+    const std::vector<PlotShape> shapes = layoutPlot(model, width, height);
+    std::string out = svgHead(width, height, "Weibull plot: ");
     appendEscaped(out, model.title);
     out += "</title>\n";
     for (const PlotShape& shape : shapes) appendShape(out, shape);
@@ -199,10 +217,26 @@ std::string plotSvg(const PlotModel& model, int width, int height) {
 }
 
 bool writeWeibullPlotSvg(const char* path, const PlotInput& input) {
-    const std::string svg = plotSvg(buildPlotModel(input), svgWidth, svgHeight);
-    std::FILE* file = std::fopen(path, "wb");
-    if (file == nullptr) return false;
-    const bool written = std::fwrite(svg.data(), 1, svg.size(), file) == svg.size();
-    const bool closed = std::fclose(file) == 0;
-    return written && closed;
+    return writeFile(path, plotSvg(buildPlotModel(input), svgWidth, svgHeight));
+}
+
+std::string comparisonPlotSvg(const ComparisonPlotModel& model, int width, int height) {
+    const ComparisonLayout layout = layoutComparisonPlot(model, width, height);
+    std::string out = svgHead(width, height, "Distribution comparison: ");
+    appendEscaped(out, model.title);
+    out += "</title>\n";
+    for (const PlotShape& shape : layout.page) appendShape(out, shape);
+    for (std::size_t k = 0; k < layout.panels.size(); ++k) {
+        out += "<g class=\"panel\" id=\"panel-";
+        out += distributionName(model.panels[k].distribution);
+        out += "\">\n";
+        for (const PlotShape& shape : layout.panels[k]) appendShape(out, shape);
+        out += "</g>\n";
+    }
+    out += "</svg>\n";
+    return out;
+}
+
+bool writeComparisonPlotSvg(const char* path, const ComparisonPlotInput& input) {
+    return writeFile(path, comparisonPlotSvg(buildComparisonPlotModel(input), comparisonWidth, comparisonHeight));
 }

@@ -78,3 +78,8 @@ PlotInput plotInputOfRun(const RunOutcome& run) {
     addBand(run, input);
     return input;
 }
+
+ComparisonPlotInput comparisonPlotInputOfRun(const RunOutcome& run) {
+    return {run.dataFile.c_str(), run.sample.times, run.sample.suspended, run.rankMethod, run.comparison,
+            !run.comparisonStopped};
+}

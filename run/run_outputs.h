@@ -107,13 +107,15 @@ std::vector<std::string> runNotes(const FitReport& report);
 bool writeMethodLines(std::FILE* out, const RunOutcome& run);
 
 // The ranked distributions as a text table after a blank line; nothing
-// without a comparison. False on a write error.
+// without a comparison or after a stopped one (no ranking: the warnings say
+// why). False on a write error.
 bool writeComparisonTable(std::FILE* out, const RunOutcome& run);
 
 // One JSON object without a line end, keys in table order. Non-finite
 // numbers are null; bytes of the file name that are not UTF-8 become U+FFFD.
 // Runs that asked for them also carry "shape_method", "gamma_se",
-// "bounds"."gamma" and "compare" (the ranked fits, best first).
+// "bounds"."gamma" and "compare" (the ranked fits, best first); a stopped
+// comparison gives "compare_ending" ("stopped" or "time-out") instead.
 std::string reportJson(const FitReport& report);
 
 // {"file": ..., "error": {"caption": ..., "text": ..., "cause": ...}}.
