@@ -132,8 +132,9 @@ int writeFiles(const CommandLine& line, std::size_t index, const RunOutcome& run
     }
     const std::string plot = index < line.plotFiles.size() ? line.plotFiles[index] : std::string();
     // A comparison's plot is its small multiples, else the Weibull plot.
-    if (!plot.empty() && !(run.comparison.empty() ? writeWeibullPlotSvg(plot.c_str(), plotInputOfRun(run))
-                                                  : writeComparisonPlotSvg(plot.c_str(), comparisonPlotInputOfRun(run)))) {
+    if (!plot.empty() &&
+        !(run.comparison.empty() ? writeWeibullPlotSvg(plot.c_str(), plotInputOfRun(run))
+                                 : writeComparisonPlotSvg(plot.c_str(), comparisonPlotInputOfRun(run)))) {
         std::fprintf(stderr, "%s: %scannot write the plot file '%s'\n", programName,
                      filePrefix(line, run.dataFile).c_str(), printableName(plot).c_str());
         status = exitReport;

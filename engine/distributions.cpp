@@ -142,8 +142,8 @@ LocationScale failureMoments(const std::vector<double>& y, const Sample& s) {
 // the Hessian is not negative definite, a gradient step instead. Starts from
 // the law's moments matched to the failures'. sigma is 0 when they have no spread.
 // Polls the control before each step: `stopped` is set when it ends the fit.
-LocationScale fitLocationScale(Standard law, const std::vector<double>& y, const Sample& s,
-                               const SolveControl& control, bool& stopped) {
+LocationScale fitLocationScale(Standard law, const std::vector<double>& y, const Sample& s, const SolveControl& control,
+                               bool& stopped) {
     const LocationScale moments = failureMoments(y, s);
     if (!(moments.sigma > 0)) return {moments.mu, 0};
     LocationScale p = moments;

@@ -127,25 +127,34 @@ ComparisonPanel panelOf(const ComparisonPlotInput& input, const std::vector<doub
         include(x, p.x);
         include(y, p.y);
     }
+    const PaperLine line = paperLine(fit);
+    const bool hasLine = fitted(fit) && x.any && std::isfinite(line.slope) && std::isfinite(line.intercept);
+    if (hasLine) {
+        panel.fitStart = {x.lo, line.slope * x.lo + line.intercept};
+        panel.fitEnd = {x.hi, line.slope * x.hi + line.intercept};
+        // The line's ends take part in the y range up to one width of the
+        // points' range beyond it, so that a poor fit still shows its slope.
+        const double span = std::fmax(y.hi - y.lo, minimumSpan);
+        for (const double end : {panel.fitStart.y, panel.fitEnd.y}) {
+            include(y, std::fmin(std::fmax(end, y.lo - span), y.hi + span));
+        }
+    }
     const PlotRange visibleX = visibleRange(x, minimumSpan);
     const PlotRange visibleY = visibleRange(y, minimumSpan);
     panel.xMin = visibleX.lo;
     panel.xMax = visibleX.hi;
     panel.yMin = visibleY.lo;
     panel.yMax = visibleY.hi;
-    const PaperLine line = paperLine(fit);
-    if (fitted(fit) && x.any && std::isfinite(line.slope) && std::isfinite(line.intercept)) {
-        panel.fitStart = {x.lo, line.slope * x.lo + line.intercept};
-        panel.fitEnd = {x.hi, line.slope * x.hi + line.intercept};
-        panel.hasFit = clipToBox(panel.fitStart, panel.fitEnd, panel.xMin, panel.xMax, panel.yMin, panel.yMax);
-    }
+    panel.hasFit = hasLine && clipToBox(panel.fitStart, panel.fitEnd, panel.xMin, panel.xMax, panel.yMin, panel.yMax);
     return panel;
 }
 
 // Maps a panel's plot coordinates into its frame.
 struct PanelFrame {
     double left, top, right, bottom;
-    double px(const ComparisonPanel& p, double x) const { return left + (x - p.xMin) * (right - left) / (p.xMax - p.xMin); }
+    double px(const ComparisonPanel& p, double x) const {
+        return left + (x - p.xMin) * (right - left) / (p.xMax - p.xMin);
+    }
     double py(const ComparisonPanel& p, double y) const {
         return bottom - (y - p.yMin) * (bottom - top) / (p.yMax - p.yMin);
     }
@@ -157,7 +166,8 @@ std::vector<PlotShape> panelShapes(const ComparisonPanel& panel, const PanelFram
     shapes.push_back(textShape("caption", f.left, f.top - 8, captionSize, TextAnchor::start, panel.caption));
     shapes.push_back(
         textShape("axis-label", (f.left + f.right) / 2, f.bottom + 16, labelSize, TextAnchor::middle, panel.xLabel));
-    shapes.push_back(textShape("axis-label", f.left + 4, f.top + labelSize + 2, labelSize, TextAnchor::start, panel.yLabel));
+    shapes.push_back(
+        textShape("axis-label", f.left + 4, f.top + labelSize + 2, labelSize, TextAnchor::start, panel.yLabel));
     if (panel.skipped > 0) {
         shapes.push_back(textShape("gap-note", f.right - 4, f.bottom - 6, labelSize, TextAnchor::end,
                                    std::to_string(panel.skipped) + " off the paper"));

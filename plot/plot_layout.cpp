@@ -64,18 +64,19 @@ void addAxes(std::vector<PlotShape>& shapes, const PlotModel& model, const Frame
     for (const PlotTick& tick : model.xTicks) {
         const double x = f.px(tick.position);
         shapes.push_back(lineShape("tick", x, f.bottom, x, f.bottom + tickLength, plotBlack, 1));
-        shapes.push_back(
-            textShape("tick-label", x, f.bottom + tickLength + labelSize + 2, labelSize, TextAnchor::middle, tick.label));
+        shapes.push_back(textShape("tick-label", x, f.bottom + tickLength + labelSize + 2, labelSize,
+                                   TextAnchor::middle, tick.label));
     }
     for (const PlotTick& tick : model.yTicks) {
         const double y = f.py(tick.position);
         shapes.push_back(lineShape("tick", f.left - tickLength, y, f.left, y, plotBlack, 1));
-        shapes.push_back(
-            textShape("tick-label", f.left - tickLength - 3, y + labelSize * 0.35, labelSize, TextAnchor::end, tick.label));
+        shapes.push_back(textShape("tick-label", f.left - tickLength - 3, y + labelSize * 0.35, labelSize,
+                                   TextAnchor::end, tick.label));
     }
     shapes.push_back(
         textShape("axis-label", (f.left + f.right) / 2, f.bottom + 44, legendSize, TextAnchor::middle, model.xLabel));
-    shapes.push_back(textShape("axis-label", f.left - tickLength - 3, f.top - 8, legendSize, TextAnchor::end, model.yLabel));
+    shapes.push_back(
+        textShape("axis-label", f.left - tickLength - 3, f.top - 8, legendSize, TextAnchor::end, model.yLabel));
 }
 
 // Each curve of the band as one thin polyline.
@@ -132,7 +133,7 @@ PlotShape circleShape(const char* role, double x, double y, double radius, PlotC
 }
 
 PlotShape rectangleShape(const char* role, double x1, double y1, double x2, double y2, PlotColour outline,
-                    double outlineWidth, bool filled, PlotColour fill) {
+                         double outlineWidth, bool filled, PlotColour fill) {
     return {ShapeKind::rectangle, role, x1, y1, x2, y2, outline, outlineWidth, fill, filled, 0,
             TextAnchor::start,    {},   {}};
 }
@@ -155,7 +156,7 @@ std::vector<PlotShape> layoutPlot(const PlotModel& model, int width, int height)
     addBand(shapes, model, f);
     if (model.hasFit) {
         shapes.push_back(lineShape("fit", f.px(model.fitStart.x), f.py(model.fitStart.y), f.px(model.fitEnd.x),
-                              f.py(model.fitEnd.y), fitColour, 2));
+                                   f.py(model.fitEnd.y), fitColour, 2));
     }
     for (const PlotPoint& p : model.points)
         shapes.push_back(circleShape("point", f.px(p.x), f.py(p.y), pointRadius, pointColour));

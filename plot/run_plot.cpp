@@ -80,6 +80,6 @@ PlotInput plotInputOfRun(const RunOutcome& run) {
 }
 
 ComparisonPlotInput comparisonPlotInputOfRun(const RunOutcome& run) {
-    return {run.dataFile.c_str(), run.sample.times, run.sample.suspended, run.rankMethod, run.comparison,
-            !run.comparisonStopped};
+    return {run.dataFile.c_str(), run.sample.times, run.sample.suspended,
+            run.rankMethod,       run.comparison,   !run.comparisonStopped};
 }

@@ -131,7 +131,8 @@ public:
     // The control of an iteration, the clock started if it was not.
     SolveControl control() {
         if (!deadline_ && seconds_ > 0 && seconds_ <= 1e9) {
-            deadline_ = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds_));
+            deadline_ = Clock::now() +
+                        std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds_));
         }
         SolveControl control;
         control.stopFlag = stopFlag_;
