@@ -4,7 +4,6 @@
 #include "plot/comparison_plot.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -35,13 +34,6 @@ constexpr double noteSize = 12;
 constexpr double captionSize = 12;
 constexpr double labelSize = 11;
 constexpr double pointRadius = 2.5;
-
-// Seven significant digits, exactly rounded.
-std::string significantText(double value) {
-    char text[32];
-    const std::to_chars_result r = std::to_chars(text, text + sizeof text, value, std::chars_format::general, 7);
-    return std::string(text, r.ptr);
-}
 
 bool fitted(const DistributionFit& fit) { return fit.error.empty(); }
 
@@ -89,7 +81,7 @@ std::string captionOf(const DistributionFit& fit, std::size_t place, bool ranked
     std::string caption = ranked ? std::to_string(place + 1) + ". " : std::string();
     caption += distributionName(fit.distribution);
     if (!fitted(fit)) return caption + "  no fit: " + fit.error;
-    return caption + "  AICc = " + significantText(fit.aicc);
+    return caption + "  AICc = " + significantText(fit.aicc, 7);
 }
 
 // The F of each failure at Johnson's adjusted ranks (NaN for suspensions).
@@ -139,12 +131,7 @@ ComparisonPanel panelOf(const ComparisonPlotInput& input, const std::vector<doub
             include(y, std::fmin(std::fmax(end, y.lo - span), y.hi + span));
         }
     }
-    const PlotRange visibleX = visibleRange(x, minimumSpan);
-    const PlotRange visibleY = visibleRange(y, minimumSpan);
-    panel.xMin = visibleX.lo;
-    panel.xMax = visibleX.hi;
-    panel.yMin = visibleY.lo;
-    panel.yMax = visibleY.hi;
+    setVisibleBox(panel, x, y, minimumSpan, minimumSpan);
     panel.hasFit = hasLine && clipToBox(panel.fitStart, panel.fitEnd, panel.xMin, panel.xMax, panel.yMin, panel.yMax);
     return panel;
 }

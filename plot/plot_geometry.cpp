@@ -1,5 +1,6 @@
 #include "plot/plot_geometry.h"
 
+#include <charconv>
 #include <cmath>
 
 namespace {
@@ -17,6 +18,12 @@ void include(PlotRange& range, double value) {
     }
     if (value < range.lo) range.lo = value;
     if (value > range.hi) range.hi = value;
+}
+
+std::string significantText(double value, int digits) {
+    char text[32];
+    const std::to_chars_result r = std::to_chars(text, text + sizeof text, value, std::chars_format::general, digits);
+    return std::string(text, r.ptr);
 }
 
 PlotRange visibleRange(PlotRange range, double minimumSpan) {

@@ -1,6 +1,8 @@
 // Ranges and clipping in plot coordinates, shared by the plots' models.
 #pragma once
 
+#include <string>
+
 #include "plot/plot_model.h"
 
 // The span of the finite values included so far.
@@ -17,6 +19,21 @@ void include(PlotRange& range, double value);
 // `minimumSpan`, then a margin of 5% of its width on both sides. An empty
 // range is centred on 0.
 PlotRange visibleRange(PlotRange range, double minimumSpan);
+
+// Sets box.xMin, xMax, yMin and yMax (a model's or a panel's) to the visible
+// ranges around x and y.
+template <typename Box>
+void setVisibleBox(Box& box, PlotRange x, PlotRange y, double minimumXSpan, double minimumYSpan) {
+    const PlotRange visibleX = visibleRange(x, minimumXSpan);
+    const PlotRange visibleY = visibleRange(y, minimumYSpan);
+    box.xMin = visibleX.lo;
+    box.xMax = visibleX.hi;
+    box.yMin = visibleY.lo;
+    box.yMax = visibleY.hi;
+}
+
+// `digits` significant digits, as printf's "%.Ng", exactly rounded.
+std::string significantText(double value, int digits);
 
 // Cuts the segment a-b to the rectangle [xMin, xMax] x [yMin, yMax] (Liang
 // and Barsky's parametric clipping); false when no part of it is inside. An

@@ -4,7 +4,6 @@
 #include "plot/plot_model.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -31,13 +30,6 @@ constexpr double fitOvershoot = 1.0;  // in widths of the points' y range
 // only up to this |y|: the y of every F strictly between 0 and 1 that a
 // double holds lies inside (from ln(4.9e-324) = -744.4 to ln(-ln(2^-53)) = 3.6).
 constexpr double yOfAnyF = 750.0;
-
-// Five significant digits, as printf's "%.5g", exactly rounded.
-std::string significantText(double value) {
-    char text[32];
-    const std::to_chars_result r = std::to_chars(text, text + sizeof text, value, std::chars_format::general, 5);
-    return std::string(text, r.ptr);
-}
 
 // Squared correlation of the points: two passes (means, then centred sums),
 // NaN with fewer than two points or when either coordinate is constant.
@@ -156,12 +148,7 @@ void setRanges(PlotModel& model, bool hasLine, PlotPoint lineStart, PlotPoint li
         include(y, std::fmin(std::fmax(lineStart.y, lo), hi));
         include(y, std::fmin(std::fmax(lineEnd.y, lo), hi));
     }
-    const PlotRange visibleX = visibleRange(x, minimumXSpan);
-    const PlotRange visibleY = visibleRange(y, minimumYSpan);
-    model.xMin = visibleX.lo;
-    model.xMax = visibleX.hi;
-    model.yMin = visibleY.lo;
-    model.yMax = visibleY.hi;
+    setVisibleBox(model, x, y, minimumXSpan, minimumYSpan);
 }
 
 std::string pointCount(std::size_t count) { return std::to_string(count) + (count == 1 ? " point" : " points"); }
@@ -186,9 +173,9 @@ void writeLegend(const PlotInput& input, PlotModel& model) {
     for (std::size_t i = 0; i < input.sortedTimes.size(); ++i) suspended += isSuspended(input, i) ? 1 : 0;
     if (suspended > 0) count += " (" + std::to_string(suspended) + " suspended)";
     std::vector<LegendFigure> lines = input.figures;
-    for (LegendFigure& figure : lines) figure.label += " = " + significantText(figure.value);
+    for (LegendFigure& figure : lines) figure.label += " = " + significantText(figure.value, 5);
     lines.push_back({countPosition, count, 0});
-    lines.push_back({r2Position, "r^2 = " + significantText(model.r2), 0});
+    lines.push_back({r2Position, "r^2 = " + significantText(model.r2, 5), 0});
     lines.push_back({rankPosition, std::string("F = ") + rankLabelOf(input.rankMethod), 0});
     std::stable_sort(lines.begin(), lines.end(),
                      [](const LegendFigure& a, const LegendFigure& b) { return a.position < b.position; });

@@ -20,7 +20,7 @@ import xml.etree.ElementTree as ET
 
 sys.dont_write_bytecode = True  # importing the plot test writes nothing into the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from plot_svg_test import FIT_COLOUR, NS, POINT_COLOUR, png_colours  # noqa: E402
+from plot_svg_test import FIT_COLOUR, NS, POINT_COLOUR, finish, png_colours  # noqa: E402
 
 FAMILIES = ['weibull2', 'weibull3', 'exponential', 'lognormal', 'loglogistic', 'normal', 'sev', 'gamma']
 
@@ -150,10 +150,7 @@ def main():
         failures += check_stopped(cli, work)
     finally:
         shutil.rmtree(work)
-    for failure in failures:
-        print('FAIL:', failure)
-    print(f'{len(ROWS)} comparison plots and a stopped comparison checked, {len(failures)} failures')
-    return 1 if failures else 0
+    return finish(failures, f'{len(ROWS)} comparison plots and a stopped comparison checked')
 
 
 if __name__ == '__main__':
