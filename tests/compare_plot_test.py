@@ -1,9 +1,9 @@
 #!/usr/bin/env python3
-"""The comparison's small multiples of whole command-line runs, parsed back as
-XML: one panel per family in the ranked order of the JSON, each family's own
-data lying along its fitted line on its paper, units off a paper counted and
-not drawn; one rendered to PNG by rsvg-convert. Then a comparison stopped by
-a tiny time-out on a larger sample: exit status 4 and no ranking printed.
+"""The --compare --plot SVG of whole runs, parsed back as XML: one panel per
+family in the JSON's ranked order, each family's own data along its fitted
+line, units off a paper counted; one rendered by rsvg-convert. Then a
+comparison on a larger sample stopped by a tiny time-out: exit status 4, no
+ranking.
 
 Usage: compare_plot_test.py TARQUEL_CLI
 """
@@ -23,26 +23,20 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from plot_svg_test import FIT_COLOUR, NS, POINT_COLOUR, finish, png_colours  # noqa: E402
 
 FAMILIES = ['weibull2', 'weibull3', 'exponential', 'lognormal', 'loglogistic', 'normal', 'sev', 'gamma']
-
-
-def draw(family, r):
-    """One draw from a family (the parameters of each row are fixed here)."""
-    u = r.random()
-    return {
-        'weibull2': lambda: r.weibullvariate(100, 1.7),
-        'weibull3': lambda: 200 + r.weibullvariate(100, 2.5),
-        'exponential': lambda: r.expovariate(1 / 50),
-        'lognormal': lambda: r.lognormvariate(3, 0.8),
-        'loglogistic': lambda: math.exp(3 + 0.4 * math.log(u / (1 - u))),
-        'normal': lambda: r.normalvariate(100, 15),
-        'sev': lambda: 500 + 10 * math.log(-math.log(1 - u)),
-        'gamma': lambda: r.gammavariate(3, 20),
-    }[family]()
-
-
-# family the data are drawn from (None: normal data with two zeros), n,
-# rank method, the largest median distance in pixels of that family's points
-# from its fitted line, further options (a zero needs a typed gamma).
+LOG_PAPERS = {'weibull2', 'lognormal', 'loglogistic'}
+DRAW = {  # one draw of each family from a uniform u and a generator r
+    'weibull2': lambda u, r: r.weibullvariate(100, 1.7),
+    'weibull3': lambda u, r: 200 + r.weibullvariate(100, 2.5),
+    'exponential': lambda u, r: r.expovariate(1 / 50),
+    'lognormal': lambda u, r: r.lognormvariate(3, 0.8),
+    'loglogistic': lambda u, r: math.exp(3 + 0.4 * math.log(u / (1 - u))),
+    'normal': lambda u, r: r.normalvariate(100, 15),
+    'sev': lambda u, r: 500 + 10 * math.log(-math.log(1 - u)),
+    'gamma': lambda u, r: r.gammavariate(3, 20),
+    None: lambda u, r: abs(r.normalvariate(10, 5)),  # with two zeros (the reader drops negative values)
+}
+# family drawn, n, rank method, the largest median distance in pixels of its
+# points from its fitted line, options (zeros need a typed gamma).
 ROWS = [(family, 400, str(1 + k % 4), 1.5, []) for k, family in enumerate(FAMILIES)]
 ROWS += [(None, 60, '1', None, ['-g', '-1'])]
 
@@ -52,31 +46,26 @@ def run(cli, args):
 
 
 def distance(point, line):
-    """Pixels from a point to the infinite line through the fit's ends."""
     (x, y), (x1, y1, x2, y2) = point, line
     return abs((x2 - x1) * (y1 - y) - (x1 - x) * (y2 - y1)) / math.hypot(x2 - x1, y2 - y1)
 
 
 def panels_of(svg):
-    """{family: (caption, points, fitted line or None, gap note)} in document order."""
+    """{family: (caption, points, fitted line or None, gap notes)} in document order."""
     panels = {}
-    for g in ET.parse(svg).getroot().iter(NS + 'g'):
-        if g.get('class') != 'panel':
-            continue
-        kids = list(g)
-        caption = [e.text for e in kids if e.get('class') == 'caption']
-        points = [(float(e.get('cx')), float(e.get('cy'))) for e in kids if e.get('class') == 'point']
-        fits = [tuple(float(e.get(a)) for a in ('x1', 'y1', 'x2', 'y2')) for e in kids if e.get('class') == 'fit']
-        gaps = [e.text for e in kids if e.get('class') == 'gap-note']
-        panels[g.get('id')[len('panel-'):]] = (caption[0], points, fits[0] if fits else None, gaps)
+    for g in (g for g in ET.parse(svg).getroot().iter(NS + 'g') if g.get('class') == 'panel'):
+        of = lambda role: [e for e in g if e.get('class') == role]  # noqa: E731
+        points = [(float(e.get('cx')), float(e.get('cy'))) for e in of('point')]
+        fits = [tuple(float(e.get(a)) for a in ('x1', 'y1', 'x2', 'y2')) for e in of('fit')]
+        panels[g.get('id')[6:]] = (of('caption')[0].text, points, (fits or [None])[0], [e.text for e in of('gap-note')])
     return panels
 
 
-def check_row(cli, work, row):
-    family, n, rank, limit, options = row
+def check_row(cli, work, family, n, rank, limit, options):
     r = random.Random(f'{family} {n}')
-    # The reader passes over negative values; zeros it keeps.
-    times = [draw(family, r) for _ in range(n)] if family else [0, 0] + [abs(r.normalvariate(10, 5)) for _ in range(n - 2)]
+    times = [DRAW[family](r.random(), r) for _ in range(n)]
+    zeros = 0 if family else 2
+    times[:zeros] = [0] * zeros
     data, svg = os.path.join(work, 'sample.dat'), os.path.join(work, 'compare.svg')
     with open(data, 'w') as f:
         f.write(''.join(f'{t:.9g}\n' for t in times))
@@ -85,32 +74,22 @@ def check_row(cli, work, row):
         return [f'exit status {result.returncode}: {result.stderr}']
     ranked = [entry['distribution'] for entry in json.loads(result.stdout)['compare']]
     panels = panels_of(svg)
-    failures = []
-    if list(panels) != ranked:
-        failures.append(f'panels {list(panels)}, ranking {ranked}')
+    failures = [] if list(panels) == ranked else [f'panels {list(panels)}, ranking {ranked}']
     for place, name in enumerate(ranked):
         caption, points, line, gaps = panels[name]
         fitted = not caption.startswith(f'{place + 1}. {name}  no fit')
         if not caption.startswith(f'{place + 1}. {name}  ') or fitted != (line is not None):
             failures.append(f'{name}: caption {caption!r} with line {line}')
-        # Log papers leave out t <= 0; every other paper draws each point.
-        off = sum(t <= 0 for t in times) if name in ('weibull2', 'lognormal', 'loglogistic') else 0
-        if name in ('weibull3', 'gamma') and not fitted:
-            off = sum(t <= 0 for t in times) if name == 'weibull3' else 0
-        failures_at_0_or_1 = 2 if rank == '2' else 0  # position 2 puts the ends at F = 0 and 1
-        off += failures_at_0_or_1
-        if len(points) != n - off or (gaps != [f'{off} off the paper'] if off else gaps):
+        # Log papers (and weibull3's without a fit) leave out t <= 0; position 2 F = 0 and 1.
+        off = (zeros if name in LOG_PAPERS or (name == 'weibull3' and not fitted) else 0) + (2 if rank == '2' else 0)
+        if len(points) != n - off or gaps != ([f'{off} off the paper'] if off else []):
             failures.append(f'{name}: {len(points)} points, notes {gaps}, expected {n - off}')
-    if family:
-        caption, points, line, _ = panels[family]
-        spread = statistics.median(distance(p, line) for p in points)
-        if not spread <= limit:
-            failures.append(f'{family}: median distance {spread:.2f} px from its line')
+    if family and not statistics.median(distance(p, panels[family][2]) for p in panels[family][1]) <= limit:
+        failures.append(f'{family}: its points lie far from its line')
     return failures
 
 
 def check_stopped(cli, work):
-    """A tiny time-out on 20000 units: the comparison ends stopped, never ranked."""
     r = random.Random('stopped')
     data, svg = os.path.join(work, 'large.dat'), os.path.join(work, 'stopped.svg')
     with open(data, 'w') as f:
@@ -118,30 +97,25 @@ def check_stopped(cli, work):
     failures = []
     for args in (['--compare'], ['--compare', '--gamma-method', 'mle']):
         text = run(cli, args + ['-t', '1e-6', '--plot', svg, data])
-        answer = run(cli, args + ['-t', '1e-6', '--format', 'json', data])
-        record = json.loads(answer.stdout)
+        record = json.loads(run(cli, args + ['-t', '1e-6', '--format', 'json', data]).stdout)
         notes = [e.text for e in ET.parse(svg).getroot().iter() if e.get('class') == 'note']
         checks = [
-            (text.returncode == 4 and answer.returncode == 4, f'exit {text.returncode}, {answer.returncode}'),
-            ('ranked' not in text.stdout, 'a ranking printed'),
-            ('no ranking' in text.stderr, f'no warning: {text.stderr}'),
+            (text.returncode == 4, f'exit status {text.returncode}'),
+            ('ranked' not in text.stdout and 'no ranking' in text.stderr, 'a ranking printed'),
             (record.get('compare_ending') == 'time-out' and 'compare' not in record, 'JSON compare keys'),
             (notes == ['the comparison was stopped: not ranked, in family order'], f'plot note {notes}'),
             (list(panels_of(svg)) == FAMILIES, 'panels not in family order'),
+            ('mle' not in args or record['gamma_source'] == 'curvature (likelihood search stopped)', 'gamma source'),
         ]
-        if 'mle' in args:
-            checks.append((record['gamma_source'] == 'curvature (likelihood search stopped)', record['gamma_source']))
         failures += [f'{args}: {what}' for ok, what in checks if not ok]
     return failures
 
 
 def main():
-    cli = sys.argv[1]
-    work = tempfile.mkdtemp()
-    failures = []
+    cli, work, failures = sys.argv[1], tempfile.mkdtemp(), []
     try:
         for row in ROWS:
-            failures += [f'{row[0]} n={row[1]} rank {row[2]}: {f}' for f in check_row(cli, work, row)]
+            failures += [f'{row[:3]}: {failure}' for failure in check_row(cli, work, *row)]
         png = os.path.join(work, 'compare.png')
         subprocess.run(['rsvg-convert', '-o', png, os.path.join(work, 'compare.svg')], check=True)
         width, height, colours = png_colours(png)
