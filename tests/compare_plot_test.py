@@ -47,7 +47,11 @@ def panels_of(svg):
         of = lambda role: [e for e in g if e.get('class') == role]  # noqa: E731
         points = [(float(e.get('cx')), float(e.get('cy'))) for e in of('point')]
         fits = [tuple(float(e.get(a)) for a in ('x1', 'y1', 'x2', 'y2')) for e in of('fit')]
-        panels[g.get('id')[6:]] = (of('caption')[0].text, points, (fits or [None])[0], [e.text for e in of('gap-note')])
+        x, y, w, h = (float(of('frame')[0].get(a)) for a in ('x', 'y', 'width', 'height'))
+        inside = 0 <= x and x + w <= 1200 and 0 <= y and y + h <= 660  # the frame on the canvas, the points in it
+        inside = inside and all(x <= px <= x + w and y <= py <= y + h for px, py in points)
+        panels[g.get('id')[6:]] = (of('caption')[0].text, points if inside else [], (fits or [None])[0],
+                                   [e.text for e in of('gap-note')])
     return panels
 
 
@@ -68,7 +72,7 @@ def check_row(cli, work, family, n, rank, limit):
         off = 2 if rank == '2' else 0  # F = 0 and 1 (positive times: every paper draws every other point)
         if len(points) != n - off or gaps != ([f'{off} off the paper'] if off else []):
             failures.append(f'{name}: {len(points)} points, notes {gaps}, expected {n - off}')
-    if not statistics.median(distance(p, panels[family][2]) for p in panels[family][1]) <= limit:
+    if not statistics.median([distance(p, panels[family][2]) for p in panels[family][1]] or [math.inf]) <= limit:
         failures.append(f'{family}: its points lie far from its line')
     return failures
 
