@@ -38,10 +38,10 @@ constexpr char footer[] =
     "Several data files are fitted in turn with the same options. Ctrl-C stops the\n"
     "running iteration and prints the results for the point reached; a second\n"
     "Ctrl-C ends the program. Exit status: 0 results printed, 1 data or gamma\n"
-    "refused, 2 bad usage or input, 3 report or plot file not written, 4 iteration\n"
-    "stopped (time-out or Ctrl-C): results for the point reached, not a finished\n"
-    "fit, 5 standard output not written; when several apply, the largest, over\n"
-    "all data files.";
+    "refused, 2 bad usage or input, 3 report or plot file not written, 4 iteration,\n"
+    "likelihood location search or comparison stopped (time-out or Ctrl-C): results\n"
+    "for the point reached, not a finished fit, no ranking, 5 standard output not\n"
+    "written; when several apply, the largest, over all data files.";
 
 // The usage line and the description first; the data files are named there.
 class HelpFormatter : public CLI::Formatter {
@@ -93,7 +93,7 @@ Declared declareOptions(CLI::App& app, RawOptions& raw) {
                                  "(NAME: the data file's name without its extension)")
                       ->type_name("DIR");
     d.timeout = app.add_option("-t,--timeout", raw.timeout,
-                               "stop each iteration SEC seconds after it starts,\nas Stop does")
+                               "stop the iterations SEC seconds after the first\nstarts, as Stop does")
                     ->type_name("SEC");
     d.solver = app.add_option("--solver", raw.solver,
                               "newton (default: Newton's method in a bracket) or\n"
@@ -105,7 +105,9 @@ Declared declareOptions(CLI::App& app, RawOptions& raw) {
                    ->type_name("FORMAT");
     d.confidence = app.add_option("--confidence", raw.confidence, "level of the bounds, 0 < C < 1 (default 0.9)")
                        ->type_name("C");
-    d.plot = app.add_option("--plot", raw.plot, "also write the Weibull plot as an SVG file\n(one data file only)")
+    d.plot = app.add_option("--plot", raw.plot,
+                            "also write the Weibull plot as an SVG file\n(one data file only; with --compare "
+                            "the\ncomparison's small multiples)")
                  ->type_name("FILE");
     d.plotDir = app.add_option("--plot-dir", raw.plotDir, "write the plot of each data file as DIR/NAME.svg")
                     ->type_name("DIR");

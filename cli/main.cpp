@@ -4,7 +4,8 @@
 // file is fitted by the same engine call, in turn, with the same options.
 // Exit status: 0 results printed, 1 the run refused the data or gamma, 2 bad
 // usage or a refused input, 3 the report or plot not written, 4 the
-// iteration was stopped (time-out, Ctrl-C) before it ended by itself, 5
+// iteration, the likelihood location's search or the comparison was stopped
+// (time-out, Ctrl-C) before it ended by itself, 5
 // standard output could not be written, 6 results printed but the point
 // reached is no valid fit; when several apply, the largest, over all files.
 #include <algorithm>
@@ -128,7 +129,10 @@ int writeFiles(const CommandLine& line, std::size_t index, const RunOutcome& run
         status = exitReport;
     }
     const std::string plot = index < line.plotFiles.size() ? line.plotFiles[index] : std::string();
-    if (!plot.empty() && !writeWeibullPlotSvg(plot.c_str(), plotInputOfRun(run))) {
+    // A comparison's plot is its small multiples, else the Weibull plot.
+    if (!plot.empty() &&
+        !(run.comparison.empty() ? writeWeibullPlotSvg(plot.c_str(), plotInputOfRun(run))
+                                 : writeComparisonPlotSvg(plot.c_str(), comparisonPlotInputOfRun(run)))) {
         std::fprintf(stderr, "%s: %scannot write the plot file '%s'\n", programName,
                      filePrefix(line, run.dataFile).c_str(), printableName(plot).c_str());
         status = exitReport;
@@ -162,7 +166,7 @@ int runFile(const CommandLine& line, std::size_t index, TerminalFrontEnd& frontE
 
     const FitReport report{run, runWarnings(run)};
     for (const std::string& note : runNotes(report)) showNote(line, run, note);
-    int status = run.ending == SolveEnding::stopped ? exitStopped : exitResults;
+    int status = runStopped(run) ? exitStopped : exitResults;
     if (!validFit(run)) status = std::max<int>(status, exitInvalid);
     status = std::max(status, printResults(line, report, !printedBefore));
     printedBefore = true;

@@ -141,7 +141,9 @@ LocationScale failureMoments(const std::vector<double>& y, const Sample& s) {
 // (mu, sigma), each step halved until the likelihood does not fall; where
 // the Hessian is not negative definite, a gradient step instead. Starts from
 // the law's moments matched to the failures'. sigma is 0 when they have no spread.
-LocationScale fitLocationScale(Standard law, const std::vector<double>& y, const Sample& s) {
+// Polls the control before each step: `stopped` is set when it ends the fit.
+LocationScale fitLocationScale(Standard law, const std::vector<double>& y, const Sample& s, const SolveControl& control,
+                               bool& stopped) {
     const LocationScale moments = failureMoments(y, s);
     if (!(moments.sigma > 0)) return {moments.mu, 0};
     LocationScale p = moments;
@@ -153,6 +155,10 @@ LocationScale fitLocationScale(Standard law, const std::vector<double>& y, const
     const double r = s.failures;
     double logL = locationScaleLogLikelihood(law, y, s, p);
     for (int step = 0; step < newtonSteps; ++step) {
+        if (stopRequested(control)) {
+            stopped = true;
+            break;
+        }
         double sumA = 0, sumAz = 0, sumB = 0, sumAbz = 0, sumQuad = 0;
         for (std::size_t i = 0; i < y.size(); ++i) {
             const double z = (y[i] - p.mu) / p.sigma;
@@ -213,15 +219,20 @@ double gammaLogLikelihood(const Sample& s, double a, double b) {
 
 // Nelder and Mead's simplex search for the largest ln L in (ln a, ln b),
 // started from the moments, and started again once from where it ended.
-void fitGammaLaw(const Sample& s, double& a, double& b) {
+// Polls the control before each step: `stopped` is set when it ends the search.
+void fitGammaLaw(const Sample& s, double& a, double& b, const SolveControl& control, bool& stopped) {
     struct Vertex {
         double u, v, cost;
     };
     auto cost = [&s](double u, double v) { return -gammaLogLikelihood(s, portableExp(u), portableExp(v)); };
     double u = portableLog(a), v = portableLog(b);
-    for (int round = 0; round < 2; ++round) {
+    for (int round = 0; round < 2 && !stopped; ++round) {
         Vertex simplex[3] = {{u, v, cost(u, v)}, {u + 0.1, v, cost(u + 0.1, v)}, {u, v + 0.1, cost(u, v + 0.1)}};
         for (int step = 0; step < simplexSteps; ++step) {
+            if (stopRequested(control)) {
+                stopped = true;
+                break;
+            }
             std::sort(simplex, simplex + 3, [](const Vertex& p, const Vertex& q) { return p.cost < q.cost; });
             const double diameter = std::max(
                 {std::fabs(simplex[1].u - simplex[0].u), std::fabs(simplex[2].u - simplex[0].u),
@@ -281,6 +292,13 @@ DistributionFit failedFit(DistributionFit fit, std::string error) {
     return fit;
 }
 
+constexpr char stoppedCause[] = "stopped before the fit ended";
+
+DistributionFit stoppedFit(DistributionFit fit) {
+    fit.stopped = true;
+    return failedFit(std::move(fit), stoppedCause);
+}
+
 // ln t of every time, the values of the log families.
 std::vector<double> logTimes(const Sample& s) {
     std::vector<double> y(s.times.size());
@@ -336,7 +354,7 @@ DistributionFit fitWeibullAt(const Sample& sorted, double gamma, PassPool& pool)
     return fit;
 }
 
-LocationProfile maximizeLocationProfile(const Sample& sorted, PassPool& pool) {
+LocationProfile maximizeLocationProfile(const Sample& sorted, PassPool& pool, const SolveControl& control) {
     LocationProfile profile;
     const double first = sorted.times.front();
     const double span = sorted.times.back() - first;
@@ -347,6 +365,10 @@ LocationProfile maximizeLocationProfile(const Sample& sorted, PassPool& pool) {
     int best = 0;
     double bestLogL = -inf;
     for (int j = 0; j < profileGridPoints; ++j) {
+        if (stopRequested(control)) {
+            profile.stopped = true;
+            return profile;
+        }
         const double logL = profileAt(sorted, lo + j * width, pool);
         if (logL > bestLogL) {
             best = j;
@@ -358,6 +380,10 @@ LocationProfile maximizeLocationProfile(const Sample& sorted, PassPool& pool) {
     double c = b - goldenRatio * (b - a), d = a + goldenRatio * (b - a);
     double fc = profileAt(sorted, c, pool), fd = profileAt(sorted, d, pool);
     while (b - a > profileTolerance * (1 + std::fabs(a))) {
+        if (stopRequested(control)) {
+            profile.stopped = true;
+            return profile;
+        }
         if (fc >= fd) {
             b = d;
             d = c;
@@ -382,7 +408,8 @@ LocationProfile maximizeLocationProfile(const Sample& sorted, PassPool& pool) {
     return profile;
 }
 
-DistributionFit fitDistribution(Distribution distribution, const Sample& sorted, double fallbackGamma, PassPool& pool) {
+DistributionFit fitDistribution(Distribution distribution, const Sample& sorted, double fallbackGamma, PassPool& pool,
+                                const SolveControl& control) {
     DistributionFit fit;
     fit.distribution = distribution;
     fit.k = static_cast<int>(parameterNames(distribution).size());
@@ -400,7 +427,8 @@ DistributionFit fitDistribution(Distribution distribution, const Sample& sorted,
         case Distribution::weibull3: {
             double gamma = 0;
             if (distribution == Distribution::weibull3) {
-                const LocationProfile profile = maximizeLocationProfile(sorted, pool);
+                const LocationProfile profile = maximizeLocationProfile(sorted, pool, control);
+                if (profile.stopped) return stoppedFit(fit);
                 gamma = profile.interior ? profile.gamma : fallbackGamma;
                 if (!profile.interior) fit.note = "no likelihood maximum below the smallest time: the run's gamma";
                 if (!(gamma < sorted.times.front())) return failedFit(fit, "no location below the smallest time");
@@ -428,7 +456,9 @@ DistributionFit fitDistribution(Distribution distribution, const Sample& sorted,
                                  : distribution == Distribution::loglogistic ? Standard::logistic
                                                                              : Standard::normal;
             const std::vector<double> y = logScale ? logTimes(sorted) : sorted.times;
-            const LocationScale p = fitLocationScale(law, y, sorted);
+            bool stopped = false;
+            const LocationScale p = fitLocationScale(law, y, sorted, control, stopped);
+            if (stopped) return stoppedFit(fit);
             if (!(p.sigma > 0)) return failedFit(fit, "the failures have no spread (variance 0)");
             fit.parameters[0] = p.mu;
             fit.parameters[1] = p.sigma;
@@ -445,7 +475,9 @@ DistributionFit fitDistribution(Distribution distribution, const Sample& sorted,
             if (!(moments.sigma > 0)) return failedFit(fit, "the failures have no spread (variance 0)");
             double shape = moments.mu * moments.mu / (moments.sigma * moments.sigma);
             double scale = moments.sigma * moments.sigma / moments.mu;
-            fitGammaLaw(sorted, shape, scale);
+            bool stopped = false;
+            fitGammaLaw(sorted, shape, scale, control, stopped);
+            if (stopped) return stoppedFit(fit);
             fit.parameters[0] = shape;
             fit.parameters[1] = scale;
             fit.logLikelihood = gammaLogLikelihood(sorted, shape, scale);
@@ -480,17 +512,29 @@ double fittedLogCdf(const DistributionFit& fit, double t, bool lower) {
     return notANumber;
 }
 
-std::vector<DistributionFit> compareDistributions(const Sample& sorted, double fallbackGamma, PassPool& pool) {
-    std::vector<DistributionFit> fits;
+DistributionComparison compareDistributions(const Sample& sorted, double fallbackGamma, PassPool& pool,
+                                            const SolveControl& control) {
+    DistributionComparison comparison;
+    std::vector<DistributionFit>& fits = comparison.fits;
     for (int d = 0; d < distributionCount; ++d) {
-        fits.push_back(fitDistribution(static_cast<Distribution>(d), sorted, fallbackGamma, pool));
+        const auto distribution = static_cast<Distribution>(d);
+        if (comparison.stopped || stopRequested(control)) {
+            DistributionFit notReached;
+            notReached.distribution = distribution;
+            notReached.k = static_cast<int>(parameterNames(distribution).size());
+            fits.push_back(stoppedFit(notReached));
+        } else {
+            fits.push_back(fitDistribution(distribution, sorted, fallbackGamma, pool, control));
+        }
+        comparison.stopped = comparison.stopped || fits.back().stopped;
     }
+    if (comparison.stopped) return comparison;
     auto tier = [](const DistributionFit& f) { return !f.error.empty() ? 2 : std::isfinite(f.aicc) ? 0 : 1; };
     std::stable_sort(fits.begin(), fits.end(), [&tier](const DistributionFit& a, const DistributionFit& b) {
         if (tier(a) != tier(b)) return tier(a) < tier(b);
         return tier(a) == 0 && a.aicc < b.aicc;
     });
-    return fits;
+    return comparison;
 }
 
 double locationStandardError(const Sample& sorted, double gamma, double m, double eta) {

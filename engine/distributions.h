@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "engine/sample.h"
+#include "engine/solver.h"
 
 class PassPool;
 
@@ -46,6 +47,7 @@ struct DistributionFit {
     double andersonDarling = 0;  // NaN with suspensions
     std::string error;           // "" = fitted; else why there is no fit
     std::string note;            // "" or a remark on how the fit was formed
+    bool stopped = false;        // a Stop or the time-out ended the fit (error says so)
 };
 
 // The location that maximises the Weibull profile log-likelihood
@@ -56,15 +58,18 @@ struct DistributionFit {
 // then by golden sections between the best point's neighbours. `interior`
 // is false where the best grid point is an end of the grid: the profile then
 // keeps rising toward t(1) (or toward -infinity), and no maximum is given.
+// The control's stop flag and time-out are polled before every profile
+// point; a stop ends the search with `stopped` and no maximum.
 struct LocationProfile {
     bool interior = false;
+    bool stopped = false;
     double gamma = 0;
     double m = 0;
     double t0 = 0;
     double logLikelihood = 0;
 };
 
-LocationProfile maximizeLocationProfile(const Sample& sorted, PassPool& pool);
+LocationProfile maximizeLocationProfile(const Sample& sorted, PassPool& pool, const SolveControl& control = {});
 
 // The Weibull fit by likelihood at a fixed location below t(1): m by the
 // bracketed solver, t0 = (1/r) sum x^m. m is NaN when no root was found.
@@ -72,15 +77,27 @@ DistributionFit fitWeibullAt(const Sample& sorted, double gamma, PassPool& pool)
 
 // The fit of one family. weibull3 takes its location from
 // maximizeLocationProfile, or, with no interior maximum, uses `fallbackGamma`
-// (and says so in the note).
-DistributionFit fitDistribution(Distribution distribution, const Sample& sorted, double fallbackGamma, PassPool& pool);
+// (and says so in the note). The control is polled at every step of the
+// iterative fits (the profile search, Newton's and the simplex steps); a stop
+// gives no fit, with `stopped` set.
+DistributionFit fitDistribution(Distribution distribution, const Sample& sorted, double fallbackGamma, PassPool& pool,
+                                const SolveControl& control = {});
 
 // ln F(t) (lower = true) or ln(1 - F(t)) of a fitted family.
 double fittedLogCdf(const DistributionFit& fit, double t, bool lower);
 
 // Every family fitted, ranked by AICc (smallest first); fits without a
-// finite AICc follow in family order, failed fits last.
-std::vector<DistributionFit> compareDistributions(const Sample& sorted, double fallbackGamma, PassPool& pool);
+// finite AICc follow in family order, failed fits last. The control is
+// polled between the fits and inside them. A stopped comparison is no
+// ranking: `stopped` is set and the fits stay in family order, those the
+// stop ended or never reached with `stopped` set and no fit.
+struct DistributionComparison {
+    std::vector<DistributionFit> fits;
+    bool stopped = false;
+};
+
+DistributionComparison compareDistributions(const Sample& sorted, double fallbackGamma, PassPool& pool,
+                                            const SolveControl& control = {});
 
 // The standard error of gamma from the 3 x 3 observed information in
 // (m, eta, gamma) at a likelihood maximum, eta = t0^(1/m), x = t - gamma,

@@ -110,3 +110,34 @@ double logRegularizedGammaQ(double a, double x) {
 double regularizedGammaP(double a, double x) { return portableExp(logRegularizedGammaP(a, x)); }
 
 double regularizedGammaQ(double a, double x) { return portableExp(logRegularizedGammaQ(a, x)); }
+
+double regularizedGammaPInverse(double a, double p) {
+    if (!(a > 0) || std::isnan(p)) return notANumber;
+    if (p <= 0) return 0;
+    if (p >= 1) return inf;
+    double lo = 0;
+    double hi = a > 1 ? a : 1;
+    while (regularizedGammaP(a, hi) < p) {
+        lo = hi;
+        hi *= 2;
+        if (!std::isfinite(hi)) return inf;
+    }
+    const double logGammaA = logGamma(a);
+    double x = lo / 2 + hi / 2;
+    for (int step = 0; step < 200; ++step) {
+        const double f = regularizedGammaP(a, x) - p;
+        if (f == 0) return x;
+        if (f < 0) {
+            lo = x;
+        } else {
+            hi = x;
+        }
+        const double density = portableExp((a - 1) * portableLog(x) - x - logGammaA);
+        double next = x - f / density;
+        if (!(next > lo && next < hi)) next = lo / 2 + hi / 2;
+        const bool settled = std::fabs(next - x) <= 4 * epsilon * x;
+        x = next;
+        if (settled || !(lo < hi)) break;
+    }
+    return x;
+}

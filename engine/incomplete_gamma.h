@@ -30,3 +30,11 @@ double logRegularizedGammaQ(double a, double x);
 // P(a, x) and Q(a, x) themselves: the exponentials of the two above.
 double regularizedGammaP(double a, double x);
 double regularizedGammaQ(double a, double x);
+
+// The x with P(a, x) = p: the quantile of the gamma law of shape a and scale 1.
+// Method: a bracket [lo, hi] found by doubling hi from max(a, 1), then
+// Newton's steps on P with the density x^(a-1) e^(-x) / Gamma(a), a step
+// that leaves the bracket replaced by its midpoint; at most 200 steps,
+// ending once a step moves x by at most 4 units in the last place. p <= 0
+// gives 0, p >= 1 gives +inf; a <= 0 or NaN gives NaN.
+double regularizedGammaPInverse(double a, double p);

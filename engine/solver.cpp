@@ -54,12 +54,12 @@ struct Monitor {
     }
 };
 
+}  // namespace
+
 bool stopRequested(const SolveControl& control) {
     if (control.stopFlag != nullptr && control.stopFlag->load(std::memory_order_relaxed) == 1) return true;
     return control.timeUp && control.timeUp();
 }
-
-}  // namespace
 
 double integerPower(double x, std::int32_t k) {
     // |k| as unsigned: well defined for INT32_MIN as well.

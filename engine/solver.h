@@ -101,6 +101,10 @@ struct SolveControl {
     std::function<bool()> timeUp;
 };
 
+// True when the stop flag is 1 or the time-out clock says the time is up
+// (the flag first: a time-out is only consulted while no Stop is pending).
+bool stopRequested(const SolveControl& control);
+
 struct SolveOutcome {
     double m;
     SolveEnding ending;

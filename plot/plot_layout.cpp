@@ -7,8 +7,6 @@
 
 namespace {
 
-constexpr PlotColour black = {0, 0, 0};
-constexpr PlotColour white = {0xff, 0xff, 0xff};
 constexpr PlotColour gridGrey = {0xdd, 0xdd, 0xdd};
 constexpr PlotColour legendGrey = {0x99, 0x99, 0x99};
 constexpr PlotColour suspensionColour = {0x2e, 0x8b, 0x57};
@@ -53,56 +51,39 @@ Frame frameOf(const PlotModel& model, int width, int height) {
     return f;
 }
 
-PlotShape line(const char* role, double x1, double y1, double x2, double y2, PlotColour colour, double width) {
-    return {ShapeKind::line, role, x1, y1, x2, y2, colour, width, colour, false, 0, TextAnchor::start, {}, {}};
-}
-
-PlotShape circle(const char* role, double x, double y, double radius, PlotColour colour) {
-    return {ShapeKind::circle, role, x, y, radius, 0, colour, 0, colour, true, 0, TextAnchor::start, {}, {}};
-}
-
-PlotShape rectangle(const char* role, double x1, double y1, double x2, double y2, PlotColour outline,
-                    double outlineWidth, bool filled, PlotColour fill) {
-    return {ShapeKind::rectangle, role, x1, y1, x2, y2, outline, outlineWidth, fill, filled, 0,
-            TextAnchor::start,    {},   {}};
-}
-
-PlotShape text(const char* role, double x, double y, double size, TextAnchor anchor, std::string content) {
-    return {ShapeKind::text, role, x, y, 0, 0, black, 0, black, true, size, anchor, std::move(content), {}};
-}
-
 void addAxes(std::vector<PlotShape>& shapes, const PlotModel& model, const Frame& f) {
     for (const PlotTick& tick : model.xTicks) {
         const double x = f.px(tick.position);
-        shapes.push_back(line("grid", x, f.top, x, f.bottom, gridGrey, 1));
+        shapes.push_back(lineShape("grid", x, f.top, x, f.bottom, gridGrey, 1));
     }
     for (const PlotTick& tick : model.yTicks) {
         const double y = f.py(tick.position);
-        shapes.push_back(line("grid", f.left, y, f.right, y, gridGrey, 1));
+        shapes.push_back(lineShape("grid", f.left, y, f.right, y, gridGrey, 1));
     }
-    shapes.push_back(rectangle("frame", f.left, f.top, f.right, f.bottom, black, 1, false, white));
+    shapes.push_back(rectangleShape("frame", f.left, f.top, f.right, f.bottom, plotBlack, 1, false, plotWhite));
     for (const PlotTick& tick : model.xTicks) {
         const double x = f.px(tick.position);
-        shapes.push_back(line("tick", x, f.bottom, x, f.bottom + tickLength, black, 1));
-        shapes.push_back(
-            text("tick-label", x, f.bottom + tickLength + labelSize + 2, labelSize, TextAnchor::middle, tick.label));
+        shapes.push_back(lineShape("tick", x, f.bottom, x, f.bottom + tickLength, plotBlack, 1));
+        shapes.push_back(textShape("tick-label", x, f.bottom + tickLength + labelSize + 2, labelSize,
+                                   TextAnchor::middle, tick.label));
     }
     for (const PlotTick& tick : model.yTicks) {
         const double y = f.py(tick.position);
-        shapes.push_back(line("tick", f.left - tickLength, y, f.left, y, black, 1));
-        shapes.push_back(
-            text("tick-label", f.left - tickLength - 3, y + labelSize * 0.35, labelSize, TextAnchor::end, tick.label));
+        shapes.push_back(lineShape("tick", f.left - tickLength, y, f.left, y, plotBlack, 1));
+        shapes.push_back(textShape("tick-label", f.left - tickLength - 3, y + labelSize * 0.35, labelSize,
+                                   TextAnchor::end, tick.label));
     }
     shapes.push_back(
-        text("axis-label", (f.left + f.right) / 2, f.bottom + 44, legendSize, TextAnchor::middle, model.xLabel));
-    shapes.push_back(text("axis-label", f.left - tickLength - 3, f.top - 8, legendSize, TextAnchor::end, model.yLabel));
+        textShape("axis-label", (f.left + f.right) / 2, f.bottom + 44, legendSize, TextAnchor::middle, model.xLabel));
+    shapes.push_back(
+        textShape("axis-label", f.left - tickLength - 3, f.top - 8, legendSize, TextAnchor::end, model.yLabel));
 }
 
 // Each curve of the band as one thin polyline.
 void addBand(std::vector<PlotShape>& shapes, const PlotModel& model, const Frame& f) {
     for (const std::vector<PlotPoint>* curve : {&model.bandLower, &model.bandUpper}) {
         if (curve->empty()) continue;
-        PlotShape band = line("band", 0, 0, 0, 0, bandColour, 1);
+        PlotShape band = lineShape("band", 0, 0, 0, 0, bandColour, 1);
         band.kind = ShapeKind::polyline;
         for (const PlotPoint& p : *curve) band.path.push_back({f.px(p.x), f.py(p.y)});
         shapes.push_back(std::move(band));
@@ -114,12 +95,12 @@ void addBand(std::vector<PlotShape>& shapes, const PlotModel& model, const Frame
 void addLegendKey(std::vector<PlotShape>& shapes, LegendKey key, double x, double y) {
     const double half = legendKeyWidth / 2 - 3;
     switch (key) {
-        case LegendKey::point: shapes.push_back(circle("legend-key", x, y, pointRadius, pointColour)); break;
-        case LegendKey::fit: shapes.push_back(line("legend-key", x - half, y, x + half, y, fitColour, 2)); break;
+        case LegendKey::point: shapes.push_back(circleShape("legend-key", x, y, pointRadius, pointColour)); break;
+        case LegendKey::fit: shapes.push_back(lineShape("legend-key", x - half, y, x + half, y, fitColour, 2)); break;
         case LegendKey::suspension:
-            shapes.push_back(line("legend-key", x, y - 5, x, y + 5, suspensionColour, 2));
+            shapes.push_back(lineShape("legend-key", x, y - 5, x, y + 5, suspensionColour, 2));
             break;
-        case LegendKey::band: shapes.push_back(line("legend-key", x - half, y, x + half, y, bandColour, 1)); break;
+        case LegendKey::band: shapes.push_back(lineShape("legend-key", x - half, y, x + half, y, bandColour, 1)); break;
         case LegendKey::none: break;
     }
 }
@@ -131,37 +112,55 @@ void addLegend(std::vector<PlotShape>& shapes, const PlotModel& model, const Fra
     const double top = f.top + 10;
     const double width = legendKeyWidth + 12 + static_cast<double>(longest) * legendSize * averageCharacterWidth;
     const double height = static_cast<double>(model.legend.size()) * legendLineHeight + 8;
-    shapes.push_back(rectangle("legend", left, top, left + width, top + height, legendGrey, 1, true, white));
+    shapes.push_back(rectangleShape("legend", left, top, left + width, top + height, legendGrey, 1, true, plotWhite));
     double baseline = top + 4 + legendSize;
     for (const LegendLine& entry : model.legend) {
         addLegendKey(shapes, entry.key, left + 4 + legendKeyWidth / 2, baseline - legendSize * 0.35);
         shapes.push_back(
-            text("legend-text", left + 8 + legendKeyWidth, baseline, legendSize, TextAnchor::start, entry.text));
+            textShape("legend-text", left + 8 + legendKeyWidth, baseline, legendSize, TextAnchor::start, entry.text));
         baseline += legendLineHeight;
     }
 }
 
 }  // namespace
 
+PlotShape lineShape(const char* role, double x1, double y1, double x2, double y2, PlotColour colour, double width) {
+    return {ShapeKind::line, role, x1, y1, x2, y2, colour, width, colour, false, 0, TextAnchor::start, {}, {}};
+}
+
+PlotShape circleShape(const char* role, double x, double y, double radius, PlotColour colour) {
+    return {ShapeKind::circle, role, x, y, radius, 0, colour, 0, colour, true, 0, TextAnchor::start, {}, {}};
+}
+
+PlotShape rectangleShape(const char* role, double x1, double y1, double x2, double y2, PlotColour outline,
+                         double outlineWidth, bool filled, PlotColour fill) {
+    return {ShapeKind::rectangle, role, x1, y1, x2, y2, outline, outlineWidth, fill, filled, 0,
+            TextAnchor::start,    {},   {}};
+}
+
+PlotShape textShape(const char* role, double x, double y, double size, TextAnchor anchor, std::string content) {
+    return {ShapeKind::text, role, x, y, 0, 0, plotBlack, 0, plotBlack, true, size, anchor, std::move(content), {}};
+}
+
 std::vector<PlotShape> layoutPlot(const PlotModel& model, int width, int height) {
     const double w = std::max(width, 1);
     const double h = std::max(height, 1);
     const Frame f = frameOf(model, std::max(width, 1), std::max(height, 1));
     std::vector<PlotShape> shapes;
-    shapes.push_back(rectangle("background", 0, 0, w, h, white, 0, true, white));
+    shapes.push_back(rectangleShape("background", 0, 0, w, h, plotWhite, 0, true, plotWhite));
     addAxes(shapes, model, f);
     for (double s : model.suspensions) {
         const double x = f.px(s);
-        shapes.push_back(line("suspension", x, f.bottom, x, f.bottom - suspensionLength, suspensionColour, 2));
+        shapes.push_back(lineShape("suspension", x, f.bottom, x, f.bottom - suspensionLength, suspensionColour, 2));
     }
     addBand(shapes, model, f);
     if (model.hasFit) {
-        shapes.push_back(line("fit", f.px(model.fitStart.x), f.py(model.fitStart.y), f.px(model.fitEnd.x),
-                              f.py(model.fitEnd.y), fitColour, 2));
+        shapes.push_back(lineShape("fit", f.px(model.fitStart.x), f.py(model.fitStart.y), f.px(model.fitEnd.x),
+                                   f.py(model.fitEnd.y), fitColour, 2));
     }
     for (const PlotPoint& p : model.points)
-        shapes.push_back(circle("point", f.px(p.x), f.py(p.y), pointRadius, pointColour));
+        shapes.push_back(circleShape("point", f.px(p.x), f.py(p.y), pointRadius, pointColour));
     addLegend(shapes, model, f);
-    shapes.push_back(text("title", w / 2, 24, titleSize, TextAnchor::middle, model.title));
+    shapes.push_back(textShape("title", w / 2, 24, titleSize, TextAnchor::middle, model.title));
     return shapes;
 }

@@ -19,6 +19,8 @@ struct PlotColour {
 // The colours of the data, so that tests can look for them in a picture.
 constexpr PlotColour pointColour = {0x1f, 0x5f, 0xbf};
 constexpr PlotColour fitColour = {0xc0, 0x39, 0x2b};
+constexpr PlotColour plotBlack = {0, 0, 0};
+constexpr PlotColour plotWhite = {0xff, 0xff, 0xff};
 
 enum class ShapeKind : int { line, circle, rectangle, text, polyline };
 enum class TextAnchor : int { start, middle, end };
@@ -38,6 +40,15 @@ struct PlotShape {
     std::string text;             // text: ASCII, or the title's bytes as given
     std::vector<PlotPoint> path;  // polyline: its points in pixels (stroke as a line's)
 };
+
+// The simple shapes: a line of a colour and width; a filled circle; a
+// rectangle with an outline (none at width 0) and an optional fill; black
+// text of a size at an anchor.
+PlotShape lineShape(const char* role, double x1, double y1, double x2, double y2, PlotColour colour, double width);
+PlotShape circleShape(const char* role, double x, double y, double radius, PlotColour colour);
+PlotShape rectangleShape(const char* role, double x1, double y1, double x2, double y2, PlotColour outline,
+                         double outlineWidth, bool filled, PlotColour fill);
+PlotShape textShape(const char* role, double x, double y, double size, TextAnchor anchor, std::string content);
 
 // The shapes of `model` on a width x height canvas (each at least 1), back
 // to front: background, grid, frame, ticks and labels, suspensions, the

@@ -4,13 +4,13 @@
 #include "plot/plot_model.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <limits>
 
 #include "datafiles/report.h"
 #include "engine/portable_math.h"
 #include "engine/sample.h"
+#include "plot/plot_geometry.h"
 #include "plot/plot_ticks.h"
 
 namespace {
@@ -18,11 +18,9 @@ namespace {
 constexpr double notANumber = std::numeric_limits<double>::quiet_NaN();
 
 // The visible ranges are at least this wide (one point, or equal times,
-// still gives a readable plot) and get this fraction of their width as a
-// margin on each side.
+// still gives a readable plot).
 constexpr double minimumXSpan = 0.2;
 constexpr double minimumYSpan = 0.5;
-constexpr double marginFraction = 0.05;
 
 // The fitted line's ends take part in the y range only this far beyond the
 // points (a diverged fit would otherwise squash the points into a line).
@@ -32,68 +30,6 @@ constexpr double fitOvershoot = 1.0;  // in widths of the points' y range
 // only up to this |y|: the y of every F strictly between 0 and 1 that a
 // double holds lies inside (from ln(4.9e-324) = -744.4 to ln(-ln(2^-53)) = 3.6).
 constexpr double yOfAnyF = 750.0;
-
-struct Range {
-    double lo;
-    double hi;
-    bool any;  // a finite value has been included
-};
-
-void include(Range& range, double value) {
-    if (!std::isfinite(value)) return;
-    if (!range.any) {
-        range = {value, value, true};
-        return;
-    }
-    if (value < range.lo) range.lo = value;
-    if (value > range.hi) range.hi = value;
-}
-
-// The visible range around `range`: widened about its centre to at least
-// `minimumSpan`, then a margin on both sides. An empty range is centred on 0.
-Range visibleRange(Range range, double minimumSpan) {
-    if (!range.any) range = {0.0, 0.0, true};
-    if (range.hi - range.lo < minimumSpan) {
-        const double centre = range.lo / 2 + range.hi / 2;
-        range.lo = centre - minimumSpan / 2;
-        range.hi = centre + minimumSpan / 2;
-    }
-    const double margin = (range.hi - range.lo) * marginFraction;
-    return {range.lo - margin, range.hi + margin, true};
-}
-
-// Five significant digits, as printf's "%.5g", exactly rounded.
-std::string significantText(double value) {
-    char text[32];
-    const std::to_chars_result r = std::to_chars(text, text + sizeof text, value, std::chars_format::general, 5);
-    return std::string(text, r.ptr);
-}
-
-// Cuts the segment a-b to the rectangle (Liang and Barsky's parametric
-// clipping); false when no part of it is inside. An end that is inside
-// keeps its exact coordinates.
-bool clipToRange(PlotPoint& a, PlotPoint& b, const PlotModel& box) {
-    const double dx = b.x - a.x;
-    const double dy = b.y - a.y;
-    const double p[4] = {-dx, dx, -dy, dy};
-    const double q[4] = {a.x - box.xMin, box.xMax - a.x, a.y - box.yMin, box.yMax - a.y};
-    double enter = 0;
-    double leave = 1;
-    for (int i = 0; i < 4; ++i) {
-        if (p[i] == 0) {
-            if (q[i] < 0) return false;
-            continue;
-        }
-        const double t = q[i] / p[i];
-        if (p[i] < 0 && t > enter) enter = t;
-        if (p[i] > 0 && t < leave) leave = t;
-    }
-    if (enter > leave) return false;
-    const PlotPoint start = a;
-    if (enter > 0) a = {start.x + enter * dx, start.y + enter * dy};
-    if (leave < 1) b = {start.x + leave * dx, start.y + leave * dy};
-    return true;
-}
 
 // Squared correlation of the points: two passes (means, then centred sums),
 // NaN with fewer than two points or when either coordinate is constant.
@@ -165,7 +101,7 @@ void placeUnits(const PlotInput& input, PlotModel& model) {
 // (a unit at t = gamma has x = -inf and is passed over); false when no
 // failure has one, m or t0 is not finite, or an end's y overflows.
 bool lineAcrossFailures(const PlotInput& input, PlotPoint& start, PlotPoint& end) {
-    Range x{0, 0, false};
+    PlotRange x{0, 0, false};
     for (std::size_t i = 0; i < input.sortedTimes.size(); ++i) {
         if (!isSuspended(input, i)) include(x, weibullPlotX(input.sortedTimes[i], input.fit.gamma));
     }
@@ -190,14 +126,14 @@ void placeBand(const PlotInput& input, PlotModel& model) {
 }
 
 void setRanges(PlotModel& model, bool hasLine, PlotPoint lineStart, PlotPoint lineEnd) {
-    Range x{0, 0, false};
+    PlotRange x{0, 0, false};
     for (const PlotPoint& p : model.points) include(x, p.x);
     for (double s : model.suspensions) include(x, s);
     if (hasLine) {
         include(x, lineStart.x);
         include(x, lineEnd.x);
     }
-    Range y{0, 0, false};
+    PlotRange y{0, 0, false};
     for (const PlotPoint& p : model.points) include(y, p.y);
     for (const std::vector<PlotPoint>* curve : {&model.bandLower, &model.bandUpper}) {
         for (const PlotPoint& p : *curve) {
@@ -212,12 +148,7 @@ void setRanges(PlotModel& model, bool hasLine, PlotPoint lineStart, PlotPoint li
         include(y, std::fmin(std::fmax(lineStart.y, lo), hi));
         include(y, std::fmin(std::fmax(lineEnd.y, lo), hi));
     }
-    const Range visibleX = visibleRange(x, minimumXSpan);
-    const Range visibleY = visibleRange(y, minimumYSpan);
-    model.xMin = visibleX.lo;
-    model.xMax = visibleX.hi;
-    model.yMin = visibleY.lo;
-    model.yMax = visibleY.hi;
+    setVisibleBox(model, x, y, minimumXSpan, minimumYSpan);
 }
 
 std::string pointCount(std::size_t count) { return std::to_string(count) + (count == 1 ? " point" : " points"); }
@@ -242,9 +173,9 @@ void writeLegend(const PlotInput& input, PlotModel& model) {
     for (std::size_t i = 0; i < input.sortedTimes.size(); ++i) suspended += isSuspended(input, i) ? 1 : 0;
     if (suspended > 0) count += " (" + std::to_string(suspended) + " suspended)";
     std::vector<LegendFigure> lines = input.figures;
-    for (LegendFigure& figure : lines) figure.label += " = " + significantText(figure.value);
+    for (LegendFigure& figure : lines) figure.label += " = " + significantText(figure.value, 5);
     lines.push_back({countPosition, count, 0});
-    lines.push_back({r2Position, "r^2 = " + significantText(model.r2), 0});
+    lines.push_back({r2Position, "r^2 = " + significantText(model.r2, 5), 0});
     lines.push_back({rankPosition, std::string("F = ") + rankLabelOf(input.rankMethod), 0});
     std::stable_sort(lines.begin(), lines.end(),
                      [](const LegendFigure& a, const LegendFigure& b) { return a.position < b.position; });
@@ -272,7 +203,7 @@ PlotModel buildPlotModel(const PlotInput& input) {
     setRanges(model, hasLine, lineStart, lineEnd);
     model.fitStart = lineStart;
     model.fitEnd = lineEnd;
-    model.hasFit = hasLine && clipToRange(model.fitStart, model.fitEnd, model);
+    model.hasFit = hasLine && clipToBox(model.fitStart, model.fitEnd, model.xMin, model.xMax, model.yMin, model.yMax);
 
     model.xTicks = logAxisTicks(model.xMin, model.xMax);
     model.yTicks = percentAxisTicks(model.yMin, model.yMax);

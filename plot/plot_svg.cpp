@@ -2,7 +2,9 @@
 // by std::to_chars (exactly rounded, the same text on every platform).
 #include <charconv>
 #include <cstdio>
+#include <initializer_list>
 
+#include "plot/comparison_plot.h"
 #include "plot/plot_layout.h"
 #include "plot/plot_model.h"
 
@@ -10,6 +12,8 @@ namespace {
 
 constexpr int svgWidth = 720;
 constexpr int svgHeight = 540;
+constexpr int comparisonWidth = 1200;
+constexpr int comparisonHeight = 660;
 
 // A pixel coordinate with at most two decimals, trailing zeros dropped.
 void appendNumber(std::string& out, double value) {
@@ -107,26 +111,34 @@ const char* anchorName(TextAnchor anchor) {
     return "start";
 }
 
-// "<name class="role"": the start of an element, its attributes to follow.
-void openElement(std::string& out, const char* name, const char* role) {
+// A number attribute of an element.
+struct NumberAttribute {
+    const char* name;
+    double value;
+};
+
+// "<name class="role" a="1" b="2"": the start of an element and its number
+// attributes, in order; the rest of its attributes to follow.
+void openElement(std::string& out, const char* name, const char* role,
+                 std::initializer_list<NumberAttribute> numbers = {}) {
     out += '<';
     out += name;
     out += " class=\"";
     out += role;
     out += '"';
+    for (const NumberAttribute& number : numbers) appendAttribute(out, number.name, number.value);
+}
+
+// The stroke of a line or an outline: its colour and width.
+void appendStroke(std::string& out, const PlotShape& s) {
+    appendColour(out, "stroke", s.stroke);
+    appendAttribute(out, "stroke-width", s.strokeWidth);
 }
 
 void appendShape(std::string& out, const PlotShape& s) {
     switch (s.kind) {
         case ShapeKind::line:
-            openElement(out, "line", s.role);
-            appendAttribute(out, "x1", s.x1);
-            appendAttribute(out, "y1", s.y1);
-            appendAttribute(out, "x2", s.x2);
-            appendAttribute(out, "y2", s.y2);
-            appendColour(out, "stroke", s.stroke);
-            appendAttribute(out, "stroke-width", s.strokeWidth);
-            out += "/>\n";
+            openElement(out, "line", s.role, {{"x1", s.x1}, {"y1", s.y1}, {"x2", s.x2}, {"y2", s.y2}});
             break;
         case ShapeKind::polyline:
             openElement(out, "polyline", s.role);
@@ -138,39 +150,24 @@ void appendShape(std::string& out, const PlotShape& s) {
                 appendNumber(out, s.path[i].y);
             }
             out += "\" fill=\"none\"";
-            appendColour(out, "stroke", s.stroke);
-            appendAttribute(out, "stroke-width", s.strokeWidth);
-            out += "/>\n";
             break;
         case ShapeKind::circle:
-            openElement(out, "circle", s.role);
-            appendAttribute(out, "cx", s.x1);
-            appendAttribute(out, "cy", s.y1);
-            appendAttribute(out, "r", s.x2);
+            openElement(out, "circle", s.role, {{"cx", s.x1}, {"cy", s.y1}, {"r", s.x2}});
             appendColour(out, "fill", s.fill);
             out += "/>\n";
-            break;
+            return;
         case ShapeKind::rectangle:
-            openElement(out, "rect", s.role);
-            appendAttribute(out, "x", s.x1);
-            appendAttribute(out, "y", s.y1);
-            appendAttribute(out, "width", s.x2 - s.x1);
-            appendAttribute(out, "height", s.y2 - s.y1);
+            openElement(out, "rect", s.role,
+                        {{"x", s.x1}, {"y", s.y1}, {"width", s.x2 - s.x1}, {"height", s.y2 - s.y1}});
             if (s.filled)
                 appendColour(out, "fill", s.fill);
             else
                 out += " fill=\"none\"";
-            if (s.strokeWidth > 0) {
-                appendColour(out, "stroke", s.stroke);
-                appendAttribute(out, "stroke-width", s.strokeWidth);
-            }
+            if (s.strokeWidth > 0) appendStroke(out, s);
             out += "/>\n";
-            break;
+            return;
         case ShapeKind::text:
-            openElement(out, "text", s.role);
-            appendAttribute(out, "x", s.x1);
-            appendAttribute(out, "y", s.y1);
-            appendAttribute(out, "font-size", s.fontSize);
+            openElement(out, "text", s.role, {{"x", s.x1}, {"y", s.y1}, {"font-size", s.fontSize}});
             out += " text-anchor=\"";
             out += anchorName(s.anchor);
             out += '"';
@@ -178,19 +175,37 @@ void appendShape(std::string& out, const PlotShape& s) {
             out += '>';
             appendEscaped(out, s.text);
             out += "</text>\n";
-            break;
+            return;
     }
+    // A line and a curve (the band) end alike: their stroke, then the end of the element.
+    appendStroke(out, s);
+    out += "/>\n";
+}
+
+// The document's head up to its <title> text: "<?xml ...><svg ...><title>" and `caption`.
+std::string svgHead(int width, int height, const char* caption) {
+    const std::string w = std::to_string(width < 1 ? 1 : width);
+    const std::string h = std::to_string(height < 1 ? 1 : height);
+    std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+    out += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + w + "\" height=\"" + h + "\" viewBox=\"0 0 " + w +
+           " " + h + "\" font-family=\"sans-serif\">\n<title>";
+    out += caption;
+    return out;
+}
+
+bool writeFile(const char* path, const std::string& svg) {
+    std::FILE* file = std::fopen(path, "wb");
+    if (file == nullptr) return false;
+    const bool written = std::fwrite(svg.data(), 1, svg.size(), file) == svg.size();
+    const bool closed = std::fclose(file) == 0;
+    return written && closed;
 }
 
 }  // namespace
 
 std::string plotSvg(const PlotModel& model, int width, int height) {
     const std::vector<PlotShape> shapes = layoutPlot(model, width, height);
-    const std::string w = std::to_string(width < 1 ? 1 : width);
-    const std::string h = std::to_string(height < 1 ? 1 : height);
-    std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-    out += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + w + "\" height=\"" + h + "\" viewBox=\"0 0 " + w +
-           " " + h + "\" font-family=\"sans-serif\">\n<title>Weibull plot: ";
+    std::string out = svgHead(width, height, "Weibull plot: ");
     appendEscaped(out, model.title);
     out += "</title>\n";
     for (const PlotShape& shape : shapes) appendShape(out, shape);
@@ -199,10 +214,26 @@ std::string plotSvg(const PlotModel& model, int width, int height) {
 }
 
 bool writeWeibullPlotSvg(const char* path, const PlotInput& input) {
-    const std::string svg = plotSvg(buildPlotModel(input), svgWidth, svgHeight);
-    std::FILE* file = std::fopen(path, "wb");
-    if (file == nullptr) return false;
-    const bool written = std::fwrite(svg.data(), 1, svg.size(), file) == svg.size();
-    const bool closed = std::fclose(file) == 0;
-    return written && closed;
+    return writeFile(path, plotSvg(buildPlotModel(input), svgWidth, svgHeight));
+}
+
+std::string comparisonPlotSvg(const ComparisonPlotModel& model, int width, int height) {
+    const ComparisonLayout layout = layoutComparisonPlot(model, width, height);
+    std::string out = svgHead(width, height, "Distribution comparison: ");
+    appendEscaped(out, model.title);
+    out += "</title>\n";
+    for (const PlotShape& shape : layout.page) appendShape(out, shape);
+    for (std::size_t k = 0; k < layout.panels.size(); ++k) {
+        out += "<g class=\"panel\" id=\"panel-";
+        out += distributionName(model.panels[k].distribution);
+        out += "\">\n";
+        for (const PlotShape& shape : layout.panels[k]) appendShape(out, shape);
+        out += "</g>\n";
+    }
+    out += "</svg>\n";
+    return out;
+}
+
+bool writeComparisonPlotSvg(const char* path, const ComparisonPlotInput& input) {
+    return writeFile(path, comparisonPlotSvg(buildComparisonPlotModel(input), comparisonWidth, comparisonHeight));
 }

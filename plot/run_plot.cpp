@@ -1,12 +1,12 @@
 #include "plot/run_plot.h"
 
-#include <charconv>
 #include <cmath>
 #include <limits>
 #include <optional>
 
 #include "engine/portable_math.h"
 #include "engine/probability_kernels.h"
+#include "plot/plot_geometry.h"
 #include "run/run_outputs.h"
 
 namespace {
@@ -16,20 +16,13 @@ namespace {
 constexpr int fisherBandPoints = 41;
 constexpr int likelihoodBandPoints = 21;
 
-// Five significant digits, exactly rounded.
-std::string significantText(double value) {
-    char text[32];
-    const std::to_chars_result r = std::to_chars(text, text + sizeof text, value, std::chars_format::general, 5);
-    return std::string(text, r.ptr);
-}
-
 std::string bandLabelOf(const RunOutcome& run) {
     const bool likelihood = run.life.method == BoundMethod::likelihood;
     const char* sides = run.life.sides == BoundSides::two     ? "two-sided"
                         : run.life.sides == BoundSides::lower ? "lower one-sided"
                                                               : "upper one-sided";
     return std::string("B-life bounds, ") + (likelihood ? "likelihood ratio" : "Fisher matrix") + ", " +
-           significantText(run.confidence * 100) + "% " + sides;
+           significantText(run.confidence * 100, 5) + "% " + sides;
 }
 
 // The bounds on the B-life at evenly spaced y over the failures' F range.
@@ -77,4 +70,9 @@ PlotInput plotInputOfRun(const RunOutcome& run) {
     }
     addBand(run, input);
     return input;
+}
+
+ComparisonPlotInput comparisonPlotInputOfRun(const RunOutcome& run) {
+    return {run.dataFile.c_str(), run.sample.times, run.sample.suspended,
+            run.rankMethod,       run.comparison,   !run.comparisonStopped};
 }

@@ -3,6 +3,7 @@
 // test program.
 #pragma once
 
+#include "plot/comparison_plot.h"
 #include "plot/plot_model.h"
 #include "run/calculation_run.h"
 
@@ -12,3 +13,8 @@
 // failures' F range, by the run's method, sides and confidence, when the run
 // has its fit-quality figures.
 PlotInput plotInputOfRun(const RunOutcome& run);
+
+// The comparison's small multiples of a run that compared the distributions:
+// its sample, rank method and fits (ranked, or in family order when the
+// comparison was stopped). The spans refer into the run.
+ComparisonPlotInput comparisonPlotInputOfRun(const RunOutcome& run);

@@ -119,16 +119,46 @@ GammaSearchEnding searchEnding(double gamma, double smallestTime) {
     return GammaSearchEnding::interior;
 }
 
+// The stop flag and the time-out clock of a run. The clock starts with the
+// first iteration (the likelihood location's search, else the shape
+// iteration): reading and the curvature search of a large sample do not eat
+// into it; the later iterations and the comparison share its deadline.
+// Beyond about 31 years a time-out cannot be told from none.
+class RunClock {
+public:
+    explicit RunClock(const RunInputs& in) : stopFlag_(in.stopFlag), seconds_(in.timeoutSeconds) {}
+
+    // The control of an iteration, the clock started if it was not.
+    SolveControl control() {
+        if (!deadline_ && seconds_ > 0 && seconds_ <= 1e9) {
+            deadline_ = Clock::now() +
+                        std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds_));
+        }
+        SolveControl control;
+        control.stopFlag = stopFlag_;
+        if (deadline_) control.timeUp = [this] { return timedOut_ = Clock::now() >= *deadline_; };
+        return control;
+    }
+
+    // True once a poll found the deadline passed (it stays passed).
+    bool timedOut() const { return timedOut_; }
+
+private:
+    using Clock = std::chrono::steady_clock;
+    const std::atomic<int>* stopFlag_;
+    double seconds_;
+    std::optional<Clock::time_point> deadline_;
+    bool timedOut_ = false;
+};
+
 // How the iteration went, beyond its ending.
 struct SolveWatch {
-    bool timedOut = false;       // a stop came from the time-out clock
     bool sumsLeftRange = false;  // some trial point's sums (or the divisor) left the range of a double
 };
 
-SolveOutcome solveShape(const RunInputs& in, const ShapeProblem& problem, FrontEnd& frontEnd, SolveWatch& watch) {
-    using Clock = std::chrono::steady_clock;
-    SolveControl control;
-    control.stopFlag = in.stopFlag;
+SolveOutcome solveShape(const RunInputs& in, const ShapeProblem& problem, FrontEnd& frontEnd, RunClock& clock,
+                        SolveWatch& watch) {
+    SolveControl control = clock.control();
     // A point that a further step leaves bit for bit unchanged is where any
     // later Stop would end too: the run ends there by itself.
     control.stopAtFixedPoint = true;
@@ -141,14 +171,6 @@ SolveOutcome solveShape(const RunInputs& in, const ShapeProblem& problem, FrontE
         formatScreenNumber(g, text);
         frontEnd.showMonitorText(monitorG, text);
     };
-    // The time-out counts from the start of the iteration: reading and the
-    // location search of a large sample do not eat into it. Beyond about 31
-    // years a time-out cannot be told from none.
-    if (in.timeoutSeconds > 0 && in.timeoutSeconds <= 1e9) {
-        const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
-                                                 std::chrono::duration<double>(in.timeoutSeconds));
-        control.timeUp = [deadline, &watch] { return watch.timedOut = Clock::now() >= deadline; };
-    }
     auto equation = [&problem, &watch](double m) {
         const double g = likelihoodEquation(problem, m);
         if (!sumsInRange(shapeSums(problem, m))) watch.sumsLeftRange = true;
@@ -211,10 +233,12 @@ RootGap rootGapFrom(const ShapeProblem& problem, double m, double t0) {
 }
 
 // The location of the profile likelihood's maximum, where it has one inside;
-// else the curvature's gamma stays.
-void locateByLikelihood(RunOutcome& outcome, PassPool& pool) {
-    const LocationProfile profile = maximizeLocationProfile(outcome.sample, pool);
-    outcome.likelihoodLocation = profile.interior ? LikelihoodLocation::maximum : LikelihoodLocation::noMaximum;
+// else (or when stopped) the curvature's gamma stays.
+void locateByLikelihood(RunOutcome& outcome, PassPool& pool, RunClock& clock) {
+    const LocationProfile profile = maximizeLocationProfile(outcome.sample, pool, clock.control());
+    outcome.likelihoodLocation = profile.stopped    ? LikelihoodLocation::stopped
+                                 : profile.interior ? LikelihoodLocation::maximum
+                                                    : LikelihoodLocation::noMaximum;
     if (!profile.interior) return;
     outcome.result.gamma = profile.gamma;
     outcome.gammaEnding = GammaSearchEnding::interior;
@@ -308,12 +332,13 @@ RunOutcome runCalculation(const RunInputs& in, FrontEnd& frontEnd) {
     r.gamma = in.gamma;
     // Threads for the passes over the points, for this run only.
     PassPool pool;
+    RunClock clock(in);
     const double smallest = sample.times[0];
     std::vector<double> ordinates;  // formed by the search, or by the fit quality
     if (in.autoGamma) {
         r.gamma = searchedGamma(sample, in.rankMethod, pool, frontEnd, ordinates);
         outcome.gammaEnding = searchEnding(r.gamma, smallest);
-        if (in.gammaMethod == GammaMethod::mle) locateByLikelihood(outcome, pool);
+        if (in.gammaMethod == GammaMethod::mle) locateByLikelihood(outcome, pool, clock);
     }
     // Every reduced time t_i - gamma must be positive; written so that a NaN
     // gamma is refused as well.
@@ -334,9 +359,8 @@ RunOutcome runCalculation(const RunInputs& in, FrontEnd& frontEnd) {
                                                                  : ShapeSumOrder::storageOrder;
     ShapeProblem problem = makeShapeProblem(sample, r.gamma, pool, order);
     SolveWatch watch;
-    const SolveOutcome solved = solveShape(in, problem, frontEnd, watch);
+    const SolveOutcome solved = solveShape(in, problem, frontEnd, clock, watch);
     outcome.ending = solved.ending;
-    outcome.timedOut = solved.ending == SolveEnding::stopped && watch.timedOut;
     r.m = solved.m;
     r.t0 = scaleFromShape(problem, r.m);
     // A resting point that is not a finite positive m (a start far beyond the
@@ -361,6 +385,11 @@ RunOutcome runCalculation(const RunInputs& in, FrontEnd& frontEnd) {
     showResults(r, frontEnd);
     if (in.fitQuality) formQuality(in, outcome, eta, problem.table, ordinates);
     boundLocation(outcome, in.confidence);
-    if (in.compare) outcome.comparison = compareDistributions(sample, r.gamma, pool);
+    if (in.compare) {
+        DistributionComparison comparison = compareDistributions(sample, r.gamma, pool, clock.control());
+        outcome.comparison = std::move(comparison.fits);
+        outcome.comparisonStopped = comparison.stopped;
+    }
+    outcome.timedOut = runStopped(outcome) && clock.timedOut();
     return outcome;
 }

@@ -43,7 +43,7 @@ struct RunInputs {
     bool fitQuality = true;                      // also form the fit-quality figures
     bool refuseZeroSpread = false;               // refuse failures that are all one time (no spread to fit)
     const std::atomic<int>* stopFlag = nullptr;  // 1 = end the iteration (Stop, Ctrl-C); may be null
-    double timeoutSeconds = 0;                   // > 0: end the iteration this long after it starts
+    double timeoutSeconds = 0;                   // > 0: end the iterations this long after the first starts
     LifeRequest life;                            // B-lives, times for R(t), sides and method of the bounds
     bool lifeOptionsNamed = false;               // the sides or the method were asked for by name (outputs name them)
     bool measureRootGap = false;                 // damped: at a fixed point, also find the root by Newton's method
@@ -92,6 +92,7 @@ enum class LikelihoodLocation : int {
     notAsked = 0,  // the curvature's gamma, or a typed one
     maximum,       // an interior maximum: gamma is the likelihood's
     noMaximum,     // the profile rises toward the smallest time: the curvature's gamma
+    stopped,       // Stop or the time-out ended the search: the curvature's gamma
 };
 
 struct RunOutcome {
@@ -125,7 +126,16 @@ struct RunOutcome {
     ShapeMethod shapeMethod = ShapeMethod::mle;
     FitResult likelihoodResult{};             // the likelihood's seven results when shapeMethod is not mle
     std::vector<DistributionFit> comparison;  // ranked best first, when compare was asked
+    bool comparisonStopped = false;           // Stop or the time-out ended it: family order, no ranking
 };
+
+// True when a Stop or the time-out ended any part of the run (the location
+// search, the iteration or the comparison): its figures are for the point
+// reached, not a finished fit.
+inline bool runStopped(const RunOutcome& outcome) {
+    return outcome.ending == SolveEnding::stopped || outcome.comparisonStopped ||
+           outcome.likelihoodLocation == LikelihoodLocation::stopped;
+}
 
 // True when the run fitted (was not refused).
 inline bool fitted(const RunOutcome& outcome) { return outcome.refusal.kind == RefusalKind::none; }

@@ -59,6 +59,7 @@ const char* methodName(BoundMethod method) { return method == BoundMethod::likel
 const char* gammaSource(const RunOutcome& run) {
     if (run.likelihoodLocation == LikelihoodLocation::maximum) return "mle";
     if (run.likelihoodLocation == LikelihoodLocation::noMaximum) return "curvature (no likelihood maximum)";
+    if (run.likelihoodLocation == LikelihoodLocation::stopped) return "curvature (likelihood search stopped)";
     return run.gammaEnding == GammaSearchEnding::typed ? "typed" : "searched";
 }
 
@@ -317,7 +318,21 @@ const char* shapeMethodName(ShapeMethod method) {
     return method == ShapeMethod::rry ? "rry" : method == ShapeMethod::rrx ? "rrx" : "mle";
 }
 
+// How a stop is named in a warning: "stopped" or "stopped after SEC s".
+std::string stopWords(const RunOutcome& run) {
+    return run.timedOut ? "stopped after " + shortestText(run.timeoutSeconds) + " s" : std::string("stopped");
+}
+
 void appendMethodWarnings(const RunOutcome& run, std::vector<std::string>& warnings) {
+    if (run.likelihoodLocation == LikelihoodLocation::stopped) {
+        warnings.push_back("the likelihood location search was " + stopWords(run) + ": gamma is the curvature's");
+    }
+    if (run.comparisonStopped) {
+        std::size_t done = 0;
+        for (const DistributionFit& fit : run.comparison) done += fit.stopped ? 0 : 1;
+        warnings.push_back("the comparison was " + stopWords(run) + ", " + std::to_string(done) + " of " +
+                           std::to_string(run.comparison.size()) + " distributions fitted: no ranking");
+    }
     if (run.likelihoodLocation == LikelihoodLocation::noMaximum) {
         warnings.emplace_back(
             "the profile likelihood has no maximum below the smallest time (it keeps rising "
@@ -363,6 +378,10 @@ void addMethodJson(const RunOutcome& run, Json& object) {
     if (run.likelihoodLocation != LikelihoodLocation::notAsked) {
         object["gamma_se"] = jsonNumber(run.gammaStandardError);
         object["bounds"]["gamma"] = Json::array({jsonNumber(run.gammaBounds.lo), jsonNumber(run.gammaBounds.hi)});
+    }
+    if (run.comparisonStopped) {
+        object["compare_ending"] = run.timedOut ? "time-out" : "stopped";
+        return;
     }
     if (run.comparison.empty()) return;
     Json list = Json::array();
@@ -594,7 +613,7 @@ std::string methodLinesText(const RunOutcome& run) {
 }
 
 std::string comparisonTableText(const RunOutcome& run) {
-    if (run.comparison.empty()) return {};
+    if (run.comparison.empty() || run.comparisonStopped) return {};
     std::string text = "\nDistributions ranked by AICc (n = " + std::to_string(run.sample.times.size()) +
                        "; lnL with the density in the unit of the times)\n";
     text += "rank distribution  k  lnL              AICc             BIC              A2               parameters\n";

@@ -108,13 +108,14 @@ std::vector<std::string> runNotes(const FitReport& report);
 std::string methodLinesText(const RunOutcome& run);
 
 // The ranked distributions as a text table after a blank line; "" without
-// a comparison.
+// a comparison or after a stopped one (no ranking: the warnings say why).
 std::string comparisonTableText(const RunOutcome& run);
 
 // One JSON object without a line end, keys in table order. Non-finite
 // numbers are null; bytes of the file name that are not UTF-8 become U+FFFD.
 // Runs that asked for them also carry "shape_method", "gamma_se",
-// "bounds"."gamma" and "compare" (the ranked fits, best first).
+// "bounds"."gamma" and "compare" (the ranked fits, best first); a stopped
+// comparison gives "compare_ending" ("stopped" or "time-out") instead.
 std::string reportJson(const FitReport& report);
 
 // {"file": ..., "error": {"caption": ..., "text": ..., "cause": ...}}.

@@ -24,5 +24,5 @@ for golden in "$here"/golden/*.rank*.txt; do
   fi
 done
 # The kernel, generated-fit, fit-quality and plot goldens are rewritten by the unit tests:
-TARQUEL_BLESS=1 "$(dirname "$cli")/../tests/tarquel-tests" --gtest_filter="PortableMath.SameBits*:FitGolden.*:FitQuality.SameBits*:PlotSvg.SameBytes*" >/dev/null
+TARQUEL_BLESS=1 "$(dirname "$cli")/../tests/tarquel-tests" --gtest_filter="PortableMath.SameBits*:FitGolden.*:FitQuality.SameBits*:PlotSvg.SameBytes*:ComparisonPlot.SameBytes*" >/dev/null
 git -C "$here" status --short -- golden

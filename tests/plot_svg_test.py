@@ -127,9 +127,14 @@ def main():
                 failures.append(f'PNG lacks the {what} colour')
     finally:
         shutil.rmtree(work)
+    return finish(failures, f'{len(ROWS)} plots checked')
+
+
+def finish(failures, checked):
+    """Prints each failure and a summary; the exit status."""
     for failure in failures:
         print('FAIL:', failure)
-    print(f'{len(ROWS)} plots checked, {len(failures)} failures')
+    print(f'{checked}, {len(failures)} failures')
     return 1 if failures else 0
 
 

@@ -193,7 +193,7 @@ TEST(Distributions, EachFitIsTheLikelihoodMaximum) {
 TEST(Distributions, FailedFitsAreListed) {
     PassPool pool(1);
     Sample s = makeSample({5, 5, 5, 5});
-    const std::vector<DistributionFit> fits = compareDistributions(s, 0, pool);
+    const std::vector<DistributionFit> fits = compareDistributions(s, 0, pool).fits;
     ASSERT_EQ(fits.size(), static_cast<std::size_t>(distributionCount));
     for (const DistributionFit& fit : fits) {
         if (fit.distribution != Distribution::exponential) {
@@ -256,7 +256,7 @@ TEST(Distributions, TheTrueFamilyRanksFirstOnALargeSample) {
         for (double& t : times) t = draw(family, random);
         Sample s = makeSample(times);
         sortSample(s);
-        const std::vector<DistributionFit> fits = compareDistributions(s, 0, pool);
+        const std::vector<DistributionFit> fits = compareDistributions(s, 0, pool).fits;
         EXPECT_EQ(distributionName(fits.front().distribution), std::string(distributionName(family)));
         for (std::size_t i = 1; i < fits.size(); ++i) {
             if (fits[i].error.empty()) {
