@@ -115,20 +115,19 @@ double goldenMax(const std::function<double(double)>& f, double lo, double hi, d
     return std::max(fc, fd);
 }
 
+// The log-likelihood with p[k] = e^v.
+double logLAt(Distribution d, const Sample& s, double* p, int k, double v) {
+    p[k] = std::exp(v);
+    return directLogL(d, s, p);
+}
+
 // Nested golden sections over (p0 or ln p0, ln p1) in boxes formed from the data.
 double directMaximum(Distribution d, const Sample& s, double* p) {
-    double lo = s.times.front(), hi = s.times.back(), mean = 0;
+    double lo = s.times.front(), hi = s.times.back(), mean = 0, first, second;
     for (const double t : s.times) mean += t / static_cast<double>(s.times.size());
     if (d == Distribution::exponential) {
-        double u;
-        goldenMax(
-            [&](double v) {
-                p[0] = std::exp(v);
-                return directLogL(d, s, p);
-            },
-            std::log(lo) - 3, std::log(hi) + 5, u);
-        p[0] = std::exp(u);
-        return directLogL(d, s, p);
+        goldenMax([&](double v) { return logLAt(d, s, p, 0, v); }, std::log(lo) - 3, std::log(hi) + 5, first);
+        return logLAt(d, s, p, 0, first);
     }
     const bool logLocation = d == Distribution::lognormal || d == Distribution::loglogistic;
     if (logLocation) lo = std::log(lo), hi = std::log(hi);
@@ -137,27 +136,15 @@ double directMaximum(Distribution d, const Sample& s, double* p) {
     if (d == Distribution::gamma)
         box[0][0] = -4, box[0][1] = 5, box[1][0] = std::log(mean) - 8, box[1][1] = std::log(mean) + 4;
     const bool logFirst = d == Distribution::weibull2 || d == Distribution::gamma;
-    auto inner = [&](double first) {
-        double v;
-        p[0] = logFirst ? std::exp(first) : first;
-        return goldenMax(
-            [&](double w) {
-                p[1] = std::exp(w);
-                return directLogL(d, s, p);
-            },
-            box[1][0], box[1][1], v);
+    auto overSecond = [&](double w) { return logLAt(d, s, p, 1, w); };
+    auto inner = [&](double v) {
+        p[0] = logFirst ? std::exp(v) : v;
+        return goldenMax(overSecond, box[1][0], box[1][1], second);
     };
-    double first, second;
     goldenMax(inner, box[0][0], box[0][1], first);
     p[0] = logFirst ? std::exp(first) : first;
-    goldenMax(
-        [&](double w) {
-            p[1] = std::exp(w);
-            return directLogL(d, s, p);
-        },
-        box[1][0], box[1][1], second);
-    p[1] = std::exp(second);
-    return directLogL(d, s, p);
+    goldenMax(overSecond, box[1][0], box[1][1], second);
+    return logLAt(d, s, p, 1, second);
 }
 
 // Weibull quantiles of 25 units; the censored form marks every fourth as suspended.
