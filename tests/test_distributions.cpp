@@ -100,21 +100,6 @@ double directLogL(Distribution d, const Sample& s, const double* p) {
     return sum;
 }
 
-// The largest value of f on [lo, hi] by golden sections (f unimodal there).
-double goldenMax(const std::function<double(double)>& f, double lo, double hi, double& at) {
-    const double ratio = (std::sqrt(5.0) - 1) / 2;
-    double c = hi - ratio * (hi - lo), d = lo + ratio * (hi - lo), fc = f(c), fd = f(d);
-    for (int i = 0; i < 90; ++i) {
-        if (fc >= fd) {
-            hi = d, d = c, fd = fc, c = hi - ratio * (hi - lo), fc = f(c);
-        } else {
-            lo = c, c = d, fc = fd, d = lo + ratio * (hi - lo), fd = f(d);
-        }
-    }
-    at = fc >= fd ? c : d;
-    return std::max(fc, fd);
-}
-
 // The log-likelihood with p[k] = e^v.
 double logLAt(Distribution d, const Sample& s, double* p, int k, double v) {
     p[k] = std::exp(v);
