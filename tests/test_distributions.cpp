@@ -158,6 +158,18 @@ TEST(Distributions, EachFitIsTheLikelihoodMaximum) {
             for (int k = 0; k < fit.k; ++k) EXPECT_NEAR(fit.parameters[k], p[k], 1e-4 * std::fabs(p[k])) << k;
             EXPECT_NEAR(fit.logLikelihood, directLogL(d, s, fit.parameters), 1e-12 * std::fabs(best));
             EXPECT_EQ(std::isnan(fit.andersonDarling), censored);
+            const double n = 25, k = fit.k;
+            EXPECT_NEAR(fit.aicc, -2 * best + 2 * k + 2 * k * (k + 1) / (n - k - 1), 1e-6 * std::fabs(best));
+            EXPECT_NEAR(fit.bic, -2 * best + k * std::log(n), 1e-6 * std::fabs(best));
+            if (censored) continue;
+            // A2 from ln(1 - F) of the direct forms: a single suspended unit's log-likelihood.
+            auto logS = [&](double t) { return directLogL(d, makeSample({t}, {1}), fit.parameters); };
+            double sum = 0;
+            for (std::size_t i = 0; i < 25; ++i) {
+                sum += static_cast<double>(2 * i + 1) *
+                       (std::log(-std::expm1(logS(s.times[i]))) + logS(s.times[24 - i]));
+            }
+            EXPECT_NEAR(fit.andersonDarling, -n - sum / n, 1e-9);
         }
     }
 }
