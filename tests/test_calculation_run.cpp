@@ -130,7 +130,8 @@ TEST(RunFunction, RefusalCauses) {
          "the typed gamma 2.5 is not below the smallest time 2.5"},
         {"7\n7\n7\n9 S\n", true, true, true, 0, RefusalKind::zeroSpread,
          "all failure times are equal: there is no Weibull fit to zero spread"},
-        {"7\n7\n7\n", false, true, false, 0, RefusalKind::none, ""},  // the desktop program fits it
+        {"7\n7\n7\n", false, true, false, 0, RefusalKind::none, ""},    // the desktop program fits it
+        {"5\n7\n7\n7\n", false, true, true, 0, RefusalKind::none, ""},  // only the first failure differs
     };
     for (const auto& row : rows) {
         RunInputs in;
