@@ -110,6 +110,7 @@ TEST(PlotModel, WhichUnitsBecomePoints) {
             found = found || (noted ? line.text == row.note : line.text.find("not shown") != std::string::npos);
         }
         EXPECT_EQ(found, noted) << row.label;
+        EXPECT_TRUE(model.xMin < model.xMax && model.yMin < model.yMax) << row.label;
         for (const PlotPoint& p : model.points) {
             EXPECT_TRUE(p.x >= model.xMin && p.x <= model.xMax && p.y >= model.yMin && p.y <= model.yMax) << row.label;
         }
