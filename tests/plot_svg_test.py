@@ -39,6 +39,7 @@ ROWS = [
     (b'\xe9t\xe9 caf\xc3\xa9.dat', 'data/n3.dat', '1', 'auto', False, 3, 0),  # Latin-1, then UTF-8
     # The highest two-byte lead 0xDF: U+07FF, then before ASCII.
     (b'\xdf\xbf \xdf(.dat', 'data/n3.dat', '1', 'auto', False, 3, 0),
+    (b'\xc2\xb5s \xc1\xbf.dat', 'data/n3.dat', '1', 'auto', False, 3, 0),  # the lowest lead 0xC2; 0xC1 none
 ]
 
 

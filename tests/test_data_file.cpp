@@ -73,40 +73,15 @@ const std::vector<FileRow> fileRows = {
     {"lone cr kept", "1\r2\n", {1}, ""},
     {"cr cr lf", "1\r\r\n\r\r\n2\n", {1, 2}, ""},
     {"lone cr, then ctrl-z", "1\r\x1a\n5\n", {1}, ""},
-    {"ctrl-z ends the text",
-     "1\n2\n\x1a"
-     "3\n4\n",
-     {1, 2},
-     ""},
+    {"ctrl-z ends the text", "1\n2\n\0323\n4\n", {1, 2}, ""},
     {"last line without lf", "1\n2", {1, 2}, ""},
     {"blank last line without lf", "1\n   ", {1, 0}, ""},
     {"blank last line with lf", "1\n   \n", {1}, ""},
-    {"utf-8 byte-order mark",
-     "\xEF\xBB\xBF"
-     "8\n9\n",
-     {8, 9},
-     ""},
-    {"byte-order mark later",
-     "8\n\xEF\xBB\xBF"
-     "9\n",
-     {8},
-     ""},
-    {"part of a mark",
-     "\xEF\xBB"
-     "8\n9\n",
-     {9},
-     ""},
-    {"high bytes",
-     "\xA0"
-     "1\n2\n",
-     {2},
-     ""},
-    {"nul ends the piece",
-     std::string("\0"
-                 "5\n4\0x\n",
-                 7),
-     {0, 4},
-     ""},
+    {"utf-8 byte-order mark", "\357\273\2778\n9\n", {8, 9}, ""},  // octal: EF BB BF
+    {"byte-order mark later", "8\n\357\273\2779\n", {8}, ""},
+    {"part of a mark", "\357\2738\n9\n", {9}, ""},
+    {"high bytes", "\2401\n2\n", {2}, ""},
+    {"nul ends the piece", std::string("\0005\n4\0x\n", 7), {0, 4}, ""},
     // Pieces of at most 255 characters.
     {"300 blanks", blanks(300) + "\n7\n", {0, 7}, ""},
     {"255 blanks", blanks(255) + "\n7\n", {0, 7}, ""},
@@ -282,29 +257,31 @@ TEST(DataFile, Counts) {
     }
 }
 
+// The cause names the line and its text (a control character shown as ?).
 TEST(DataFile, CountsRefused) {
     const struct {
         const char* text;
-        const char* cause;
+        int line;
+        const char* shown;
     } rows[] = {
-        {"1\n1500 x\n", "line 2: '1500 x' is not a value, then a count (a whole number above 0) and a status word"},
-        {"1500 0\n", "line 1: '1500 0' is not a value, then a count (a whole number above 0) and a status word"},
-        {"h\r\n\r\n1500 12.5\r\n",
-         "line 3: '1500 12.5' is not a value, then a count (a whole number above 0) and a status word"},
-        {"1500 12 S x\n",
-         "line 1: '1500 12 S x' is not a value, then a count (a whole number above 0) and a status word"},
-        {"1500 S 12\n", "line 1: '1500 S 12' is not a value, then a count (a whole number above 0) and a status word"},
-        {"1500h\n", "line 1: '1500h' is not a value, then a count (a whole number above 0) and a status word"},
-        {"1e 3\n", "line 1: '1e 3' is not a value, then a count (a whole number above 0) and a status word"},
-        {"1,250\n", "line 1: '1,250' is not a value, then a count (a whole number above 0) and a status word"},
-        {"1\t\x01\n", "line 1: '1\t?' is not a value, then a count (a whole number above 0) and a status word"},
+        {"1\n1500 x\n", 2, "1500 x"},
+        {"1500 0\n", 1, "1500 0"},
+        {"h\r\n\r\n1500 12.5\r\n", 3, "1500 12.5"},
+        {"1500 12 S x\n", 1, "1500 12 S x"},
+        {"1500 S 12\n", 1, "1500 S 12"},
+        {"1500h\n", 1, "1500h"},
+        {"1e 3\n", 1, "1e 3"},
+        {"1,250\n", 1, "1,250"},
+        {"1\t\x01\n", 1, "1\t?"},
     };
     const std::string path = uniqueTempPath("counts.dat");
     for (const auto& row : rows) {
         std::ofstream(path, std::ios::binary) << row.text;
         const DataFileContents c = readInBlocks(path, true, 2, true);
         EXPECT_TRUE(!c.opened && c.times.empty()) << row.text;
-        EXPECT_EQ(c.cause, row.cause) << row.text;
+        EXPECT_EQ(c.cause, "line " + std::to_string(row.line) + ": '" + row.shown +
+                               "' is not a value, then a count (a whole number above 0) and a status word")
+            << row.text;
     }
 }
 

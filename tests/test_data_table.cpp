@@ -41,6 +41,7 @@ DataFileContents readPlain(const std::string& text, bool censored) {
     return readDataFile(path.c_str(), censored);
 }
 
+const Columns commaHours{"hours", "", "", '\0', true};  // the column "hours" with decimal commas
 // Numbers that take the conversion's exact fast path and its general one.
 const char plainTimes[] = "0.1\n1e-5\n123.456789012345678901\n2.5E3\n7\n";
 
@@ -69,11 +70,8 @@ TEST(DataTable, SameBitsAsThePlainFile) {
          "\n0.1,a\n\n1e-5,b\n  \n123.456789012345678901,c\n,,\n2.5E3,d\n7,e\n",
          {"1"},
          plainTimes},
-        {"decimal comma",
-         "id;hours\n1;0,1\n2;1e-5\n3;123,456789012345678901\n4;2,5E3\n5;7\n",
-         {"hours", "", "", '\0', true},
-         plainTimes},
-        {"decimal comma, tab",
+        {"decimal comma", "id;hours\n1;0,1\n2;1e-5\n3;123,456789012345678901\n4;2,5E3\n5;7\n", commaHours, plainTimes},
+        {"decimal comma, tab, by number",
          "id\thours\n1\t0,1\n2\t1e-5\n3\t123,456789012345678901\n4\t2,5E3\n5\t7\n",
          {"2", "", "", '\0', true},
          plainTimes},
@@ -112,7 +110,7 @@ TEST(DataTable, Refused) {
         {"id,hours\n1,-3\n",
          {"hours"},
          "line 2, column hours: '-3' is not a number (a time is written without a sign)"},
-        {"id;hours\n1;1.250,5\n", {"hours", "", "", '\0', true}, "line 2, column hours: '1.250,5' is not a number"},
+        {"id;hours\n1;1.250,5\n", commaHours, "line 2, column hours: '1.250,5' is not a number"},
         {"id,hours\n\n1, \n", {"hours"}, "line 3, column hours: the cell is empty"},
         {"id,hours\n1,1,250\n",
          {"hours"},

@@ -100,35 +100,19 @@ double directLogL(Distribution d, const Sample& s, const double* p) {
     return sum;
 }
 
-// The largest value of f on [lo, hi] by golden sections (f unimodal there).
-double goldenMax(const std::function<double(double)>& f, double lo, double hi, double& at) {
-    const double ratio = (std::sqrt(5.0) - 1) / 2;
-    double c = hi - ratio * (hi - lo), d = lo + ratio * (hi - lo), fc = f(c), fd = f(d);
-    for (int i = 0; i < 90; ++i) {
-        if (fc >= fd) {
-            hi = d, d = c, fd = fc, c = hi - ratio * (hi - lo), fc = f(c);
-        } else {
-            lo = c, c = d, fc = fd, d = lo + ratio * (hi - lo), fd = f(d);
-        }
-    }
-    at = fc >= fd ? c : d;
-    return std::max(fc, fd);
+// The log-likelihood with p[k] = e^v.
+double logLAt(Distribution d, const Sample& s, double* p, int k, double v) {
+    p[k] = std::exp(v);
+    return directLogL(d, s, p);
 }
 
 // Nested golden sections over (p0 or ln p0, ln p1) in boxes formed from the data.
 double directMaximum(Distribution d, const Sample& s, double* p) {
-    double lo = s.times.front(), hi = s.times.back(), mean = 0;
+    double lo = s.times.front(), hi = s.times.back(), mean = 0, first, second;
     for (const double t : s.times) mean += t / static_cast<double>(s.times.size());
     if (d == Distribution::exponential) {
-        double u;
-        goldenMax(
-            [&](double v) {
-                p[0] = std::exp(v);
-                return directLogL(d, s, p);
-            },
-            std::log(lo) - 3, std::log(hi) + 5, u);
-        p[0] = std::exp(u);
-        return directLogL(d, s, p);
+        goldenMax([&](double v) { return logLAt(d, s, p, 0, v); }, std::log(lo) - 3, std::log(hi) + 5, first);
+        return logLAt(d, s, p, 0, first);
     }
     const bool logLocation = d == Distribution::lognormal || d == Distribution::loglogistic;
     if (logLocation) lo = std::log(lo), hi = std::log(hi);
@@ -137,27 +121,15 @@ double directMaximum(Distribution d, const Sample& s, double* p) {
     if (d == Distribution::gamma)
         box[0][0] = -4, box[0][1] = 5, box[1][0] = std::log(mean) - 8, box[1][1] = std::log(mean) + 4;
     const bool logFirst = d == Distribution::weibull2 || d == Distribution::gamma;
-    auto inner = [&](double first) {
-        double v;
-        p[0] = logFirst ? std::exp(first) : first;
-        return goldenMax(
-            [&](double w) {
-                p[1] = std::exp(w);
-                return directLogL(d, s, p);
-            },
-            box[1][0], box[1][1], v);
+    auto overSecond = [&](double w) { return logLAt(d, s, p, 1, w); };
+    auto inner = [&](double v) {
+        p[0] = logFirst ? std::exp(v) : v;
+        return goldenMax(overSecond, box[1][0], box[1][1], second);
     };
-    double first, second;
     goldenMax(inner, box[0][0], box[0][1], first);
     p[0] = logFirst ? std::exp(first) : first;
-    goldenMax(
-        [&](double w) {
-            p[1] = std::exp(w);
-            return directLogL(d, s, p);
-        },
-        box[1][0], box[1][1], second);
-    p[1] = std::exp(second);
-    return directLogL(d, s, p);
+    goldenMax(overSecond, box[1][0], box[1][1], second);
+    return logLAt(d, s, p, 1, second);
 }
 
 // Weibull quantiles of 25 units; the censored form marks every fourth as suspended.
@@ -186,6 +158,18 @@ TEST(Distributions, EachFitIsTheLikelihoodMaximum) {
             for (int k = 0; k < fit.k; ++k) EXPECT_NEAR(fit.parameters[k], p[k], 1e-4 * std::fabs(p[k])) << k;
             EXPECT_NEAR(fit.logLikelihood, directLogL(d, s, fit.parameters), 1e-12 * std::fabs(best));
             EXPECT_EQ(std::isnan(fit.andersonDarling), censored);
+            const double n = 25, k = fit.k;
+            EXPECT_NEAR(fit.aicc, -2 * best + 2 * k + 2 * k * (k + 1) / (n - k - 1), 1e-6 * std::fabs(best));
+            EXPECT_NEAR(fit.bic, -2 * best + k * std::log(n), 1e-6 * std::fabs(best));
+            if (censored) continue;
+            // A2 from ln(1 - F) of the direct forms: a single suspended unit's log-likelihood.
+            auto logS = [&](double t) { return directLogL(d, makeSample({t}, {1}), fit.parameters); };
+            double sum = 0;
+            for (std::size_t i = 0; i < 25; ++i) {
+                sum += static_cast<double>(2 * i + 1) *
+                       (std::log(-std::expm1(logS(s.times[i]))) + logS(s.times[24 - i]));
+            }
+            EXPECT_NEAR(fit.andersonDarling, -n - sum / n, 1e-9);
         }
     }
 }

@@ -11,6 +11,7 @@
 #include "engine/fit_quality.h"
 #include "engine/life_figures.h"
 #include "tests/recording_front_end.h"
+#include "tests/test_support.h"
 
 namespace {
 
@@ -25,27 +26,6 @@ RunOutcome fitted(const char* file, double gamma, bool censored) {
     in.solver = ShapeSolver::newton;
     FrontEnd silent;
     return runCalculation(in, silent);
-}
-
-// The largest value of f on [lo, hi]: a grid of 200 cells, then the same
-// grid over the two cells about the best point, 12 times (to 1e-24 of the
-// first width: far below the accuracy asked of the bounds).
-double scanMaximum(const std::function<double(double)>& f, double lo, double hi) {
-    double best = lo;
-    for (int round = 0; round < 12; ++round) {
-        const double step = (hi - lo) / 200;
-        double bestValue = -INFINITY;
-        for (int k = 0; k <= 200; ++k) {
-            const double x = lo + step * k;
-            if (f(x) > bestValue) {
-                bestValue = f(x);
-                best = x;
-            }
-        }
-        lo = best - step;
-        hi = best + step;
-    }
-    return f(best);
 }
 
 TEST(LifeFigures, LikelihoodBoundsWhereTheScannedProfileFallsByZSquaredOverTwo) {
@@ -82,8 +62,9 @@ TEST(LifeFigures, LikelihoodBoundsWhereTheScannedProfileFallsByZSquaredOverTwo) 
         for (const auto& f : figures) {
             for (const double bound : {f.bounds.lo, f.bounds.hi}) {
                 auto along = [&](double x) { return f.profileAt(bound, x); };
-                const double best = f.overM ? scanMaximum(along, mHat / 4, mHat * 4)
-                                            : scanMaximum(along, etaHat / 4, etaHat * 4);
+                const double at = f.overM ? mHat : etaHat;
+                double x;
+                const double best = goldenMax(along, at / 4, at * 4, x);
                 EXPECT_NEAR(2 * (top - best), z * z, 1e-9) << row.file << " " << f.figure << " at " << bound;
             }
         }

@@ -101,52 +101,37 @@ TEST(BatchMath, SameBitsAsScalarKernels) {
     setBatchLevel(bestBatchLevel());
 }
 
-// Powers within 1e-3 units of halfway between two doubles, where the fast
-// path falls back lane by lane, among ordinary ones: the correctly rounded
-// values (mpmath, as in test_portable_math.cpp) on every level.
-TEST(BatchMath, PowerFallsBackLaneByLane) {
-    const struct {
+// Powers x^1.85 within 1e-3 units of halfway between two doubles, and log
+// 7.955 and log x near 1 near halfway, where the fast path falls back lane by
+// lane, among ordinary ones: the correctly rounded values (mpmath, as in
+// test_portable_math.cpp) on every level.
+TEST(BatchMath, FallsBackLaneByLaneNearHalfway) {
+    constexpr std::size_t n = 9;
+    struct Row {
         double x, expected;
-    } rows[] = {
+    };
+    const Row powers[n] = {
         {2.5, 0x1.5ca2266f22fd3p+2},      {80.495, 0x1.a35b0b1f9e97ep+11},  {7.0, 0x1.24c4387860053p+5},
         {146.708, 0x1.3e43f6eec7aeap+13}, {11.723, 0x1.7bff939e59d9fp+6},   {33.0, 0x1.42454b2bb59fbp+9},
-        {0.75, 0x1.2cb32d4ed1accp-1},     {120.898, 0x1.bcfec935bedffp+12}, {141.694, 0x1.2a6f7142232c4p+13},
-    };
-    constexpr std::size_t n = sizeof rows / sizeof rows[0];
-    double x[n], hi[n], lo[n], power[n];
-    for (std::size_t i = 0; i < n; ++i) x[i] = rows[i].x;
+        {0.75, 0x1.2cb32d4ed1accp-1},     {120.898, 0x1.bcfec935bedffp+12}, {141.694, 0x1.2a6f7142232c4p+13}};
+    const Row logs[n] = {
+        {2.0, 0x1.62e42fefa39efp-1},    {7.955, 0x1.09724cd267b28p+1},         {1.5, 0x1.9f323ecbf984cp-2},
+        {10.024, 0x1.2709a84536a0fp+1}, {0x1.00222p+0, 0x1.10edcf8dc98dfp-11}, {0x1.02p+0, 0x1.fe02a6b106789p-8},
+        {17.289, 0x1.6ccf1bdee89fcp+1}, {0x1.002d6p+0, 0x1.6adfd83ca478fp-11}, {0x1p-1074, -0x1.74385446d71c3p+9}};
+    double x[n], hi[n], lo[n], power[n], y[n], out[n], difference[n];
+    for (std::size_t i = 0; i < n; ++i) x[i] = powers[i].x;
+    for (std::size_t i = 0; i < n; ++i) y[i] = logs[i].x;
     for (const BatchLevel level : {BatchLevel::scalar, BatchLevel::sse2, BatchLevel::avx2}) {
         if (setBatchLevel(level) != level) continue;
         batchLogTable(x, 0, n, hi, lo);
         batchPowFromLog(hi, lo, n, 1.85, power);
+        batchLog(y, n, out);
+        batchLogOfDifference(y, 0, n, difference);
         for (std::size_t i = 0; i < n; ++i) {
-            EXPECT_TRUE(sameBits(power[i], rows[i].expected)) << "level " << static_cast<int>(level) << " " << x[i];
-        }
-    }
-    setBatchLevel(bestBatchLevel());
-}
-
-// The same for the logarithm: log 7.955 and log x near 1 lie near halfway
-// (mpmath, as in test_portable_math.cpp).
-TEST(BatchMath, LogFallsBackLaneByLane) {
-    const struct {
-        double x, expected;
-    } rows[] = {
-        {2.0, 0x1.62e42fefa39efp-1},    {7.955, 0x1.09724cd267b28p+1},         {1.5, 0x1.9f323ecbf984cp-2},
-        {10.024, 0x1.2709a84536a0fp+1}, {0x1.00222p+0, 0x1.10edcf8dc98dfp-11}, {0x1.02p+0, 0x1.fe02a6b106789p-8},
-        {17.289, 0x1.6ccf1bdee89fcp+1}, {0x1.002d6p+0, 0x1.6adfd83ca478fp-11}, {0x1p-1074, -0x1.74385446d71c3p+9},
-    };
-    constexpr std::size_t n = sizeof rows / sizeof rows[0];
-    double x[n], out[n], difference[n];
-    for (std::size_t i = 0; i < n; ++i) x[i] = rows[i].x;
-    for (const BatchLevel level : {BatchLevel::scalar, BatchLevel::sse2, BatchLevel::avx2}) {
-        if (setBatchLevel(level) != level) continue;
-        batchLog(x, n, out);
-        batchLogOfDifference(x, 0, n, difference);
-        for (std::size_t i = 0; i < n; ++i) {
-            EXPECT_TRUE(sameBits(out[i], rows[i].expected)) << "level " << static_cast<int>(level) << " " << x[i];
-            EXPECT_TRUE(sameBits(difference[i], rows[i].expected))
-                << "level " << static_cast<int>(level) << " " << x[i];
+            const int name = static_cast<int>(level);
+            EXPECT_TRUE(sameBits(power[i], powers[i].expected)) << "level " << name << " " << x[i] << "^1.85";
+            EXPECT_TRUE(sameBits(out[i], logs[i].expected)) << "level " << name << " log " << y[i];
+            EXPECT_TRUE(sameBits(difference[i], logs[i].expected)) << "level " << name << " log " << y[i] << " - 0";
         }
     }
     setBatchLevel(bestBatchLevel());

@@ -73,6 +73,7 @@ TEST(PlotTicks, LogAndPercentAxes) {
 }
 
 TEST(PlotModel, WhichUnitsBecomePoints) {
+    const char* const oneAtAnEnd = "1 point at F = 0 or 1 not shown";
     const struct {
         const char* label;
         RankMethod rank;  // plotting position
@@ -87,29 +88,9 @@ TEST(PlotModel, WhichUnitsBecomePoints) {
         {"rank 2: F = 0 and F = 1", 2, {}, {}, 0, 3, 2, 0, 0, true, "2 points at F = 0 or 1 not shown"},
         {"rank 2, both ends suspended", 2, {1, 0, 0, 0, 1}, {}, 0, 3, 0, 2, 0, true, ""},
         {"the first unit suspended", 1, {1, 0, 0, 0, 0}, {}, 0, 4, 0, 1, 0, true, "n = 5 (1 suspended)"},
-        {"given ordinates, one infinite",
-         1,
-         {0, 1, 0, 1, 0},
-         {-1, infinity, 0.5},
-         0,
-         2,
-         1,
-         2,
-         0,
-         true,
-         "1 point at F = 0 or 1 not shown"},
+        {"given ordinates, one infinite", 1, {0, 1, 0, 1, 0}, {-1, infinity, 0.5}, 0, 2, 1, 2, 0, true, oneAtAnEnd},
         // Adjusted ranks 1, 2.25, 4.125: only the first failure is at F = 0.
-        {"ordinates of another length are not used",
-         2,
-         {0, 1, 0, 1, 0},
-         {-1, 0.5},
-         0,
-         2,
-         1,
-         2,
-         0,
-         true,
-         "1 point at F = 0 or 1 not shown"},
+        {"ordinates of another length are not used", 2, {0, 1, 0, 1, 0}, {-1, 0.5}, 0, 2, 1, 2, 0, true, oneAtAnEnd},
         {"gamma at the smallest time", 1, {}, {}, 10, 4, 0, 0, 1, true, "1 point at t <= gamma not shown"},
         {"every time at or below gamma", 1, {}, {}, 50, 0, 0, 0, 5, false, "fitted line not shown"},
     };
@@ -129,6 +110,7 @@ TEST(PlotModel, WhichUnitsBecomePoints) {
             found = found || (noted ? line.text == row.note : line.text.find("not shown") != std::string::npos);
         }
         EXPECT_EQ(found, noted) << row.label;
+        EXPECT_TRUE(model.xMin < model.xMax && model.yMin < model.yMax) << row.label;
         for (const PlotPoint& p : model.points) {
             EXPECT_TRUE(p.x >= model.xMin && p.x <= model.xMax && p.y >= model.yMin && p.y <= model.yMax) << row.label;
         }

@@ -226,18 +226,6 @@ double directLogL(const std::vector<double>& t, const std::vector<std::uint8_t>&
     return sum;
 }
 
-// Golden-section search for the maximum of f on [a, b] (f unimodal there).
-template <class F>
-double maximise(F f, double a, double b) {
-    const double ratio = (std::sqrt(5.0) - 1) / 2;
-    for (int i = 0; i < 200 && b - a > 1e-13 * std::fabs(b); ++i) {
-        const double c = b - ratio * (b - a), d = a + ratio * (b - a);
-        const bool left = f(c) > f(d);
-        (left ? b : a) = left ? d : c;
-    }
-    return (a + b) / 2;
-}
-
 TEST(LikelihoodFit, CensoredAgainstADirectMaximisation) {
     // Remission times in weeks, 6-MP group (Freireich et al. 1963, as
     // tabulated by Gehan 1965): 9 relapses, 12 censored. And the same with
@@ -256,8 +244,13 @@ TEST(LikelihoodFit, CensoredAgainstADirectMaximisation) {
         const double t0 = scaleFromShape(p, m);
         // The independent maximum: over ln t0 for each m, then over m.
         auto logL = [&](double k, double lnT0) { return directLogL(t, s, gamma, k, std::exp(lnT0)); };
-        auto bestLnT0 = [&](double k) { return maximise([&](double lt) { return logL(k, lt); }, -20, 40); };
-        const double mHat = maximise([&](double k) { return logL(k, bestLnT0(k)); }, 0.2, 10);
+        auto bestLnT0 = [&](double k) {
+            double at;
+            goldenMax([&](double lt) { return logL(k, lt); }, -20, 40, at);
+            return at;
+        };
+        double mHat;
+        goldenMax([&](double k) { return logL(k, bestLnT0(k)); }, 0.2, 10, mHat);
         EXPECT_NEAR(m / mHat, 1, 1e-6) << gamma;  // relative, limited by the golden sections
         EXPECT_NEAR(std::log(t0) / bestLnT0(mHat), 1, 1e-6) << gamma;
         EXPECT_NEAR(damped / m, 1, 1e-9) << gamma;

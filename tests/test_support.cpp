@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 
@@ -64,4 +66,18 @@ std::int64_t ulpDistance(double a, double b) {
     std::memcpy(&ia, &a, sizeof a);
     std::memcpy(&ib, &b, sizeof b);
     return ia > ib ? ia - ib : ib - ia;
+}
+
+double goldenMax(const std::function<double(double)>& f, double lo, double hi, double& at) {
+    const double ratio = (std::sqrt(5.0) - 1) / 2;
+    double c = hi - ratio * (hi - lo), d = lo + ratio * (hi - lo), fc = f(c), fd = f(d);
+    for (int i = 0; i < 90; ++i) {
+        if (fc >= fd) {
+            hi = d, d = c, fd = fc, c = hi - ratio * (hi - lo), fc = f(c);
+        } else {
+            lo = c, c = d, fc = fd, d = lo + ratio * (hi - lo), fd = f(d);
+        }
+    }
+    at = fc >= fd ? c : d;
+    return std::max(fc, fd);
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -32,3 +33,7 @@ std::vector<double> weibullQuantiles(std::size_t n, double m, double eta, double
 
 // Units in the last place between two finite doubles of one sign.
 std::int64_t ulpDistance(double a, double b);
+
+// The largest value of f on [lo, hi] by 90 golden sections (f unimodal
+// there: to 1e-18 of the width); where it lies in `at`.
+double goldenMax(const std::function<double(double)>& f, double lo, double hi, double& at);
