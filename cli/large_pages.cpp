@@ -2,7 +2,7 @@
 //
 // A fit of 10^6 values allocates about ten arrays of megabytes each (the
 // times, the sort's scratch, the log tables, the plot ordinates, the
-// fit-quality terms), and each is written once, phase after phase. Memory
+// search's logarithms), and each is written once, phase after phase. Memory
 // the process has never touched is expensive to touch: a page fault per
 // 4 KiB, and on a virtual machine the host backs each new page too. At 10^6
 // values that was a third of the process's time. So a freed block of 512 KiB
@@ -10,15 +10,20 @@
 // instead of returning to the system and being faulted in afresh; on Linux
 // such blocks are also aligned to 2 MiB and advised for transparent huge
 // pages (one fault maps 2 MiB).
-// Kept blocks never exceed the bytes of the blocks in use, so the peak
-// memory stays that of the largest phase.
+// Kept blocks never exceed the bytes of the blocks in use, which bounds what
+// the reuse can add to the peak memory.
 //
 // This changes where values live, never what is computed. The replacement
 // operators serve the command-line program (and its tests); every block
 // comes from malloc or aligned_alloc, so free releases both kinds. A
 // sanitizer build keeps the sanitizer's own operators, which check every
 // block.
-#if !defined(__SANITIZE_ADDRESS__)
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TARQUEL_ADDRESS_SANITIZER 1
+#endif
+#endif
+#if !defined(__SANITIZE_ADDRESS__) && !defined(TARQUEL_ADDRESS_SANITIZER)
 
 #if defined(__linux__)
 #include <sys/mman.h>
