@@ -27,6 +27,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <span>
 
 #include "engine/portable_math_detail.h"
 
@@ -54,6 +55,18 @@ struct Counts {
     long mismatches = 0;
     int shown = 0;
 };
+
+// One table row per kind; the totals added to the three sums.
+void printKinds(std::span<const Counts> kinds, long& mismatches, long& arguments, long& fallbacks) {
+    for (const Counts& c : kinds) {
+        std::printf("%-8s %12ld %10ld %8.4f%% %14ld %10ld\n", c.name, c.arguments, c.fallbacks,
+                    100.0 * static_cast<double>(c.fallbacks) / static_cast<double>(c.arguments > 0 ? c.arguments : 1),
+                    c.fastWouldBeWrong, c.mismatches);
+        mismatches += c.mismatches;
+        arguments += c.arguments;
+        fallbacks += c.fallbacks;
+    }
+}
 
 // One argument of exp's mantissa: both paths, counted.
 void sweepExp(DD y, Counts& counts) {
@@ -183,27 +196,13 @@ int runKernelSweep(long count) {
     long mismatches = 0, arguments = 0, fallbacks = 0;
     std::printf("%-8s %12s %10s %9s %14s %10s\n", "kind", "arguments", "fallbacks", "rate", "low-end-off",
                 "mismatches");
-    for (const Counts& c : kinds) {
-        std::printf("%-8s %12ld %10ld %8.4f%% %14ld %10ld\n", c.name, c.arguments, c.fallbacks,
-                    100.0 * static_cast<double>(c.fallbacks) / static_cast<double>(c.arguments > 0 ? c.arguments : 1),
-                    c.fastWouldBeWrong, c.mismatches);
-        mismatches += c.mismatches;
-        arguments += c.arguments;
-        fallbacks += c.fallbacks;
-    }
+    printKinds(kinds, mismatches, arguments, fallbacks);
     std::printf(
         "exp mantissa: %ld arguments (%ld power arguments outside the fast range skipped), %ld fallbacks, "
         "%ld mismatches\n",
         arguments, skipped, fallbacks, mismatches);
     long logMismatches = 0, logArguments = 0, logFallbacks = 0;
-    for (const Counts& c : logKinds) {
-        std::printf("%-8s %12ld %10ld %8.4f%% %14ld %10ld\n", c.name, c.arguments, c.fallbacks,
-                    100.0 * static_cast<double>(c.fallbacks) / static_cast<double>(c.arguments > 0 ? c.arguments : 1),
-                    c.fastWouldBeWrong, c.mismatches);
-        logMismatches += c.mismatches;
-        logArguments += c.arguments;
-        logFallbacks += c.fallbacks;
-    }
+    printKinds(logKinds, logMismatches, logArguments, logFallbacks);
     std::printf("log: %ld arguments, %ld fallbacks, %ld mismatches\n", logArguments, logFallbacks, logMismatches);
     return mismatches == 0 && logMismatches == 0 ? 0 : 1;
 }
