@@ -25,22 +25,33 @@ struct TextSink {
     bool crlf;                    // write each '\n' as "\r\n"
     bool ok;                      // no write has failed so far
     std::string* text = nullptr;  // when set, the lines go here instead of `file`, as they are
+    std::string pending{};        // lines not yet handed to `file`
 };
 
+// Hands the pending lines to the file in one call.
+void flush(TextSink& sink) {
+    if (sink.ok && !sink.pending.empty()) {
+        sink.ok = std::fwrite(sink.pending.data(), 1, sink.pending.size(), sink.file) == sink.pending.size();
+    }
+    sink.pending.clear();
+}
+
+// The lines gather in the sink and go to the file 64 KiB at a time: a
+// report of millions of points is tens of millions of short pieces, and a
+// library call (and its stream lock) for each piece, or for each character
+// where line feeds become CR LF, took longer than the whole fit.
 void put(TextSink& sink, const char* text) {
     if (!sink.ok) return;
-    if (sink.text != nullptr) {
-        *sink.text += text;
-        return;
-    }
+    std::string& out = sink.text != nullptr ? *sink.text : sink.pending;
     if (!sink.crlf) {
-        sink.ok = std::fputs(text, sink.file) >= 0;
-        return;
+        out += text;
+    } else {
+        for (const char* p = text; *p != '\0'; ++p) {
+            if (*p == '\n') out += '\r';
+            out += *p;
+        }
     }
-    for (const char* p = text; *p != '\0' && sink.ok; ++p) {
-        if (*p == '\n' && std::fputc('\r', sink.file) == EOF) sink.ok = false;
-        if (std::fputc(*p, sink.file) == EOF) sink.ok = false;
-    }
+    if (sink.text == nullptr && sink.pending.size() >= 65536) flush(sink);
 }
 
 // "label" followed by the number in "% 12.8e" and `ending`.
@@ -105,6 +116,7 @@ const char* rankLabelOf(RankMethod method) {
 bool writeResultLines(std::FILE* out, const ReportInput& input) {
     TextSink sink{out, false, true};
     putResultLines(sink, input);
+    flush(sink);
     return sink.ok;
 }
 
@@ -124,6 +136,7 @@ bool writeReport(const char* path, const ReportInput& input) {
     putResultLines(sink, input);
     put(sink, "\n\n");
     putPlotTable(sink, input);
+    flush(sink);
     const bool closed = std::fclose(file) == 0;
     return sink.ok && closed;
 }
