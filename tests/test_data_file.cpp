@@ -25,6 +25,12 @@ namespace {
 
 std::string blanks(std::size_t n) { return std::string(n, ' '); }
 
+bool samePassedOver(const PassedOver& a, const PassedOver& b) {
+    return a.lines == b.lines && a.firstLine == b.firstLine;
+}
+
+// Every read is made twice: on one thread, and with the second half of each
+// block judged ahead on another (from 2 bytes on); the two agree in every field.
 DataFileContents readInBlocks(const std::string& path, bool censored, std::size_t blockSize, bool counts = false,
                               std::uint64_t memoryBudget = 0, std::uint64_t* judged = nullptr) {
     ReadOptions options;
@@ -33,8 +39,23 @@ DataFileContents readInBlocks(const std::string& path, bool censored, std::size_
     ReadSettings settings;
     settings.blockSize = blockSize;
     settings.memoryBudget = memoryBudget;
+    settings.judgeAheadFrom = 0;
+    const DataFileContents alone = readLinesWith(path.c_str(), options, settings, nullptr, nullptr);
+    settings.judgeAheadFrom = 1;
     settings.judgedCharacters = judged;
-    return readLinesWith(path.c_str(), options, settings, nullptr, nullptr);
+    DataFileContents ahead = readLinesWith(path.c_str(), options, settings, nullptr, nullptr);
+    const ReaderNotes &a = alone.notes, &b = ahead.notes;
+    const bool same = alone.opened == ahead.opened && alone.cause == ahead.cause &&
+                      alone.times.size() == ahead.times.size() &&
+                      std::equal(alone.times.begin(), alone.times.end(), ahead.times.begin(),
+                                 [](double x, double y) { return std::memcmp(&x, &y, sizeof x) == 0; }) &&
+                      alone.suspended == ahead.suspended && alone.suspendedMarks == ahead.suspendedMarks &&
+                      samePassedOver(a.severalFields, b.severalFields) &&
+                      samePassedOver(a.separatorNumbers, b.separatorNumbers) &&
+                      samePassedOver(a.headings, b.headings) && samePassedOver(a.textAmongValues, b.textAmongValues) &&
+                      samePassedOver(a.signedNumbers, b.signedNumbers);
+    EXPECT_TRUE(same) << path << " block " << blockSize << ": judged ahead differs from one thread";
+    return ahead;
 }
 
 // 1e254 written out: a 1 and 254 zeros.
@@ -277,11 +298,13 @@ TEST(DataFile, CountsRefused) {
     const std::string path = uniqueTempPath("counts.dat");
     for (const auto& row : rows) {
         std::ofstream(path, std::ios::binary) << row.text;
-        const DataFileContents c = readInBlocks(path, true, 2, true);
-        EXPECT_TRUE(!c.opened && c.times.empty()) << row.text;
-        EXPECT_EQ(c.cause, "line " + std::to_string(row.line) + ": '" + row.shown +
-                               "' is not a value, then a count (a whole number above 0) and a status word")
-            << row.text;
+        for (const std::size_t blockSize : {std::size_t{2}, std::size_t{1} << 20}) {
+            const DataFileContents c = readInBlocks(path, true, blockSize, true);
+            EXPECT_TRUE(!c.opened && c.times.empty()) << row.text;
+            EXPECT_EQ(c.cause, "line " + std::to_string(row.line) + ": '" + row.shown +
+                                   "' is not a value, then a count (a whole number above 0) and a status word")
+                << row.text << " block " << blockSize;
+        }
     }
 }
 
@@ -303,12 +326,15 @@ TEST(DataFile, PassedOver) {
     const std::string path = uniqueTempPath("notes.dat");
     for (const auto& row : rows) {
         std::ofstream(path, std::ios::binary) << row.text;
-        const ReaderNotes n = readInBlocks(path, false, 1).notes;
-        const Notes got = {
-            n.severalFields.lines, n.severalFields.firstLine, n.separatorNumbers.lines, n.separatorNumbers.firstLine,
-            n.headings.lines,      n.headings.firstLine,      n.textAmongValues.lines,  n.textAmongValues.firstLine,
-            n.signedNumbers.lines, n.signedNumbers.firstLine};
-        EXPECT_EQ(got, row.notes) << row.text;
+        for (const std::size_t blockSize : {std::size_t{1}, std::size_t{1} << 20}) {
+            const ReaderNotes n = readInBlocks(path, false, blockSize).notes;
+            const Notes got = {n.severalFields.lines,    n.severalFields.firstLine,
+                               n.separatorNumbers.lines, n.separatorNumbers.firstLine,
+                               n.headings.lines,         n.headings.firstLine,
+                               n.textAmongValues.lines,  n.textAmongValues.firstLine,
+                               n.signedNumbers.lines,    n.signedNumbers.firstLine};
+            EXPECT_EQ(got, row.notes) << row.text << " block " << blockSize;
+        }
     }
 }
 
