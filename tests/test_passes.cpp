@@ -82,7 +82,8 @@ TEST(BatchMath, SameBitsAsScalarKernels) {
         for (std::size_t offset : {0, 1, 3, 17}) blocks.push_back({offset, size});
     }
     for (std::size_t size : {std::size_t{13}, std::size_t{25}, std::size_t{51}, n - 5}) blocks.push_back({5, size});
-    for (const BatchLevel level : {BatchLevel::scalar, BatchLevel::sse2, BatchLevel::avx2, BatchLevel::avx2fma}) {
+    for (const BatchLevel level : {BatchLevel::scalar, BatchLevel::sse2, BatchLevel::avx2, BatchLevel::avx2fma,
+                                   BatchLevel::avx512}) {
         const int name = static_cast<int>(level);  // in messages
         if (setBatchLevel(level) != level) {
             std::printf("batch level %d: not available on this processor\n", name);
@@ -113,12 +114,14 @@ TEST(BatchMath, SameBitsAsScalarKernels) {
         }
     }
     setBatchLevel(bestBatchLevel());
-    // The level the program uses: with AVX2 and FMA, the fused one (tested above).
+    // The level the program uses: with FMA, a fused one (tested above).
     std::printf("batch level in use: %d\n", static_cast<int>(batchLevel()));
 #if defined(__SSE2__)
     __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma")) {
-        EXPECT_EQ(batchLevel(), BatchLevel::avx2fma);
+    if (__builtin_cpu_supports("fma")) {
+        EXPECT_EQ(batchLevel(), __builtin_cpu_supports("avx512f") ? BatchLevel::avx512
+                                : __builtin_cpu_supports("avx2") ? BatchLevel::avx2fma
+                                                                  : BatchLevel::sse2);
     }
 #endif
 }
@@ -143,7 +146,8 @@ TEST(BatchMath, FallsBackLaneByLaneNearHalfway) {
     double x[n], hi[n], lo[n], power[n], y[n], out[n], difference[n];
     for (std::size_t i = 0; i < n; ++i) x[i] = powers[i].x;
     for (std::size_t i = 0; i < n; ++i) y[i] = logs[i].x;
-    for (const BatchLevel level : {BatchLevel::scalar, BatchLevel::sse2, BatchLevel::avx2, BatchLevel::avx2fma}) {
+    for (const BatchLevel level : {BatchLevel::scalar, BatchLevel::sse2, BatchLevel::avx2, BatchLevel::avx2fma,
+                                   BatchLevel::avx512}) {
         if (setBatchLevel(level) != level) continue;
         batchLogTable(x, 0, n, hi, lo);
         batchPowFromLog(hi, lo, n, 1.85, power);
@@ -178,7 +182,8 @@ TEST(BatchMath, SameBitsForAnyTable) {
                         {0x1.62e42fee00000p-1, 0, 1}, {-0x1.62e42fee00000p-1, 0x1p-60, 1},
                         {0x1.62e42fee00000p+0, 0, 1}, {-1.5, 1e-17, 1}};
     constexpr std::size_t n = 29;  // a group of 6 blocks of 4 lanes and a remainder
-    for (const BatchLevel level : {BatchLevel::scalar, BatchLevel::sse2, BatchLevel::avx2, BatchLevel::avx2fma}) {
+    for (const BatchLevel level : {BatchLevel::scalar, BatchLevel::sse2, BatchLevel::avx2, BatchLevel::avx2fma,
+                                   BatchLevel::avx512}) {
         if (setBatchLevel(level) != level) continue;
         for (const Row& row : rows) {
             for (std::size_t at = 0; at < n; ++at) {
