@@ -38,10 +38,10 @@
 // ExactProduct); the double-double path of undecided power lanes keeps
 // Dekker's products. Nothing else is fused (-ffp-contract=off).
 // The AVX-512F level (target("avx512f,fma")) runs the same fused power and
-// log table kernels on eight lanes (measured on an AMD EPYC (Zen 4), which
+// log table kernels on eight lanes (measured on a 2-core AMD EPYC, which
 // executes 512-bit operations as two 256-bit halves: the power kernel in
-// 0.8 of the time of the four-lane fused one, the log table in 0.55); its
-// other kernels are those of the AVX2 level.
+// about 0.7 of the time of the four-lane fused one, the log table in 0.55
+// to 0.7); its other kernels are those of the AVX2 level.
 #include "engine/batch_math.h"
 
 #include <atomic>
@@ -200,7 +200,8 @@ TARQUEL_ALWAYS_INLINE Double8 fusedMultiplySubtract(Double8 a, Double8 b, Double
 // chains side by side keep the processor's adders busy where one chain
 // would leave them waiting for results (measured: six blocks of four lanes
 // run the power kernel in 0.6 times the time of one). Each lane still
-// performs exactly the scalar operations.
+// performs exactly the scalar operations. fused: the group's exact products
+// take one fused multiply-add (see the fused ExactProduct).
 template <class V, unsigned N, bool fused = false>
 struct Group {
     V block[N];
@@ -285,8 +286,8 @@ struct portableMath::Magnitude<Group<V, N, F>> {
 // exact (a or b zero included) both give e = +0: an exact zero sum of
 // nonzero values, and the difference of equal values, round to +0, and
 // Dekker's first term ah bh - p is such a difference or nonzero. Each
-// caller states why its lanes meet these bounds, or routes the others to
-// Dekker's product.
+// caller states why its lanes meet these bounds, or sends the others to
+// the scalar kernel.
 template <class V, unsigned N>
 struct dd::ExactProduct<Group<V, N, true>> {
     static TARQUEL_ALWAYS_INLINE dd::DoubleDouble<Group<V, N, true>> of(Group<V, N, true> a, Group<V, N, true> b) {
@@ -466,7 +467,7 @@ TARQUEL_ALWAYS_INLINE void logBlocks(const double* t, double g, std::size_t at, 
 }
 
 // fused: the exact products of the double-double chains by fused
-// multiply-add (see FusedProduct).
+// multiply-add (see the fused ExactProduct).
 template <class V, bool shifted, class Output, bool fused = false>
 TARQUEL_ALWAYS_INLINE void logLoop(const double* t, double g, std::size_t n, const Output& output) {
     const Tables& tables = portableMath::tables();
