@@ -181,7 +181,7 @@ TEST(BatchMath, SameBitsForAnyTable) {
                         {-708, 0, 1},              {-0x1.6200000000001p+9, -0x1p-50, 1},
                         {0x1.62e42fee00000p-1, 0, 1}, {-0x1.62e42fee00000p-1, 0x1p-60, 1},
                         {0x1.62e42fee00000p+0, 0, 1}, {-1.5, 1e-17, 1}};
-    constexpr std::size_t n = 29;  // a group of 6 blocks of 4 lanes and a remainder
+    constexpr std::size_t n = 53;  // a group of 6 blocks of 8 lanes (or two of 4) and a remainder
     for (const BatchLevel level : {BatchLevel::scalar, BatchLevel::sse2, BatchLevel::avx2, BatchLevel::avx2fma,
                                    BatchLevel::avx512}) {
         if (setBatchLevel(level) != level) continue;
