@@ -117,7 +117,7 @@ void curvatureFit(benchmark::State& state) {
 
 // The kernels alone, on the calling thread (CPU time, which a busy machine
 // disturbs less than wall-clock time): x^m from the log table, the equation
-// pass's kernel, and log(t - gamma), the curvature fit's.
+// pass's kernel, log(t - gamma), the curvature fit's, and the log table.
 void powerKernel(benchmark::State& state) {
     const std::int64_t n = state.range(0);
     const std::vector<double>& times = sortedSample(n);
@@ -131,6 +131,22 @@ void powerKernel(benchmark::State& state) {
         benchmark::DoNotOptimize(out.data());
     }
     if (!(out[0] > 0)) state.SkipWithError("x^m is not positive");
+    countPoints(state, n);
+}
+
+// The log table of the equation pass (once a location): log(t - gamma) in
+// double-double.
+void logTableKernel(benchmark::State& state) {
+    const std::int64_t n = state.range(0);
+    const std::vector<double>& times = sortedSample(n);
+    std::vector<double> hi(times.size()), lo(times.size());
+    int which = 0;
+    for (auto _ : state) {
+        batchLogTable(times.data(), fitGammas[which], times.size(), hi.data(), lo.data());
+        which ^= 1;
+        benchmark::DoNotOptimize(hi.data());
+    }
+    if (!std::isfinite(hi[0])) state.SkipWithError("log(t - gamma) is not finite");
     countPoints(state, n);
 }
 
@@ -220,6 +236,7 @@ BENCHMARK(newtonPass)->Arg(10000)->Arg(100000)->Arg(1000000)->UseRealTime()->Uni
 BENCHMARK(curvatureFit)->Arg(10000)->Arg(100000)->Arg(1000000)->UseRealTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(powerKernel)->Arg(1000000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(logKernel)->Arg(1000000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(logTableKernel)->Arg(1000000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(readFile)->Arg(1000000)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(sortValues)->Arg(1000000)->Arg(10000000)->UseRealTime()->Unit(benchmark::kMillisecond);
 

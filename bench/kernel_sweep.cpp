@@ -21,6 +21,9 @@
 // Kinds of argument of log: every positive double ("wide", log-uniform,
 // subnormals included), data-like values in (0, 1000], and values within
 // 2^-6 of 1, where the result is small and the fast path's margin widest.
+// Then the batch kernels at each level with fused products the processor
+// offers against the double-double kernels, on COUNT more arguments each
+// (sweepLevel).
 #include "bench/kernel_sweep.h"
 
 #include <cmath>
@@ -28,7 +31,9 @@
 #include <cstdio>
 #include <cstring>
 #include <span>
+#include <vector>
 
+#include "engine/batch_math.h"
 #include "engine/portable_math_detail.h"
 
 namespace {
@@ -130,6 +135,134 @@ void sweepLog(double x, Counts& counts) {
     }
 }
 
+// The batch kernels of one level against the double-double kernels: x^m
+// from a table {hi, lo} (batchPowFromLog) against e^y for y = (hi + lo) m
+// by the scalar double-double product, its mantissa by expMantissaParts
+// scaled once (powFromTable where y is outside the fast range); the log
+// table (batchLogTable) against logKernel. Arguments come in batches of
+// one m, four groups of six blocks of lanes and a remainder.
+constexpr std::size_t batchSize = 101;
+
+struct BatchCounts {
+    const char* name;
+    long arguments = 0;
+    long outside = 0;    // left to the scalar kernel by the fused level's bounds or the range
+    long fallbacks = 0;  // undecided by the fast path's rounding test
+    long mismatches = 0;
+    long tableMismatches = 0;
+};
+
+double doubleDoublePower(DD logX, double m, bool& outside, bool& fallback) {
+    outside = true;
+    fallback = false;
+    if (!(std::isfinite(logX.hi) && logX.hi != 0 && std::isfinite(m) && m != 0))
+        return powFromTable(logX.hi, logX.lo, m);
+    const DD y = dd::multiply(logX, m);
+    if (!(y.hi >= fastExpLow && y.hi <= fastExpHigh)) return powFromTable(logX.hi, logX.lo, m);
+    const double magnitude = std::fabs(logX.hi);
+    outside = !(std::fabs(y.hi) >= 0x1p-900 && magnitude >= 0x1p-1022 && magnitude < 0x1p996 &&
+                std::fabs(m) >= 0x1p-1022 && std::fabs(m) < 0x1p996);
+    const double nd = std::floor(y.hi * (64 * invLn2) + 0.5);
+    const int n = static_cast<int>(nd);
+    const int i = ((n % 64) + 64) % 64;
+    const DD& power = tables().twoToSixtyFourths[i];
+    const RoundingBracket<double> fast = fastExpMantissa(y, nd, power);
+    fallback = fast.low != fast.high;
+    return scaleMantissa(expMantissaParts(y, nd, power), (n - i) / 64);
+}
+
+void sweepBatch(const std::vector<double>& hi, const std::vector<double>& lo, double m, BatchCounts& counts) {
+    double out[batchSize];
+    batchPowFromLog(hi.data(), lo.data(), hi.size(), m, out);
+    for (std::size_t i = 0; i < hi.size(); ++i) {
+        bool outside = false, fallback = false;
+        const double expected = doubleDoublePower(DD{hi[i], lo[i]}, m, outside, fallback);
+        ++counts.arguments;
+        counts.outside += outside;
+        counts.fallbacks += fallback;
+        if (std::memcmp(&out[i], &expected, sizeof expected) != 0) {
+            if (++counts.mismatches <= 5)
+                std::printf("MISMATCH %s: {%a, %a}^%a: batch %a, double-double %a\n", counts.name, hi[i], lo[i], m,
+                            out[i], expected);
+        }
+    }
+}
+
+// batchSize tables of x (log-uniform over the normal doubles) through
+// batchLogTable, checked against logKernel.
+void tableBatch(Random& random, std::vector<double>& hi, std::vector<double>& lo, BatchCounts& counts) {
+    double x[batchSize];
+    for (double& v : x) v = std::exp(random.between(-700, 700));
+    batchLogTable(x, 0, batchSize, hi.data(), lo.data());
+    for (std::size_t i = 0; i < batchSize; ++i) {
+        const DD l = logKernel(x[i]);
+        if (std::memcmp(&l.hi, &hi[i], sizeof l.hi) != 0 || std::memcmp(&l.lo, &lo[i], sizeof l.lo) != 0) {
+            if (++counts.tableMismatches <= 5)
+                std::printf("TABLE MISMATCH: log %a: batch %a + %a, double-double %a + %a\n", x[i], hi[i], lo[i], l.hi,
+                            l.lo);
+        }
+    }
+}
+
+// count arguments at the level in use, a quarter of each kind:
+//   uniform  {y, 0}^1, y uniform over the fast range;
+//   power    log x from batchLogTable, m log-uniform in +-[2^-8, 2^8];
+//   halfway  {log M}^1 for M halfway between two adjacent doubles;
+//   bounds   the fused level's: products near 2^-900 (hi log-uniform in
+//            [2^-60, 2^10], m = 2^-900 / 2^e for a random e in [-60, 10]),
+//            one entry in four with hi subnormal, near 2^-1022 or near
+//            2^996, and one batch in eight with m subnormal or beyond 2^996.
+long sweepLevel(long count) {
+    Random random{0x9e3779b97f4a7c15ULL};
+    BatchCounts kinds[] = {{"uniform"}, {"power"}, {"halfway"}, {"bounds"}};
+    std::vector<double> hi(batchSize), lo(batchSize);
+    for (long a = 0; a < count; a += static_cast<long>(batchSize)) {
+        const long kind = (a / static_cast<long>(batchSize)) % 4;
+        double m = 1;
+        if (kind == 0) {
+            for (std::size_t i = 0; i < batchSize; ++i) {
+                hi[i] = random.between(fastExpLow, fastExpHigh);
+                lo[i] = 0;
+            }
+        } else if (kind == 1) {
+            tableBatch(random, hi, lo, kinds[1]);
+            m = std::exp(random.between(-8, 8) * std::log(2.0)) * (random.unit() < 0.5 ? -1 : 1);
+        } else if (kind == 2) {
+            for (std::size_t i = 0; i < batchSize; ++i) {
+                const double d = std::exp(random.between(-707.5, 708.5));
+                const double h = (std::nextafter(d, 2 * d) - d) * 0.5;
+                const DD y = dd::add(logOf(d), DD{h / d, 0});
+                hi[i] = y.hi;
+                lo[i] = y.lo;
+            }
+        } else {
+            const int e = static_cast<int>(random.next() % 71) - 60;
+            m = std::ldexp(1 + random.unit(), -900 - e);
+            if (random.next() % 8 == 0) m = random.unit() < 0.5 ? std::ldexp(1 + random.unit(), -1030) : 0x1.8p996;
+            for (std::size_t i = 0; i < batchSize; ++i) {
+                const double sign = random.unit() < 0.5 ? -1 : 1;
+                const std::uint64_t which = random.next() % 16;
+                const int scale = which == 0   ? -1030
+                                  : which == 1 ? -1022 - static_cast<int>(random.next() % 2)
+                                  : which == 2 ? 995 + static_cast<int>(random.next() % 2)
+                                               : e - 1 + static_cast<int>(random.next() % 2);
+                hi[i] = sign * std::ldexp(1 + random.unit(), scale);
+                lo[i] = which >= 3 && random.unit() < 0.5 ? hi[i] * 0x1p-54 * random.unit() : 0;
+            }
+        }
+        sweepBatch(hi, lo, m, kinds[kind]);
+    }
+    long mismatches = 0;
+    std::printf("batch level %d: x^m against the double-double kernel\n", static_cast<int>(batchLevel()));
+    std::printf("%-8s %12s %10s %10s %10s %8s\n", "kind", "arguments", "outside", "fallbacks", "mismatches", "tables");
+    for (const BatchCounts& c : kinds) {
+        std::printf("%-8s %12ld %10ld %10ld %10ld %8ld\n", c.name, c.arguments, c.outside, c.fallbacks, c.mismatches,
+                    c.tableMismatches);
+        mismatches += c.mismatches + c.tableMismatches;
+    }
+    return mismatches;
+}
+
 }  // namespace
 
 int runKernelSweep(long count) {
@@ -204,5 +337,10 @@ int runKernelSweep(long count) {
     long logMismatches = 0, logArguments = 0, logFallbacks = 0;
     printKinds(logKinds, logMismatches, logArguments, logFallbacks);
     std::printf("log: %ld arguments, %ld fallbacks, %ld mismatches\n", logArguments, logFallbacks, logMismatches);
-    return mismatches == 0 && logMismatches == 0 ? 0 : 1;
+    long batchMismatches = 0;
+    for (const BatchLevel level : {BatchLevel::avx2fma, BatchLevel::avx512}) {
+        if (setBatchLevel(level) == level) batchMismatches += sweepLevel(count);
+    }
+    setBatchLevel(bestBatchLevel());
+    return mismatches == 0 && logMismatches == 0 && batchMismatches == 0 ? 0 : 1;
 }

@@ -1,23 +1,28 @@
 // The engine's logarithm and power over whole arrays, bit for bit the values
 // of the scalar kernels in portable_math.h, for every input.
 //
-// Each lane of the vector paths (SSE2, two lanes; AVX2, four lanes; chosen
-// at run time) performs exactly the operations of the scalar kernel, without
-// fused multiply-add; lanes whose argument needs a special case take the
-// scalar kernel itself. The results therefore do not depend on the level, on
-// the position of a value in the array, or on the platform.
+// Each lane of the vector paths (SSE2, two lanes; AVX2, four lanes; AVX2
+// with FMA, four lanes; AVX-512F with FMA, eight lanes for the power and the
+// log table; chosen at run time) performs exactly the operations
+// of the scalar kernel, without fused multiply-add, except that the FMA
+// level forms the error of an exact product (twoProduct) by one fused
+// operation where that gives the very error of the scalar kernel's product;
+// lanes whose argument needs a special case, or lies outside those bounds,
+// take the scalar kernel itself. The results therefore do not depend on the
+// level, on the position of a value in the array, or on the platform.
 #pragma once
 
 #include <cstddef>
 
-enum class BatchLevel { scalar, sse2, avx2 };
+enum class BatchLevel { scalar, sse2, avx2, avx2fma, avx512 };
 
 // The level in use: the best one the processor offers, unless a test chose
 // another with setBatchLevel.
 BatchLevel batchLevel();
 
 // The best level the processor offers (SSE2 on every x86-64 processor and
-// with -msse2 on i686, AVX2 where the processor and the system have it).
+// with -msse2 on i686, AVX2 where the processor and the system have it,
+// AVX2 with FMA where they have both, AVX-512F where they have it and FMA).
 BatchLevel bestBatchLevel();
 
 // Test hook: use `level` from now on, or the best available level below it.

@@ -48,14 +48,24 @@ TARQUEL_ALWAYS_INLINE void split(T a, T& hi, T& lo) {
     lo = a - hi;
 }
 
+// The exact product of two lanes: Dekker's, by the split. A lane type may
+// bring its own (the batch kernels' fused multiply-add, e = fma(a, b, -p)),
+// and then uses it only where the two return the same p and e.
+template <class T>
+struct ExactProduct {
+    static TARQUEL_ALWAYS_INLINE DoubleDouble<T> of(T a, T b) {
+        const T p = a * b;
+        T ah, al, bh, bl;
+        split(a, ah, al);
+        split(b, bh, bl);
+        return {p, ((ah * bh - p) + ah * bl + al * bh) + al * bl};
+    }
+};
+
 // p + e == a b exactly, p = fl(a b) (barring overflow and underflow).
 template <class T>
 TARQUEL_ALWAYS_INLINE DoubleDouble<T> twoProduct(T a, T b) {
-    const T p = a * b;
-    T ah, al, bh, bl;
-    split(a, ah, al);
-    split(b, bh, bl);
-    return {p, ((ah * bh - p) + ah * bl + al * bh) + al * bl};
+    return ExactProduct<T>::of(a, b);
 }
 
 template <class T>
