@@ -592,40 +592,11 @@ void testFilesFromOutside() {
     }
 }
 
-// Whether the client area of `window`, as drawn on the screen, holds pixels
-// of the points' and of the line's colour: the window paints, then its
-// device context is copied into a 32-bit bitmap.
-struct Drawn {
-    bool points, line;
-};
-Drawn drawnIn(HWND window) {
-    UpdateWindow(window);
-    pumpFor(30);
-    RECT r;
-    GetClientRect(window, &r);
-    BITMAPINFO info{{sizeof info.bmiHeader, r.right, -r.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
-    HDC screen = GetDC(window), memory = CreateCompatibleDC(screen);
-    DWORD* pixels = nullptr;
-    HBITMAP copy = CreateDIBSection(screen, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&pixels), nullptr, 0);
-    SelectObject(memory, copy);
-    BitBlt(memory, 0, 0, r.right, r.bottom, screen, 0, 0, SRCCOPY);
-    GdiFlush();
-    auto holds = [&](PlotColour c) {
-        const DWORD wanted = (DWORD{c.red} << 16) | (DWORD{c.green} << 8) | c.blue;
-        return pixels != nullptr && std::any_of(pixels, pixels + r.right * r.bottom,
-                                                [&](DWORD pixel) { return (pixel & 0xffffff) == wanted; });
-    };
-    const Drawn drawn = {holds(pointColour), holds(fitColour)};
-    DeleteDC(memory);
-    DeleteObject(copy);
-    ReleaseDC(window, screen);
-    return drawn;
-}
-
 // Whether the plot window is open (the only one of its class, the program
 // going on) and, when open, the picture it shows: `points` points, of which
-// `leftOut` are left out because F is 0 or 1, with both colours drawn; -1 for
-// no picture.
+// `leftOut` are left out because F is 0 or 1, with pixels of the points' and
+// of the line's colour on the screen (the window paints, then its device
+// context is copied into a 32-bit bitmap); -1 for no picture.
 void checkPlot(const char* label, bool open, int points = 16, std::size_t leftOut = 0) {
     pumpFor(50);
     HWND plot = plotWindow();
@@ -633,12 +604,33 @@ void checkPlot(const char* label, bool open, int points = 16, std::size_t leftOu
               IsWindow(windowHandles.mainWindow) && quitCount == 0 && isIdle(),
           "open or closed, and the program goes on", label);
     if (plot == nullptr) return;
+    UpdateWindow(plot);
+    pumpFor(30);
+    RECT r;
+    GetClientRect(plot, &r);
+    BITMAPINFO info{{sizeof info.bmiHeader, r.right, -r.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
+    HDC screen = GetDC(plot), memory = CreateCompatibleDC(screen);
+    DWORD* pixels = nullptr;
+    HBITMAP copy = CreateDIBSection(screen, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&pixels), nullptr, 0);
+    SelectObject(memory, copy);
+    BitBlt(memory, 0, 0, r.right, r.bottom, screen, 0, 0, SRCCOPY);
+    GdiFlush();
+    auto drawn = [&](PlotColour c) {
+        const DWORD wanted = (DWORD{c.red} << 16) | (DWORD{c.green} << 8) | c.blue;
+        return pixels != nullptr && std::any_of(pixels, pixels + r.right * r.bottom,
+                                                [&](DWORD pixel) { return (pixel & 0xffffff) == wanted; });
+    };
     const PlotModel* model = shownPlotModel();
-    const Drawn drawn = drawnIn(plot);
-    if (points < 0) return check(model == nullptr && !drawn.points, "no picture", label);
-    check(model != nullptr && model->points.size() == static_cast<std::size_t>(points) &&
-              model->infiniteOrdinates == leftOut && drawn.points && drawn.line,
-          "picture: points and line drawn", label);
+    if (points < 0) {
+        check(model == nullptr && !drawn(pointColour), "no picture", label);
+    } else {
+        check(model != nullptr && model->points.size() == static_cast<std::size_t>(points) &&
+                  model->infiniteOrdinates == leftOut && drawn(pointColour) && drawn(fitColour),
+              "picture: points and line drawn", label);
+    }
+    DeleteDC(memory);
+    DeleteObject(copy);
+    ReleaseDC(plot, screen);
 }
 
 // The plot window through a sequence of steps.
@@ -812,6 +804,13 @@ void testRuns() {
                   label + ": " + box.caption + "|" + box.text);
         }
         check(pumpUntil(isIdle, 20000), "run ends without Stop", label);
+        if (row.status == 1) {
+            check(outputsEmpty() && analysisState.sampleLoaded == 0, "outputs empty, sample released", label);
+        } else {
+            check(analysisState.sampleLoaded == 1 && (row.end == notRun || analysisState.lastRun.ending == row.end) &&
+                      GetFocus() == controlOf(IDC_SAVE),
+                  "a sample, the ending, and the focus on Save after the run", label);
+        }
         if (resultsWindow() == nullptr) menu(IDM_RESULTS), menu(IDM_PLOT);
         const std::string shown = textOf(GetDlgItem(resultsWindow(), IDC_RESULTS_TEXT));
 
@@ -823,13 +822,9 @@ void testRuns() {
         check(runCommandLine("-q -o \"" + cliReport + "\" " + arguments, out, err, row.status),
               "command-line program's status", arguments);
         if (row.status == 1) {
-            check(outputsEmpty() && analysisState.sampleLoaded == 0, "outputs empty, sample released", label);
             checkText(withoutCr(shown), withoutCr(err), "Results: the command line's words for a refused run");
             continue;
         }
-        check(analysisState.sampleLoaded == 1 && (row.end == notRun || analysisState.lastRun.ending == row.end) &&
-                  GetFocus() == controlOf(IDC_SAVE),
-              "a sample, the ending, and the focus on Save after the run", label);
         checkOutputsShowResult(label);
         if (row.mText != nullptr) checkText(fieldText(IDC_OUT_M), row.mText, label);
         check(shownPlotModel() != nullptr && shownPlotModel()->suspensions.size() == row.suspensions,
