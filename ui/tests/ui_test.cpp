@@ -273,12 +273,11 @@ std::string withoutCr(std::string text) {
     return text;
 }
 
-// Clicks Calculate on inputs that the run refuses; the box it shows.
-SeenBox refusedRun(const char* file, bool autoGamma = true, const char* gamma = "") {
-    setInputs(dataFile(file), autoGamma, gamma, "1");
-    SeenBox box = answerBoxes([] { click(IDC_CALCULATE); }, {press(IDOK)}, file);
+// Clicks Calculate on a data file that the run refuses, and answers its box.
+void refusedRun(const char* file) {
+    setInputs(dataFile(file), true, "", "1");
+    answerBoxes([] { click(IDC_CALCULATE); }, {press(IDOK)}, file);
     check(pumpUntil(isIdle, 5000), "idle after the refusal", file);
-    return box;
 }
 
 // The dialog template and the resources, then the frame and the dialog as
@@ -760,8 +759,8 @@ void testRuns() {
         {"n3.dat", "", D, nullptr, 0, converged, nullptr, 0},
         {"two_values.dat", "", D, "Read data error|Invalid data type", 1, notRun, nullptr, 0},
         {"repeated.dat", "-r 3 -g 0.25 -m 2.5", D, nullptr, 0, converged, nullptr, 0},
-        {"concave_up.dat", "-g 0.5", D, "Parameter error|Invalid gamma", 1, notRun, nullptr,
-         0},  // gamma: smallest time
+        // A typed gamma at the smallest time.
+        {"concave_up.dat", "-g 0.5", D, "Parameter error|Invalid gamma", 1, notRun, nullptr, 0},
         {"n3.dat", "-r 4 -m 0.5", D, nullptr, 0, converged, nullptr, 0},
         {"zero_min.dat", "", D, "Parameter error|Invalid gamma", 1, notRun, nullptr, 0},
         // A point that the next step leaves unchanged, and one that is not a number.
@@ -888,20 +887,15 @@ void testRuns() {
     if (OpenClipboard(nullptr)) EmptyClipboard(), CloseClipboard();
     SendMessageA(text, WM_CHAR, 3, 0);
     const std::string all = textOf(text);
-    const struct {
-        const char* label;
-        bool holds;
-    } facts[] = {
-        {"titled, resizable, owned by the frame", textOf(window) == "Weibull results" && (style & WS_THICKFRAME) != 0 &&
-                                                      GetWindow(window, GW_OWNER) == windowHandles.mainWindow},
-        {"read-only multi-line text in a fixed-pitch font",
-         (textStyle & (ES_READONLY | ES_MULTILINE)) == (ES_READONLY | ES_MULTILINE) &&
-             (metrics.tmPitchAndFamily & TMPF_FIXED_PITCH) == 0},
-        {"Copy puts the whole text on the clipboard", copied == all},
-        {"Ctrl+A selects the whole text", start == 0 && end == all.size()},
-        {"Ctrl+C copies the selection", clipboardText() == all},
-    };
-    for (const auto& fact : facts) check(fact.holds, fact.label);
+    check(textOf(window) == "Weibull results" && (style & WS_THICKFRAME) != 0 &&
+              GetWindow(window, GW_OWNER) == windowHandles.mainWindow,
+          "titled, resizable, owned by the frame");
+    check((textStyle & (ES_READONLY | ES_MULTILINE)) == (ES_READONLY | ES_MULTILINE) &&
+              (metrics.tmPitchAndFamily & TMPF_FIXED_PITCH) == 0,
+          "read-only multi-line text in a fixed-pitch font");
+    check(copied == all, "Copy puts the whole text on the clipboard");
+    check(start == 0 && end == all.size(), "Ctrl+A selects the whole text");
+    check(clipboardText() == all, "Ctrl+C copies the selection");
     PostMessageA(text, WM_KEYDOWN, VK_ESCAPE, 0);
     pumpFor(50);
     check(resultsWindow() == nullptr && windowsOf(nullptr, "TarquelResultsClass").empty(), "Esc closes the window");
@@ -991,25 +985,19 @@ int main(int argc, char** argv) {
     CreateDirectoryA(workDir.c_str(), nullptr);
     SetCurrentDirectoryA(dataDir.c_str());
 
-    const struct {
-        const char* name;
-        void (*run)();
-    } groups[] = {
-        {"template and frame", testTemplateAndFrame},
-        {"validation", testValidation},
-        {"idle and busy", testIdleAndBusy},
-        {"numeric filter", testNumericFilter},
-        {"files from outside", testFilesFromOutside},
-        {"plot window", testPlotWindow},
-        {"runs", testRuns},
-        {"exit", testExit},
-    };
-    for (const auto& group : groups) {
+    for (const auto& [name, run] : {std::pair<const char*, void (*)()>{"template and frame", testTemplateAndFrame},
+                                    {"validation", testValidation},
+                                    {"idle and busy", testIdleAndBusy},
+                                    {"numeric filter", testNumericFilter},
+                                    {"files from outside", testFilesFromOutside},
+                                    {"plot window", testPlotWindow},
+                                    {"runs", testRuns},
+                                    {"exit", testExit}}) {
         const int failedBefore = failed;
         const DWORD start = GetTickCount();
-        currentCase = group.name;
-        group.run();
-        std::printf("%-24s %s (%lu ms)\n", group.name, failed == failedBefore ? "ok" : "FAILED",
+        currentCase = name;
+        run();
+        std::printf("%-24s %s (%lu ms)\n", name, failed == failedBefore ? "ok" : "FAILED",
                     static_cast<unsigned long>(GetTickCount() - start));
         std::fflush(stdout);
     }
