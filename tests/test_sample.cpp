@@ -3,15 +3,12 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 #include <vector>
 
 #include "engine/sample.h"
 #include "tests/test_support.h"
 
 namespace {
-
-const double inf = std::numeric_limits<double>::infinity();
 
 TEST(RankFunctions, ThreePointsAndUnknownMethods) {
     const struct {

@@ -15,8 +15,6 @@
 
 namespace {
 
-const double inf = std::numeric_limits<double>::infinity();
-
 // Threads for the likelihood passes, shared by the tests of this file.
 PassPool pool;
 const double nan = std::numeric_limits<double>::quiet_NaN();

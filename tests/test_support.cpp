@@ -64,6 +64,8 @@ std::vector<double> weibullQuantiles(std::size_t n, double m, double eta, double
     return t;
 }
 
+bool sameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
 std::int64_t ulpDistance(double a, double b) {
     std::int64_t ia, ib;
     std::memcpy(&ia, &a, sizeof a);

@@ -3,10 +3,16 @@
 
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <string>
 #include <vector>
 
 #include "engine/distributions.h"
+
+inline constexpr double inf = std::numeric_limits<double>::infinity();
+
+// Whether two doubles have the same bits (the sign of zero counts).
+bool sameBits(double a, double b);
 
 // xorshift64: the same sequence on every platform.
 struct Xorshift {
