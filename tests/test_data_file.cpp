@@ -248,10 +248,12 @@ TEST(DataFile, Refused) {
             path = uniqueTempPath("refused.dat");
             std::ofstream(path, std::ios::binary) << row.text;
         }
-        const DataFileContents c = readInBlocks(path, true, row.blockSize, row.counts, row.budget);
-        EXPECT_EQ(c.opened, row.cause.empty()) << row.path << row.text;
-        EXPECT_EQ(c.cause, row.cause) << row.path << row.text;
-        EXPECT_EQ(c.times.empty(), !row.cause.empty()) << row.path << row.text;
+        for (const std::size_t blockSize : {row.blockSize, std::size_t{1} << 20}) {
+            const DataFileContents c = readInBlocks(path, true, blockSize, row.counts, row.budget);
+            EXPECT_EQ(c.opened, row.cause.empty()) << row.path << row.text << " block " << blockSize;
+            EXPECT_EQ(c.cause, row.cause) << row.path << row.text << " block " << blockSize;
+            EXPECT_EQ(c.times.empty(), !row.cause.empty()) << row.path << row.text << " block " << blockSize;
+        }
     }
 }
 
