@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The command line's reading options as a process: a table, counts, the
-# refusal causes and the reader's warnings. These need the run to read each
+# refusal cause and the reader's warnings. These need the run to read each
 # data file with readData(path, line.read, ...) and to show the cause and
 # readerWarnings(contents); until then they fail.
 # Usage: cli_table_test.sh PATH/TO/tarquel-cli TESTS_DIR
@@ -22,7 +22,6 @@ cp "$tests/data/repeated.dat" plain.dat
 "$cli" -q --format json plain.dat | sed 's/"file":"[^"]*",//' >plain.json
 awk 'BEGIN { print "id,\"hours, total\",state" } { printf "%d,\"%s\",F\n", NR, $1 }' plain.dat >comma.csv
 awk 'BEGIN { print "id;hours" } { v = $1; printf "%d;%s\r\n", NR, v }' plain.dat >semicolon.csv
-awk 'BEGIN { printf "\357\273\277hours\tid\n" } { printf "%s\t%d\n", $1, NR }' plain.dat >tab.tsv
 while IFS='|' read -r file args; do
   [ -z "$file" ] && continue
   eval "set -- $args"
@@ -31,9 +30,7 @@ while IFS='|' read -r file args; do
 done <<ROWS
 comma.csv|--column "hours, total"
 comma.csv|--column 2 --status-column state
-semicolon.csv|--column hours
 semicolon.csv|--column 2 --delimiter ";"
-tab.tsv|--column hours
 ROWS
 
 # Counts: the same fit as the file written out; a table's count column too.
@@ -46,20 +43,12 @@ check 'cmp -s written.json counted.json' "--counts: not the written-out file's f
 "$cli" -q --column h --count-column n --status-column s --format json counted.csv 2>/dev/null | sed 's/"file":"[^"]*",//' >table.json
 check 'cmp -s written.json table.json' "--count-column: not the written-out file's fit"
 
-# Refusals with their cause: exit status 1.
+# A refusal with its cause: exit status 1.
 printf 'id,hours\n1,10\n2,"1,250"\n3,20\n' >thousands.csv
-printf '10\n20 x\n30\n' >badcount.dat
-while IFS='|' read -r pattern args; do
-  [ -z "$pattern" ] && continue
-  eval "set -- $args"
-  "$cli" -q "$@" >/dev/null 2>"$work/err"
-  status=$?
-  check '[ $status = 1 ] && grep -qF -- "$pattern" "$work/err"' "$args: status $status, stderr '$(cat "$work/err")'"
-done <<ROWS
-line 3, column hours: '1,250' is not a number|--column hours thousands.csv
-no column named 'time'|--column time thousands.csv
-line 2: '20 x' is not a value, then a count|--counts badcount.dat
-ROWS
+"$cli" -q --column hours thousands.csv >/dev/null 2>"$work/err"
+status=$?
+cause="line 3, column hours: '1,250' is not a number"
+check '[ $status = 1 ] && grep -qF -- "$cause" "$work/err"' "table refusal: status $status, stderr '$(cat "$work/err")'"
 
 # What the line reader passed over: one warning per kind and file.
 printf 'id,hours,state\n1,1250,F\n2,1300,F\n3,1420,S\n4,1500,F\n' >table_as_lines.dat

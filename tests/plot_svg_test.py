@@ -1,24 +1,26 @@
 #!/usr/bin/env python3
-"""The Weibull plot SVG of whole runs, read back by an XML parser: well formed,
-one class="point" element per drawn point and one class="fit", the bounds
-band as two class="band" polylines (the lower left of the upper), the title
-escaped, nothing that loads or runs anything; one plot rendered to PNG by
-rsvg-convert must show the data and line colours.
+"""The plot SVGs the command line writes, read back by an XML parser. The Weibull
+plot of whole runs: well formed, one class="point" element per drawn point and
+one class="fit", the bounds band as two class="band" polylines (the lower left
+of the upper), the title escaped, nothing that loads or runs anything. The
+comparison (--compare --plot): panels in the ranked order, each family's data
+along its line, gaps counted; a comparison stopped by a time-out: exit 4, no
+ranking. (Colours and the rest of the bytes: the golden SVGs.)
 
-Usage: plot_svg_test.py PLOT_SVG_CASE TESTS_DATA_DIR EXAMPLES_DIR
+Usage: plot_svg_test.py TARQUEL_CLI TESTS_DATA_DIR EXAMPLES_DIR
 """
+import json
+import math
 import os
+import random
 import shutil
-import struct
+import statistics
 import subprocess
 import sys
 import tempfile
 import xml.etree.ElementTree as ET
-import zlib
 
 NS = '{http://www.w3.org/2000/svg}'
-POINT_COLOUR = (0x1f, 0x5f, 0xbf)
-FIT_COLOUR = (0xc0, 0x39, 0x2b)
 # Elements and attributes that would make the file depend on anything else.
 FORBIDDEN_TAGS = {'script', 'image', 'use', 'foreignObject', 'style', 'a', 'iframe'}
 
@@ -43,42 +45,99 @@ ROWS = [
 ]
 
 
+FAMILIES = ['weibull2', 'weibull3', 'exponential', 'lognormal', 'loglogistic', 'normal', 'sev', 'gamma']
+DRAW = {  # one draw of each family from a uniform u and a generator r
+    'weibull2': lambda u, r: r.weibullvariate(100, 1.7),
+    'weibull3': lambda u, r: 200 + r.weibullvariate(100, 2.5),
+    'exponential': lambda u, r: r.expovariate(1 / 50),
+    'lognormal': lambda u, r: r.lognormvariate(3, 0.8),
+    'loglogistic': lambda u, r: math.exp(3 + 0.4 * math.log(u / (1 - u))),
+    'normal': lambda u, r: r.normalvariate(100, 15),
+    'sev': lambda u, r: 500 + 10 * math.log(-math.log(1 - u)),
+    'gamma': lambda u, r: r.gammavariate(3, 20),
+}
+# family drawn, n, rank, the largest median distance (px) of its points from its line.
+COMPARISON_ROWS = [(family, 400, str(1 + k % 4), 1.5) for k, family in enumerate(FAMILIES)]
+
+
+def run(cli, args):
+    return subprocess.run([cli, '-q'] + args, capture_output=True, text=True)
+
+
+def distance(point, line):
+    (x, y), (x1, y1, x2, y2) = point, line
+    return abs((x2 - x1) * (y1 - y) - (x1 - x) * (y2 - y1)) / math.hypot(x2 - x1, y2 - y1)
+
+
+def panels_of(svg):
+    """{family: (caption, points, fitted line or None, gap notes)} in document order."""
+    panels = {}
+    for g in (g for g in ET.parse(svg).getroot().iter(NS + 'g') if g.get('class') == 'panel'):
+        of = lambda role: [e for e in g if e.get('class') == role]  # noqa: E731
+        points = [(float(e.get('cx')), float(e.get('cy'))) for e in of('point')]
+        fits = [tuple(float(e.get(a)) for a in ('x1', 'y1', 'x2', 'y2')) for e in of('fit')]
+        x, y, w, h = (float(of('frame')[0].get(a)) for a in ('x', 'y', 'width', 'height'))
+        inside = 0 <= x and x + w <= 1200 and 0 <= y and y + h <= 660  # the frame on the canvas, the points in it
+        inside = inside and all(x <= px <= x + w and y <= py <= y + h for px, py in points)
+        panels[g.get('id')[6:]] = (of('caption')[0].text, points if inside else [], (fits or [None])[0],
+                                   [e.text for e in of('gap-note')])
+    return panels
+
+
+def check_row(cli, work, family, n, rank, limit):
+    r = random.Random(f'{family} {n}')
+    data, svg = os.path.join(work, 'sample.dat'), os.path.join(work, 'compare.svg')
+    with open(data, 'w') as f:
+        f.write(''.join(f'{DRAW[family](r.random(), r):.9g}\n' for _ in range(n)))
+    result = run(cli, ['-r', rank, '--compare', '--format', 'json', '--plot', svg, data])
+    assert result.returncode in (0, 6), result.stderr
+    compare = json.loads(result.stdout)['compare']
+    ranked, aicc = [e['distribution'] for e in compare], [e['aicc'] for e in compare if 'error' not in e]
+    panels = panels_of(svg)
+    failures = [] if list(panels) == ranked else [f'panels {list(panels)}, ranking {ranked}']
+    if ranked[0] != family or aicc != sorted(aicc):  # the family drawn ranks first, by AICc
+        failures.append(f'ranking {ranked} by AICc {aicc}')
+    for place, name in enumerate(ranked):
+        caption, points, line, gaps = panels[name]
+        if not caption.startswith(f'{place + 1}. {name}  AICc = ') or line is None:
+            failures.append(f'{name}: caption {caption!r} with line {line}')
+        off = 2 if rank == '2' else 0  # F = 0 and 1 (positive times: every paper draws every other point)
+        if len(points) != n - off or gaps != ([f'{off} off the paper'] if off else []):
+            failures.append(f'{name}: {len(points)} points, notes {gaps}, expected {n - off}')
+    if not statistics.median([distance(p, panels[family][2]) for p in panels[family][1]] or [math.inf]) <= limit:
+        failures.append(f'{family}: its points lie far from its line')
+    return failures
+
+
+def check_stopped(cli, work):
+    r = random.Random('stopped')
+    data, svg = os.path.join(work, 'large.dat'), os.path.join(work, 'stopped.svg')
+    with open(data, 'w') as f:
+        f.write(''.join(f'{50 + r.weibullvariate(100, 2):.9g}\n' for _ in range(20000)))
+    failures = []
+    for args in (['--compare'], ['--compare', '--gamma-method', 'mle']):
+        text = run(cli, args + ['-t', '1e-6', '--plot', svg, data])
+        record = json.loads(run(cli, args + ['-t', '1e-6', '--format', 'json', data]).stdout)
+        checks = [
+            (text.returncode == 4, f'exit status {text.returncode}'),
+            ('ranked' not in text.stdout and 'no ranking' in text.stderr, 'a ranking printed'),
+            (record.get('compare_ending') == 'time-out' and 'compare' not in record, 'JSON compare keys'),
+            ('the comparison was stopped: not ranked' in open(svg).read(), 'plot note'),
+            (list(panels_of(svg)) == FAMILIES, 'panels not in family order'),
+            ('mle' not in args or record['gamma_source'] == 'curvature (likelihood search stopped)', 'gamma source'),
+        ]
+        failures += [f'{args}: {what}' for ok, what in checks if not ok]
+    return failures
+
+
 def expected_title(name):
     """The name as text: invalid UTF-8 bytes and control characters as '?'."""
     text = name.decode('utf-8', errors='replace').replace('\ufffd', '?')
     return ''.join('?' if ord(c) < 0x20 or ord(c) == 0x7f else c for c in text)
 
 
-def png_colours(path):
-    """(width, height, set of RGB colours) of an 8-bit RGB or RGBA PNG."""
-    with open(path, 'rb') as f:
-        data = f.read()
-    assert data[:8] == b'\x89PNG\r\n\x1a\n', 'not a PNG'
-    pos, idat = 8, b''
-    while pos < len(data):
-        length, kind = struct.unpack('>I4s', data[pos:pos + 8])
-        body = data[pos + 8:pos + 8 + length]
-        if kind == b'IHDR':
-            width, height, depth, colour, _, _, interlace = struct.unpack('>IIBBBBB', body)
-            assert depth == 8 and colour in (2, 6) and interlace == 0, 'unexpected PNG format'
-        idat += body if kind == b'IDAT' else b''
-        pos += 12 + length
-    n, raw = 4 if colour == 6 else 3, zlib.decompress(idat)
-    stride, colours, previous = width * n, set(), bytearray(width * n)
-    for y in range(height):
-        kind, line = raw[y * (stride + 1)], bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
-        for i in range(stride):  # undo the PNG filter of this row: none, sub, up, average, Paeth
-            a, b, c = line[i - n] if i >= n else 0, previous[i], previous[i - n] if i >= n else 0
-            p = a + b - c
-            paeth = a if abs(p - a) <= min(abs(p - b), abs(p - c)) else b if abs(p - b) <= abs(p - c) else c
-            line[i] = (line[i] + (0, a, b, (a + b) // 2, paeth)[kind]) & 255
-        colours.update(tuple(line[x:x + 3]) for x in range(0, stride, n))
-        previous = line
-    return width, height, colours
-
-
 def main():
-    case, data_dir, examples_dir = sys.argv[1:4]
+    cli, data_dir, examples_dir = sys.argv[1:4]
     roots = {'data': data_dir, 'examples': examples_dir}
     failures = []
     work = tempfile.mkdtemp()
@@ -89,8 +148,8 @@ def main():
             data = os.path.join(work.encode(), name)
             shutil.copy(os.path.join(roots[folder], file), data)
             svg = os.path.join(work, 'plot.svg')
-            args = [case, svg, data, rank, gamma] + (['censored'] if censored else [])
-            subprocess.run(args, check=True)  # the SVG was written
+            args = [cli, '-q', '-r', rank, '--plot', svg, data] + (['-c'] if censored else [])
+            subprocess.run(args + ([] if gamma == 'auto' else ['-g', gamma]), check=True, capture_output=True)
             root = ET.parse(svg).getroot()  # raises unless well formed
             classes = [e.get('class') for e in root.iter()]
             tags = {e.tag.replace(NS, '') for e in root.iter()}
@@ -102,6 +161,7 @@ def main():
             expected_bands = 2 if points >= 2 else 0
             checks = [
                 (root.tag == NS + 'svg', 'root is an SVG element'),
+                ((root.get('width'), root.get('height')) == ('720', '540'), 'canvas size'),
                 (classes.count('point') == points, f'{classes.count("point")} points, expected {points}'),
                 (classes.count('fit') == 1, f'{classes.count("fit")} fitted lines'),
                 (classes.count('suspension') == suspensions, f'{classes.count("suspension")} suspensions'),
@@ -117,18 +177,15 @@ def main():
             ]
             failures += [f'{label}: {what}' for ok, what in checks if not ok]
 
-        # The last plot rendered: the canvas size, and the data and line colours in it.
-        png = os.path.join(work, 'plot.png')
-        subprocess.run(['rsvg-convert', '-o', png, svg], check=True)
-        width, height, colours = png_colours(png)
-        if (width, height) != (720, 540):
-            failures.append(f'PNG is {width}x{height}, expected 720x540')
-        for colour, what in ((POINT_COLOUR, 'point'), (FIT_COLOUR, 'fitted line')):
-            if colour not in colours:
-                failures.append(f'PNG lacks the {what} colour')
+        for row in COMPARISON_ROWS:
+            failures += [f'{row[:3]}: {failure}' for failure in check_row(cli, work, *row)]
+        canvas = ET.parse(os.path.join(work, 'compare.svg')).getroot()
+        if (canvas.get('width'), canvas.get('height')) != ('1200', '660'):
+            failures.append(f'comparison canvas {canvas.get("width")}x{canvas.get("height")}, expected 1200x660')
+        failures += check_stopped(cli, work)
     finally:
         shutil.rmtree(work)
-    return finish(failures, f'{len(ROWS)} plots checked')
+    return finish(failures, f'{len(ROWS)} plots, {len(COMPARISON_ROWS)} comparisons and a stopped one checked')
 
 
 def finish(failures, checked):

@@ -1,4 +1,6 @@
-// The comparison's small multiples, the gamma quantile, a stopped comparison.
+// The comparison's small multiples (every family's points and line: the
+// golden SVG; points on the line of each family's own data:
+// tests/plot_svg_test.py), the gamma quantile, a stopped comparison.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -7,7 +9,6 @@
 
 #include "engine/incomplete_gamma.h"
 #include "engine/pass_pool.h"
-#include "engine/probability_kernels.h"
 #include "plot/comparison_plot.h"
 #include "tests/test_support.h"
 
@@ -18,46 +19,6 @@ DistributionFit fitOf(Distribution d, double p0, double p1 = 0, double p2 = 0) {
     fit.distribution = d;
     fit.parameters[0] = p0, fit.parameters[1] = p1, fit.parameters[2] = p2;
     return fit;
-}
-
-// The family's quantile at F in closed form (gamma only at shape 1).
-double quantile(const DistributionFit& fit, double F) {
-    const double* p = fit.parameters;
-    const double h = -std::log1p(-F);
-    switch (fit.distribution) {
-        case Distribution::weibull2: return std::pow(p[1] * h, 1 / p[0]);
-        case Distribution::weibull3: return p[2] + std::pow(p[1] * h, 1 / p[0]);
-        case Distribution::exponential: return p[0] * h;
-        case Distribution::lognormal: return std::exp(p[0] + p[1] * normalQuantile(F));
-        case Distribution::loglogistic: return std::exp(p[0] + p[1] * std::log(F / (1 - F)));
-        case Distribution::normal: return p[0] + p[1] * normalQuantile(F);
-        case Distribution::sev: return p[0] + p[1] * std::log(h);
-        case Distribution::gamma: return p[1] * h;
-    }
-    return 0;
-}
-
-// Times at the quantiles of i/(n+1): every point on the drawn line, none off the paper.
-TEST(ComparisonPlot, QuantilesLieOnTheFittedLine) {
-    const DistributionFit rows[] = {
-        fitOf(Distribution::weibull2, 1.7, 2500), fitOf(Distribution::weibull3, 2.5, 4e4, 150),
-        fitOf(Distribution::exponential, 40),     fitOf(Distribution::lognormal, 3, 0.8),
-        fitOf(Distribution::loglogistic, 3, 0.4), fitOf(Distribution::normal, 100, 15),
-        fitOf(Distribution::sev, 500, 10),        fitOf(Distribution::gamma, 1, 20),
-    };
-    const std::uint32_t n = 30;
-    for (const DistributionFit& fit : rows) {
-        std::vector<double> times;
-        for (std::uint32_t i = 1; i <= n; ++i) times.push_back(quantile(fit, rankMeanI(i, n)));
-        const ComparisonPanel panel = buildComparisonPlotModel({"q", times, {}, 1, {&fit, 1}, true}).panels.at(0);
-        ASSERT_TRUE(panel.hasFit) << distributionName(fit.distribution);
-        EXPECT_EQ(panel.points.size(), n);
-        const PlotPoint a = panel.fitStart, b = panel.fitEnd;
-        for (const PlotPoint& p : panel.points) {
-            EXPECT_NEAR(p.y, a.y + (b.y - a.y) * (p.x - a.x) / (b.x - a.x), 1e-9 * (panel.yMax - panel.yMin))
-                << distributionName(fit.distribution) << " x = " << p.x;
-        }
-    }
 }
 
 // Units off a paper are counted, not drawn; no suspension is a point; a failed fit has no line.

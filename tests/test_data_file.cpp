@@ -168,23 +168,6 @@ TEST(DataFile, FileOfManyBlocks) {
     EXPECT_TRUE(!reports.empty() && std::is_sorted(reports.begin(), reports.end()) && reports.back() < n);
 }
 
-TEST(DataFile, NotOpened) {
-    const struct {
-        std::string path;
-        const char* cause;
-    } rows[] = {
-        {uniqueTempPath("no such file.dat"), "the file cannot be opened"},
-#ifndef _WIN32
-        {::testing::TempDir(), "the file cannot be read"},
-#endif
-    };
-    for (const auto& row : rows) {
-        const DataFileContents c = readDataFile(row.path.c_str(), true);
-        EXPECT_TRUE(!c.opened && c.times.empty()) << row.path;
-        EXPECT_EQ(c.cause, row.cause) << row.path;
-    }
-}
-
 // Long runs without a line feed: each 255-character piece is judged within
 // itself, so the characters the judging reads stay within the text's length
 // (judging each piece up to the end of its block read 2e9 of them here).
@@ -216,40 +199,6 @@ TEST(DataFile, WorkIsLinearInTheText) {
     }
 }
 
-// Values that would not fit in the memory available are refused, whatever
-// the source; within it, read as before.
-TEST(DataFile, MemoryBound) {
-    const std::string lines = repeated("5\n", 2000);
-    const struct {
-        const char* name;
-        std::string path;
-        std::string text;
-        bool counts;
-        std::uint64_t budget;
-        bool fits;
-    } rows[] = {
-        {"2000 values in 1 MiB", "", lines, false, 1u << 20, true},
-        {"2000 values in 8000 bytes", "", lines, false, 8000, false},
-        {"a count of 10^6 in 1 MiB", "", "5 1000000\n", true, 1u << 20, false},
-        {"a count of 10^5 in 1 MiB", "", "5 100000\n", true, 1u << 20, true},
-        {"a count beyond 2^64", "", "5 99999999999999999999999\n", true, 1u << 20, false},
-#ifndef _WIN32
-        {"/dev/zero in 1 MiB", "/dev/zero", "", false, 1u << 20, false},
-#endif
-    };
-    for (const auto& row : rows) {
-        std::string path = row.path;
-        if (path.empty()) {
-            path = uniqueTempPath("memory.dat");
-            std::ofstream(path, std::ios::binary) << row.text;
-        }
-        const DataFileContents c = readInBlocks(path, true, std::size_t{1} << 20, row.counts, row.budget);
-        EXPECT_EQ(c.opened, row.fits) << row.name;
-        EXPECT_EQ(c.cause, row.fits ? "" : "the values would not fit in the memory available") << row.name;
-        EXPECT_EQ(c.times.empty(), !row.fits) << row.name;
-    }
-}
-
 // With counts, a file reads bit for bit as the same file with each counted
 // line written out count times.
 TEST(DataFile, Counts) {
@@ -278,32 +227,53 @@ TEST(DataFile, Counts) {
     }
 }
 
-// The cause names the line and its text (a control character shown as ?).
-TEST(DataFile, CountsRefused) {
+// Files refused with their cause: not opened; values that would not fit in
+// the memory available, whatever the source (within it, read as before);
+// counts that are none (the cause names the line and its text, a control
+// character shown as ?).
+TEST(DataFile, Refused) {
+    const std::string lines = repeated("5\n", 2000),
+                      countCause = "' is not a value, then a count (a whole number above 0) and a status word";
     const struct {
-        const char* text;
-        int line;
-        const char* shown;
+        std::string path;  // "": a file of `text`
+        std::string text;
+        bool counts;
+        std::uint64_t budget;
+        std::size_t blockSize;
+        std::string cause;  // "": read
     } rows[] = {
-        {"1\n1500 x\n", 2, "1500 x"},
-        {"1500 0\n", 1, "1500 0"},
-        {"h\r\n\r\n1500 12.5\r\n", 3, "1500 12.5"},
-        {"1500 12 S x\n", 1, "1500 12 S x"},
-        {"1500 S 12\n", 1, "1500 S 12"},
-        {"1500h\n", 1, "1500h"},
-        {"1e 3\n", 1, "1e 3"},
-        {"1,250\n", 1, "1,250"},
-        {"1\t\x01\n", 1, "1\t?"},
+        {uniqueTempPath("no such file.dat"), "", false, 0, 1u << 20, "the file cannot be opened"},
+#ifndef _WIN32
+        {::testing::TempDir(), "", false, 0, 1u << 20, "the file cannot be read"},
+        {"/dev/zero", "", false, 1u << 20, 1u << 20, "the values would not fit in the memory available"},
+#endif
+        {"", lines, false, 1u << 20, 1u << 20, ""},
+        {"", lines, false, 8000, 1u << 20, "the values would not fit in the memory available"},
+        {"", "5 1000000\n", true, 1u << 20, 1u << 20, "the values would not fit in the memory available"},
+        {"", "5 100000\n", true, 1u << 20, 1u << 20, ""},
+        {"", "5 99999999999999999999999\n", true, 1u << 20, 1u << 20,
+         "the values would not fit in the memory available"},
+        {"", "1\n1500 x\n", true, 0, 2, "line 2: '1500 x" + countCause},
+        {"", "1500 0\n", true, 0, 2, "line 1: '1500 0" + countCause},
+        {"", "h\r\n\r\n1500 12.5\r\n", true, 0, 2, "line 3: '1500 12.5" + countCause},
+        {"", "1500 12 S x\n", true, 0, 2, "line 1: '1500 12 S x" + countCause},
+        {"", "1500 S 12\n", true, 0, 2, "line 1: '1500 S 12" + countCause},
+        {"", "1500h\n", true, 0, 2, "line 1: '1500h" + countCause},
+        {"", "1e 3\n", true, 0, 2, "line 1: '1e 3" + countCause},
+        {"", "1,250\n", true, 0, 2, "line 1: '1,250" + countCause},
+        {"", "1\t\x01\n", true, 0, 2, "line 1: '1\t?" + countCause},
     };
-    const std::string path = uniqueTempPath("counts.dat");
     for (const auto& row : rows) {
-        std::ofstream(path, std::ios::binary) << row.text;
-        for (const std::size_t blockSize : {std::size_t{2}, std::size_t{1} << 20}) {
-            const DataFileContents c = readInBlocks(path, true, blockSize, true);
-            EXPECT_TRUE(!c.opened && c.times.empty()) << row.text;
-            EXPECT_EQ(c.cause, "line " + std::to_string(row.line) + ": '" + row.shown +
-                                   "' is not a value, then a count (a whole number above 0) and a status word")
-                << row.text << " block " << blockSize;
+        std::string path = row.path;
+        if (path.empty()) {
+            path = uniqueTempPath("refused.dat");
+            std::ofstream(path, std::ios::binary) << row.text;
+        }
+        for (const std::size_t blockSize : {row.blockSize, std::size_t{1} << 20}) {
+            const DataFileContents c = readInBlocks(path, true, blockSize, row.counts, row.budget);
+            EXPECT_EQ(c.opened, row.cause.empty()) << row.path << row.text << " block " << blockSize;
+            EXPECT_EQ(c.cause, row.cause) << row.path << row.text << " block " << blockSize;
+            EXPECT_EQ(c.times.empty(), !row.cause.empty()) << row.path << row.text << " block " << blockSize;
         }
     }
 }

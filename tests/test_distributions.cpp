@@ -1,7 +1,7 @@
 // The other life distributions: the incomplete gamma function against
 // reference values, each maximum-likelihood fit against a direct maximisation
-// written here, the likelihood location against a scan of its profile, and
-// the ranking on samples drawn from each family.
+// written here, the likelihood location against a scan of its profile. (The
+// ranking of samples drawn from each family: tests/plot_svg_test.py.)
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -53,83 +53,6 @@ TEST(IncompleteGamma, LogGammaAgainstReferenceValues) {
     for (const auto& row : rows) {
         EXPECT_NEAR(logGamma(row[0]), row[1], 4e-15 * std::max(1.0, std::fabs(row[1]))) << "x = " << row[0];
     }
-}
-
-// The log-likelihood of each family written from its density, with the
-// standard library's functions (the gamma law's suspensions by Q).
-double directLogL(Distribution d, const Sample& s, const double* p) {
-    double sum = 0;
-    for (std::size_t i = 0; i < s.times.size(); ++i) {
-        const double t = s.times[i];
-        const bool failure = s.suspended.empty() || s.suspended[i] == 0;
-        double logF = 0, logS = 0;  // ln f(t), ln(1 - F(t))
-        const double zn = (t - p[0]) / p[1], zl = (std::log(t) - p[0]) / p[1];
-        switch (d) {
-            case Distribution::weibull2:
-                logS = -std::pow(t, p[0]) / p[1];
-                logF = std::log(p[0] / p[1]) + (p[0] - 1) * std::log(t) + logS;
-                break;
-            case Distribution::exponential:
-                logS = -t / p[0];
-                logF = logS - std::log(p[0]);
-                break;
-            case Distribution::normal:
-            case Distribution::lognormal: {
-                const double z = d == Distribution::normal ? zn : zl;
-                logS = std::log(0.5 * std::erfc(z / std::sqrt(2.0)));
-                logF = -0.5 * z * z - std::log(p[1] * std::sqrt(2 * std::numbers::pi)) -
-                       (d == Distribution::lognormal ? std::log(t) : 0);
-                break;
-            }
-            case Distribution::loglogistic:
-                logS = -std::log1p(std::exp(zl));
-                logF = -zl - 2 * std::log1p(std::exp(-zl)) - std::log(p[1] * t);
-                break;
-            case Distribution::sev:
-                logS = -std::exp(zn);
-                logF = zn - std::exp(zn) - std::log(p[1]);
-                break;
-            case Distribution::gamma:
-                logS = std::log(regularizedGammaQ(p[0], t / p[1]));
-                logF = (p[0] - 1) * std::log(t) - t / p[1] - std::lgamma(p[0]) - p[0] * std::log(p[1]);
-                break;
-            case Distribution::weibull3: break;
-        }
-        sum += failure ? logF : logS;
-    }
-    return sum;
-}
-
-// The log-likelihood with p[k] = e^v.
-double logLAt(Distribution d, const Sample& s, double* p, int k, double v) {
-    p[k] = std::exp(v);
-    return directLogL(d, s, p);
-}
-
-// Nested golden sections over (p0 or ln p0, ln p1) in boxes formed from the data.
-double directMaximum(Distribution d, const Sample& s, double* p) {
-    double lo = s.times.front(), hi = s.times.back(), mean = 0, first, second;
-    for (const double t : s.times) mean += t / static_cast<double>(s.times.size());
-    if (d == Distribution::exponential) {
-        goldenMax([&](double v) { return logLAt(d, s, p, 0, v); }, std::log(lo) - 3, std::log(hi) + 5, first);
-        return logLAt(d, s, p, 0, first);
-    }
-    const bool logLocation = d == Distribution::lognormal || d == Distribution::loglogistic;
-    if (logLocation) lo = std::log(lo), hi = std::log(hi);
-    double box[2][2] = {{2 * lo - hi, 2 * hi - lo}, {std::log((hi - lo) / 1e3), std::log(10 * (hi - lo))}};
-    if (d == Distribution::weibull2) box[0][0] = -3, box[0][1] = 3, box[1][0] = -10, box[1][1] = 60;
-    if (d == Distribution::gamma)
-        box[0][0] = -4, box[0][1] = 5, box[1][0] = std::log(mean) - 8, box[1][1] = std::log(mean) + 4;
-    const bool logFirst = d == Distribution::weibull2 || d == Distribution::gamma;
-    auto overSecond = [&](double w) { return logLAt(d, s, p, 1, w); };
-    auto inner = [&](double v) {
-        p[0] = logFirst ? std::exp(v) : v;
-        return goldenMax(overSecond, box[1][0], box[1][1], second);
-    };
-    goldenMax(inner, box[0][0], box[0][1], first);
-    p[0] = logFirst ? std::exp(first) : first;
-    goldenMax(overSecond, box[1][0], box[1][1], second);
-    return logLAt(d, s, p, 1, second);
 }
 
 // Weibull quantiles of 25 units; the censored form marks every fourth as suspended.
@@ -210,43 +133,6 @@ TEST(Distributions, LikelihoodLocationAgainstAScanOfTheProfile) {
         }
         EXPECT_GE(profile.logLikelihood, scanned - 1e-12 * std::fabs(scanned));
         EXPECT_NEAR(profile.gamma, scannedAt, step);
-    }
-}
-
-// One draw from each family by its inverse distribution function.
-double draw(Distribution d, Xorshift& random) {
-    const double u = 1 - random.unit();  // in (0, 1]
-    const double e = -std::log(u);       // standard exponential
-    const double z = std::sqrt(-2 * std::log(u)) * std::cos(2 * std::numbers::pi * random.unit());
-    switch (d) {
-        case Distribution::weibull2: return 100 * std::pow(e, 1 / 1.7);
-        case Distribution::weibull3: return 200 + 100 * std::pow(e, 1 / 2.5);
-        case Distribution::exponential: return 50 * e;
-        case Distribution::lognormal: return std::exp(3 + 0.8 * z);
-        case Distribution::loglogistic: return std::exp(3 + 0.4 * std::log((1 - u) / u));
-        case Distribution::normal: return 100 + 15 * z;
-        case Distribution::sev: return 500 + 10 * std::log(e);
-        case Distribution::gamma: return 20 * (e - std::log(1 - random.unit()) - std::log(1 - random.unit()));
-    }
-    return 0;
-}
-
-TEST(Distributions, TheTrueFamilyRanksFirstOnALargeSample) {
-    PassPool pool(1);
-    for (int d = 0; d < distributionCount; ++d) {
-        const auto family = static_cast<Distribution>(d);
-        Xorshift random{0x9e3779b97f4a7c15u + static_cast<std::uint64_t>(d)};
-        std::vector<double> times(1000);
-        for (double& t : times) t = draw(family, random);
-        Sample s = makeSample(times);
-        sortSample(s);
-        const std::vector<DistributionFit> fits = compareDistributions(s, 0, pool).fits;
-        EXPECT_EQ(distributionName(fits.front().distribution), std::string(distributionName(family)));
-        for (std::size_t i = 1; i < fits.size(); ++i) {
-            if (fits[i].error.empty()) {
-                EXPECT_LE(fits[i - 1].aicc, fits[i].aicc) << distributionName(family);
-            }
-        }
     }
 }
 

@@ -19,10 +19,7 @@
 
 namespace {
 
-const double inf = std::numeric_limits<double>::infinity();
 const double nan = std::numeric_limits<double>::quiet_NaN();
-
-bool sameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
 // Special values, then random doubles of every kind: any bit pattern,
 // log-uniform over the whole positive range, and close to 1.

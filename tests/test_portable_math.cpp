@@ -7,8 +7,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
-#include <limits>
 #include <string>
 
 #include "engine/portable_math.h"
@@ -16,10 +14,6 @@
 #include "tests/test_support.h"
 
 namespace {
-
-const double inf = std::numeric_limits<double>::infinity();
-
-bool sameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
 TEST(PortableMath, SpecialValues) {
     const double nan = std::nan("");

@@ -13,7 +13,6 @@
 
 namespace {
 
-const double inf = std::numeric_limits<double>::infinity();
 const double nan = std::numeric_limits<double>::quiet_NaN();
 
 struct Row {

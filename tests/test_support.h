@@ -3,8 +3,16 @@
 
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <string>
 #include <vector>
+
+#include "engine/distributions.h"
+
+inline constexpr double inf = std::numeric_limits<double>::infinity();
+
+// Whether two doubles have the same bits (the sign of zero counts).
+bool sameBits(double a, double b);
 
 // xorshift64: the same sequence on every platform.
 struct Xorshift {
@@ -37,3 +45,11 @@ std::int64_t ulpDistance(double a, double b);
 // The largest value of f on [lo, hi] by 90 golden sections (f unimodal
 // there: to 1e-18 of the width); where it lies in `at`.
 double goldenMax(const std::function<double(double)>& f, double lo, double hi, double& at);
+
+// The log-likelihood of family d (not weibull3) with parameters p, written
+// from its density with the standard library's functions.
+double directLogL(Distribution d, const Sample& s, const double* p);
+
+// Its maximum by nested golden sections over (p0 or ln p0, ln p1) in boxes
+// formed from the data; the parameters there in p.
+double directMaximum(Distribution d, const Sample& s, double* p);
