@@ -202,7 +202,7 @@ check '[ "$(sed -n 1p "$work/out")" = "file,n,rank,gamma_source,m,t0,gamma,eta,m
 # no bounds at t <= gamma, one-sided bounds with the other side null; the
 # default B-lives typed out are the default's digits; --plot-dir.
 "$cli" -q --format json --b-life 0.10,10 --at 0,30 --sided lower --bounds likelihood repeated.dat >"$work/out" 2>/dev/null
-check 'grep -q "\"b_lives\":{\"B0.1\":[^,]*,\"B10\":[^,}]*},\"bounds\":{\"confidence\":0.9,\"sided\":\"lower\",\"method\":\"likelihood\",\"m\":\[[^,]*,null\]" "$work/out" &&
+check 'grep -q "\"b_lives\":{\"B0.1\":[^,]*,\"B10\":[^,}]*},\"bounds\":{\"confidence\":0.9,\"sided\":\"lower\",\"method\":\"likelihood\",\"m\":\[[^,]*,null\],\"eta\":\[[^,]*,null\],\"B0.1\":\[[^,]*,null\]" "$work/out" &&
        grep -q "\"at\":\[{\"t\":0,\"R\":1,\"bounds\":null},{\"t\":30,\"R\":[^,]*,\"bounds\":\[[^,]*,null\]}\]" "$work/out"' "--b-life, --at, --sided, --bounds in JSON"
 "$cli" -q --format csv repeated.dat >"$work/a" 2>/dev/null
 "$cli" -q --format csv --b-life 1,10,50 --at 30 repeated.dat >"$work/b" 2>/dev/null

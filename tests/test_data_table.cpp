@@ -76,6 +76,9 @@ TEST(DataTable, SameBitsAsThePlainFile) {
          {"2", "", "", '\0', true},
          plainTimes},
         {"given delimiter", "a;b,hours\n1;0.1\n", {"2", "", "", ';'}, "0.1\n"},
+        // Delimiters inside quotes, and commas beside decimal commas, do not count.
+        {"found beside quoted commas", "\"a,b,c\";hours\n1;0.1\n", {"hours"}, "0.1\n"},
+        {"found beside decimal commas", "time, h;id\n0,1;1\n", {"time, h", "", "", '\0', true}, "0.1\n"},
         {"status S/F", "t,st\n10,S\n20,F\n30,s\n40,f\n", {"t", "st"}, "10 S\n20 F\n30 S\n40 F\n"},
         {"status words", "t,st\n10,suspended\n20,Failed\n30,SUSPENDED\n", {"t", "st"}, "10 S\n20 F\n30 S\n"},
         {"status 0/1", "t,st\n10,0\n20,1\n", {"t", "st"}, "10 S\n20 F\n"},
