@@ -17,10 +17,7 @@
 
 #include <algorithm>
 #include <cstring>
-#include <functional>
-#include <future>
 #include <new>
-#include <thread>
 
 #include "datafiles/data_table.h"
 #include "datafiles/number_text.h"
@@ -165,9 +162,10 @@ std::string quoted(const char* piece) {
     return "'" + text + (text.size() == quotedLength ? "...'" : "'");
 }
 
-// Stores what the piece at `piece` gives, judged as `judged`. False when the
-// reading ends here: the count limit reached, or a refusal.
-bool commit(const PieceValue& judged, const char* piece, ValueSink& sink) {
+// Stores what the piece at `piece` gives (judged in place or in the carry).
+// False when the reading ends here: the count limit reached, or a refusal.
+bool store(const char* piece, ValueSink& sink) {
+    const PieceValue judged = judgePiece(piece, sink.counts);
     if (sink.judgedCharacters != nullptr) *sink.judgedCharacters += static_cast<std::uint64_t>(judged.stop - piece);
     ReaderNotes& notes = sink.contents.notes;
     switch (judged.kind) {
@@ -194,9 +192,6 @@ bool commit(const PieceValue& judged, const char* piece, ValueSink& sink) {
     }
     return false;
 }
-
-// Stores what the piece at `piece` (judged in place or in the carry) gives.
-bool store(const char* piece, ValueSink& sink) { return commit(judgePiece(piece, sink.counts), piece, sink); }
 
 // ---- Pieces across blocks ---------------------------------------------------
 
@@ -238,61 +233,6 @@ bool cutPieces(PieceCutter& cutter, const char* p, const char* end, ValueSink& s
     return true;
 }
 
-// ---- Judging ahead on a second thread -------------------------------------
-
-// A piece judged ahead: what it gives, and where it starts. Each ends with
-// its line feed.
-struct Judged {
-    PieceValue value;
-    const char* piece;
-};
-
-// Judges the lines of [p, end), which starts a line and ends after a line
-// feed, as cutPieces would cut them with an empty carry: each line that fits
-// one piece is judged in place, into `judged` (emptied first; its room is
-// kept from block to block). Stops before the first longer line (its pieces
-// are cut into the carry, which stays with the thread that stores).
-void judgeLines(const char* p, const char* end, bool counts, std::vector<Judged>& judged) {
-    judged.clear();
-    while (p < end) {
-        const std::size_t span = std::min(pieceLength, static_cast<std::size_t>(end - p));
-        const char* lineFeed = static_cast<const char*>(std::memchr(p, '\n', span));
-        if (lineFeed == nullptr) break;
-        judged.push_back({judgePiece(p, counts), p});
-        p = lineFeed + 1;
-    }
-}
-
-// Cuts and stores the block [p, end) as cutPieces does, with the judging of
-// its second half done meanwhile on a second thread. Judging a piece (the
-// number's conversion above all) is most of the reading; storing stays on
-// this thread and in file order, so the values, the notes, the line numbers
-// and the refusals are those of the plain cutting. Blocks shorter than
-// `aheadFrom` bytes, and all blocks when it is 0, are cut on this thread alone.
-bool cutBlock(PieceCutter& cutter, const char* p, const char* end, ValueSink& sink, std::size_t aheadFrom,
-              std::vector<Judged>& judged) {
-    const auto length = static_cast<std::size_t>(end - p);
-    if (aheadFrom == 0 || length < aheadFrom || length < 2) return cutPieces(cutter, p, end, sink);
-    // The second half: from the line after the middle to the block's last line feed.
-    const char* half = static_cast<const char*>(std::memchr(p + length / 2, '\n', length - length / 2));
-    const char* last = end;
-    while (last > p && last[-1] != '\n') --last;
-    if (half == nullptr || half + 1 >= last) return cutPieces(cutter, p, end, sink);
-    const char* second = half + 1;
-    auto ahead = std::async(std::launch::async, judgeLines, second, last, sink.counts, std::ref(judged));
-    // The first half ends with a line feed, so the carry is empty after it.
-    const bool going = cutPieces(cutter, p, second, sink);
-    ahead.get();
-    if (!going) return false;
-    for (const Judged& piece : judged) {
-        if (!commit(piece.value, piece.piece, sink)) return false;
-        ++sink.line;
-    }
-    const char* resume = second;
-    if (!judged.empty()) resume = static_cast<const char*>(std::memchr(judged.back().piece, '\n', pieceLength)) + 1;
-    return cutPieces(cutter, resume, end, sink);
-}
-
 // Reserves room for a value per line of a regular file, judged from the
 // lines of its first block, before that block is stored: otherwise a file
 // of one block would grow its vectors a dozen times, each growth a fresh
@@ -309,9 +249,8 @@ void reserveByLines(ValueSink& sink, const char* text, const char* end, std::uin
 }
 
 // Reads the whole text into the sink; false on a read error.
-bool readText(TextBlocks& blocks, ValueSink& sink, std::size_t aheadFrom, ReadProgress progress, void* context) {
+bool readText(TextBlocks& blocks, ValueSink& sink, ReadProgress progress, void* context) {
     PieceCutter cutter;
-    std::vector<Judged> judged;
     std::uint64_t reported = 0;
     for (bool first = true;; first = false) {
         char* text = nullptr;
@@ -319,7 +258,7 @@ bool readText(TextBlocks& blocks, ValueSink& sink, std::size_t aheadFrom, ReadPr
         bool ended = false;
         if (!blocks.next(text, end, ended)) return false;
         if (first) reserveByLines(sink, text, end, blocks.fileSize(), blocks.bytesRead());
-        if (!cutBlock(cutter, text, end, sink, aheadFrom, judged)) return true;
+        if (!cutPieces(cutter, text, end, sink)) return true;
         if (ended) {
             if (cutter.carryLength > 0) storeCarry(cutter, sink);
             return true;
@@ -358,9 +297,7 @@ DataFileContents readLinesWith(const char* path, const ReadOptions& options, con
     // A failed allocation outside the checked growth (a block buffer, the
     // vectors' elements) is a refusal for memory too.
     try {
-        // One processor: nothing to gain from a second thread.
-        const std::size_t aheadFrom = std::thread::hardware_concurrency() == 1 ? 0 : settings.judgeAheadFrom;
-        readable = readText(blocks, sink, aheadFrom, progress, context);
+        readable = readText(blocks, sink, progress, context);
     } catch (const std::bad_alloc&) {
         return refusal(noMemoryCause);
     }

@@ -86,8 +86,6 @@ struct ReadSettings {
     std::uint64_t memoryBudget = 0;                // bytes the values may take; 0 = what the machine has available
     std::uint64_t* judgedCharacters =
         nullptr;  // line reader: receives the count of characters the judging of pieces read
-    std::size_t judgeAheadFrom = std::size_t{256} << 10;  // line reader: blocks of at least this many bytes have
-                                                          // their second half judged on a second thread; 0 = never
 };
 
 // The line reader (with or without counts) with chosen settings.

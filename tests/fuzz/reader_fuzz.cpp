@@ -234,20 +234,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // size taken from the input, and the real one. The small blocks cost a
     // system call each, so they are read in one mode only.
     const std::size_t chosen = 1 + static_cast<std::size_t>(size > 0 ? data[size / 2] : 0);
-    // The large blocks are read with their second half judged ahead on a
-    // second thread (from 1 byte: always) and without.
     const struct {
         std::size_t blockSize;
         bool censored;
-        std::size_t aheadFrom;
-    } reads[] = {{1, true, 0},         {2, false, 0},       {3, true, 0},        {chosen, false, 1},
-                 {1u << 20, false, 0}, {1u << 20, true, 1}, {1u << 20, false, 1}};
-    for (const auto& [blockSize, censored, aheadFrom] : reads) {
+    } reads[] = {{1, true}, {2, false}, {3, true}, {chosen, false}, {1u << 20, false}, {1u << 20, true}};
+    for (const auto& [blockSize, censored] : reads) {
         ReadOptions options;
         options.censored = censored;
         ReadSettings settings;
         settings.blockSize = blockSize;
-        settings.judgeAheadFrom = aheadFrom;
         const DataFileContents got = readLinesWith(path.c_str(), options, settings, nullptr, nullptr);
         if (!got.opened) fail("not opened", blockSize, censored);
         if (got.times.size() != expected.times.size()) fail("count", blockSize, censored);
