@@ -291,7 +291,9 @@ double portableSin(double x) {
 }
 
 double portablePowAndLog(double x, double y, double& logX) {
-    if (!(x > 0 && x < infinity) || y == 0 || !std::isfinite(y)) {
+    // x = 1 too: its log is 0, and the exact product 0 y would split y,
+    // which overflows for |y| >= 2^996 and made 1^y not a number.
+    if (!(x > 0 && x < infinity) || x == 1 || y == 0 || !std::isfinite(y)) {
         logX = portableLog(x);
         return portablePow(x, y);
     }

@@ -24,37 +24,14 @@ const double nan = std::numeric_limits<double>::quiet_NaN();
 // Special values, then random doubles of every kind: any bit pattern,
 // log-uniform over the whole positive range, and close to 1.
 std::vector<double> arguments(std::size_t count) {
-    std::vector<double> x = {0.0,
-                             -0.0,
-                             1.0,
-                             -1.0,
-                             inf,
-                             -inf,
-                             nan,
-                             0x1p-1074,
-                             0x1.fffffffffffffp-1023,
-                             0x1p-1022,
-                             std::numeric_limits<double>::max(),
-                             1 + 0x1p-52,
-                             1 - 0x1p-53,
-                             0x1.6a09e667f3bccp+0,
-                             0x1.6a09e667f3bcdp+0,
-                             1 + 0.5 / 128,
-                             0.75,
-                             2e-300,
-                             3e300,
+    std::vector<double> x = {0.0, -0.0, 1.0, -1.0, inf, -inf, nan, 0x1p-1074, 0x1.fffffffffffffp-1023, 0x1p-1022,
+                             std::numeric_limits<double>::max(), 1 + 0x1p-52, 1 - 0x1p-53, 0x1.6a09e667f3bccp+0,
+                             0x1.6a09e667f3bcdp+0, 1 + 0.5 / 128, 0.75, 2e-300, 3e300,
                              // 700 log x, -900 log x and 41 log x at the edges 709 and -708
                              // of the vector kernel's range, 2^-890 log x at 2^-900.
-                             0x1.607145cb904a8p+1,
-                             0x1.607145cb904a9p+1,
-                             0x1.607145cb904aap+1,
-                             0x1.d249ed664dbddp-2,
-                             0x1.d249ed664dbdep-2,
-                             0x1.d249ed664dbdfp-2,
-                             0x1.0fef71b2119f9p-25,
-                             0x1.0fef71b2119fap-25,
-                             0x1.00400800aab55p+0,
-                             0x1.00400800aab56p+0};
+                             0x1.607145cb904a8p+1, 0x1.607145cb904a9p+1, 0x1.607145cb904aap+1, 0x1.d249ed664dbddp-2,
+                             0x1.d249ed664dbdep-2, 0x1.d249ed664dbdfp-2, 0x1.0fef71b2119f9p-25, 0x1.0fef71b2119fap-25,
+                             0x1.00400800aab55p+0, 0x1.00400800aab56p+0};
     Xorshift random{0x9e3779b97f4a7c15ULL};
     while (x.size() < count) {
         const double u = random.unit();
@@ -67,9 +44,9 @@ std::vector<double> arguments(std::size_t count) {
 }
 
 TEST(BatchMath, SameBitsAsScalarKernels) {
-    const double exponents[] = {0,    -0.0,   nan,     inf,       -inf,     1,        -1,           0.5,         2.7,
-                                -3.3, 41,     700,     -900,      1e-300,   1e10,     1e300,        0x1p-890,    -0x1p-890,
-                                0x1p995, 0x1p-1070, -0x1p-1022, 0x1p62};
+    const double exponents[] = {0,        -0.0,      nan,     inf,     -inf,      1,          -1,    0.5,
+                                2.7,      -3.3,      41,      700,     -900,      1e-300,     1e10,  1e300,
+                                0x1p-890, -0x1p-890, 0x1p995, 0x1p997, 0x1p-1070, -0x1p-1022, 0x1p62};
     const std::vector<double> x = arguments(3000);
     const std::size_t n = x.size();
     // Blocks of x: sizes 0..9 from several offsets (every number of
@@ -79,8 +56,8 @@ TEST(BatchMath, SameBitsAsScalarKernels) {
         for (std::size_t offset : {0, 1, 3, 17}) blocks.push_back({offset, size});
     }
     for (std::size_t size : {std::size_t{13}, std::size_t{25}, std::size_t{51}, n - 5}) blocks.push_back({5, size});
-    for (const BatchLevel level : {BatchLevel::scalar, BatchLevel::sse2, BatchLevel::avx2, BatchLevel::avx2fma,
-                                   BatchLevel::avx512}) {
+    for (const BatchLevel level :
+         {BatchLevel::scalar, BatchLevel::sse2, BatchLevel::avx2, BatchLevel::avx2fma, BatchLevel::avx512}) {
         const int name = static_cast<int>(level);  // in messages
         if (setBatchLevel(level) != level) {
             std::printf("batch level %d: not available on this processor\n", name);
@@ -117,7 +94,7 @@ TEST(BatchMath, SameBitsAsScalarKernels) {
     __builtin_cpu_init();
     if (__builtin_cpu_supports("fma")) {
         EXPECT_EQ(batchLevel(), __builtin_cpu_supports("avx512f") ? BatchLevel::avx512
-                                : __builtin_cpu_supports("avx2") ? BatchLevel::avx2fma
+                                : __builtin_cpu_supports("avx2")  ? BatchLevel::avx2fma
                                                                   : BatchLevel::sse2);
     }
 #endif
@@ -143,8 +120,8 @@ TEST(BatchMath, FallsBackLaneByLaneNearHalfway) {
     double x[n], hi[n], lo[n], power[n], y[n], out[n], difference[n];
     for (std::size_t i = 0; i < n; ++i) x[i] = powers[i].x;
     for (std::size_t i = 0; i < n; ++i) y[i] = logs[i].x;
-    for (const BatchLevel level : {BatchLevel::scalar, BatchLevel::sse2, BatchLevel::avx2, BatchLevel::avx2fma,
-                                   BatchLevel::avx512}) {
+    for (const BatchLevel level :
+         {BatchLevel::scalar, BatchLevel::sse2, BatchLevel::avx2, BatchLevel::avx2fma, BatchLevel::avx512}) {
         if (setBatchLevel(level) != level) continue;
         batchLogTable(x, 0, n, hi, lo);
         batchPowFromLog(hi, lo, n, 1.85, power);
@@ -169,18 +146,27 @@ TEST(BatchMath, SameBitsForAnyTable) {
     struct Row {
         double hi, lo, m;
     };
-    const Row rows[] = {{0x1p-450, 0, 0x1p-450},   {0x1.fffffffffffffp-451, 0, 0x1p-450},
-                        {-0x1p-450, 0, 0x1p-450},  {0x1p-1030, 0, 0x1p200},
-                        {0x1p-1022, 0, 0x1p100},   {0x1.fffffffffffffp-1023, 0x1p-1074, 0x1p100},
-                        {0x1p997, 0, 0x1p-997},    {0x1.fffffffffffffp995, 0, -0x1p-996},
-                        {0x1p-1000, 0, 0x1p997},   {0x1p995, 0, 0x1p-1030},
-                        {709, 0, 1},               {0x1.6200000000001p+9, 0, 1},
-                        {-708, 0, 1},              {-0x1.6200000000001p+9, -0x1p-50, 1},
-                        {0x1.62e42fee00000p-1, 0, 1}, {-0x1.62e42fee00000p-1, 0x1p-60, 1},
-                        {0x1.62e42fee00000p+0, 0, 1}, {-1.5, 1e-17, 1}};
+    const Row rows[] = {{0x1p-450, 0, 0x1p-450},
+                        {0x1.fffffffffffffp-451, 0, 0x1p-450},
+                        {-0x1p-450, 0, 0x1p-450},
+                        {0x1p-1030, 0, 0x1p200},
+                        {0x1p-1022, 0, 0x1p100},
+                        {0x1.fffffffffffffp-1023, 0x1p-1074, 0x1p100},
+                        {0x1p997, 0, 0x1p-997},
+                        {0x1.fffffffffffffp995, 0, -0x1p-996},
+                        {0x1p-1000, 0, 0x1p997},
+                        {0x1p995, 0, 0x1p-1030},
+                        {709, 0, 1},
+                        {0x1.6200000000001p+9, 0, 1},
+                        {-708, 0, 1},
+                        {-0x1.6200000000001p+9, -0x1p-50, 1},
+                        {0x1.62e42fee00000p-1, 0, 1},
+                        {-0x1.62e42fee00000p-1, 0x1p-60, 1},
+                        {0x1.62e42fee00000p+0, 0, 1},
+                        {-1.5, 1e-17, 1}};
     constexpr std::size_t n = 53;  // a group of 6 blocks of 8 lanes (or two of 4) and a remainder
-    for (const BatchLevel level : {BatchLevel::scalar, BatchLevel::sse2, BatchLevel::avx2, BatchLevel::avx2fma,
-                                   BatchLevel::avx512}) {
+    for (const BatchLevel level :
+         {BatchLevel::scalar, BatchLevel::sse2, BatchLevel::avx2, BatchLevel::avx2fma, BatchLevel::avx512}) {
         if (setBatchLevel(level) != level) continue;
         for (const Row& row : rows) {
             for (std::size_t at = 0; at < n; ++at) {
