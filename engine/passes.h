@@ -7,7 +7,8 @@
 // pool with the batch kernels; the sums are added strictly in storage order
 // while later chunks are still being computed. Newton's sums
 // (blockedShapeSums) are the one exception: each chunk is summed on its
-// own and the chunks' sums are added in order, on every thread at once.
+// own, in four lanes, and the chunks' sums are added in order, on every
+// thread at once.
 #pragma once
 
 #include <cstddef>
@@ -65,11 +66,13 @@ struct LogScale {
 // The sums of the likelihood equation over u_i = x_i / s (ln u_i = ln x_i -
 // ln s in double-double, so that s = the largest x keeps every u^m <= 1 and
 // no sum overflows at a large m), in blocks: each block of passChunk points
-// is summed in storage order from 0 by whichever thread computed it, then
-// the blocks' sums are added in block order. Every thread adds, and the bits
+// is summed by whichever thread computed it, in four lanes (point i of the
+// block in lane i mod 4, each lane in storage order, the lanes then added as
+// (0 + 1) + (2 + 3): four chains of additions instead of one), then the
+// blocks' sums are added in block order. Every thread adds, and the bits
 // depend neither on the thread count nor on the batch level, but they are
 // not those of shapeSums (a different order of additions). The scale must be
-// finite. Extra memory: 3 blocks per thread.
+// finite. Extra memory: 3 slices of 512 points per thread.
 ShapeSums blockedShapeSums(const ShapeTable& table, double m, LogScale scale, PassPool& pool);
 
 // The sums of the least-squares parabola and of the correlation through the

@@ -266,11 +266,13 @@ TEST(Passes, SameBitsAsPlainLoops) {
     }
 }
 
-// Newton's sums: each block of passChunk points in storage order from 0,
-// then the blocks in order; unscaled, the plain loop of that order to the
-// bit, and scaled by a largest x, the same bits for every thread count and
-// the unscaled sums over x_max^m. Also the ordinates' own sums handed to
-// curvatureSums: the bits of the sums it forms itself.
+// Newton's sums: each block of passChunk points in four lanes (point i of
+// the block in lane i mod 4, each lane in storage order, the lanes added as
+// (0 + 1) + (2 + 3)), then the blocks in order; unscaled, the plain loop of
+// that order to the bit, and scaled by a largest x, the same bits for every
+// thread count and batch level, and the unscaled sums over x_max^m. Also
+// the ordinates' own sums handed to curvatureSums: the bits of the sums it
+// forms itself.
 TEST(Passes, BlockedSumsForEveryThreadCount) {
     PassPool pools[] = {PassPool(1), PassPool(2), PassPool(4)};
     Xorshift random{0x5DEECE66DULL};
@@ -282,24 +284,32 @@ TEST(Passes, BlockedSumsForEveryThreadCount) {
         for (const double m : {0.7, 3.1, 190.0}) {
             ShapeSums plain;
             for (std::size_t start = 0; start < n; start += passChunk) {
-                ShapeSums block;
+                ShapeSums lane[4];  // lane j: the points j, j + 4, ... of the block
                 for (std::size_t i = start; i < std::min(n, start + passChunk); ++i) {
                     double lnX = 0;
                     const double xm = portablePowAndLog(t[i], m, lnX);
-                    block = {block.S0 + xm, block.S1 + xm * lnX, block.S2 + xm * integerPower(lnX, 2)};
+                    ShapeSums& s = lane[(i - start) % 4];
+                    s = {s.S0 + xm, s.S1 + xm * lnX, s.S2 + xm * integerPower(lnX, 2)};
                 }
-                plain = {plain.S0 + block.S0, plain.S1 + block.S1, plain.S2 + block.S2};
+                plain = {plain.S0 + ((lane[0].S0 + lane[1].S0) + (lane[2].S0 + lane[3].S0)),
+                         plain.S1 + ((lane[0].S1 + lane[1].S1) + (lane[2].S1 + lane[3].S1)),
+                         plain.S2 + ((lane[0].S2 + lane[1].S2) + (lane[2].S2 + lane[3].S2))};
             }
             const ShapeTable table = prepareShapeTable(t.data(), n, 0, nullptr, pools[0]);
             const LogScale scale{table.logHi[largest], table.logLo[largest]};
             const ShapeSums first = blockedShapeSums(table, m, scale, pools[0]);
             const double power = portablePow(t[largest], m);
-            for (PassPool& pool : pools) {
-                const ShapeSums s = blockedShapeSums(table, m, LogScale{}, pool);
-                const ShapeSums scaled = blockedShapeSums(table, m, scale, pool);
-                const unsigned threads = pool.threadCount();
-                EXPECT_EQ(std::memcmp(&s, &plain, sizeof s), 0) << n << " m " << m << " threads " << threads;
-                EXPECT_EQ(std::memcmp(&scaled, &first, sizeof s), 0) << n << " m " << m << " threads " << threads;
+            for (const BatchLevel level : {BatchLevel::scalar, bestBatchLevel()}) {
+                setBatchLevel(level);
+                for (PassPool& pool : pools) {
+                    const ShapeSums s = blockedShapeSums(table, m, LogScale{}, pool);
+                    const ShapeSums scaled = blockedShapeSums(table, m, scale, pool);
+                    const unsigned threads = pool.threadCount();
+                    EXPECT_EQ(std::memcmp(&s, &plain, sizeof s), 0)
+                        << n << " m " << m << " threads " << threads << " level " << static_cast<int>(level);
+                    EXPECT_EQ(std::memcmp(&scaled, &first, sizeof s), 0)
+                        << n << " m " << m << " threads " << threads << " level " << static_cast<int>(level);
+                }
             }
             // u = x / x_max: S0 scales by x_max^m (unless 51^190 overflows), S1 / S0 shifts by ln x_max.
             if (std::isfinite(plain.S2)) {
