@@ -536,12 +536,35 @@ TARQUEL_ALWAYS_INLINE PowerStep<V> beginPower(DDOf<V> logX, DDOf<V> y, const Tab
     return step;
 }
 
-// x^m for N blocks of table entries from at, the last with count valid lanes.
-template <class V, unsigned N, bool F>
+// Entries shifted by -ln s on their way into the power kernel (a pass over
+// u = x / s), and where ln u = hi + lo goes: see batchPowFromShiftedLog.
+struct LogShift {
+    double hi = 0;
+    double lo = 0;
+    double* lnU = nullptr;
+};
+
+// The shifted entry, the same operations in every lane type: the high
+// parts' difference without error, the low parts' difference added once.
+template <class T>
+TARQUEL_ALWAYS_INLINE dd::DoubleDouble<T> shiftedEntry(T hi, T lo, T shiftHi, T shiftLo) {
+    const dd::DoubleDouble<T> high = dd::twoSum(hi, -shiftHi);
+    return dd::fastTwoSum(high.hi, high.lo + (lo - shiftLo));
+}
+
+// x^m for N blocks of table entries from at, the last with count valid
+// lanes; shifted: u^m for the entries of ln u = ln x - ln s, and ln u out.
+template <class V, unsigned N, bool F, bool shifted = false>
 TARQUEL_ALWAYS_INLINE void powerBlocks(const double* logHi, const double* logLo, double m, double* out, std::size_t at,
-                                       unsigned count, const Tables& tables) {
-    const Group<V, N, F> hi = loadGroup<V, N, F>(logHi + at, count, 1);
-    const Group<V, N, F> lo = loadGroup<V, N, F>(logLo + at, count, 0);
+                                       unsigned count, const Tables& tables, const LogShift& shift = {}) {
+    Group<V, N, F> hi = loadGroup<V, N, F>(logHi + at, count, 1);
+    Group<V, N, F> lo = loadGroup<V, N, F>(logLo + at, count, 0);
+    if constexpr (shifted) {
+        const dd::DoubleDouble<Group<V, N, F>> u = shiftedEntry(hi, lo, splat<Group<V, N, F>>(shift.hi),
+                                                                splat<Group<V, N, F>>(shift.lo));
+        hi = u.hi;
+        lo = u.lo;
+    }
     PowerStep<V> steps[N];
     const dd::DoubleDouble<Group<V, N, F>> product = dd::multiply(dd::DoubleDouble<Group<V, N, F>>{hi, lo},
                                                                   splat<Group<V, N, F>>(m));
@@ -573,25 +596,28 @@ TARQUEL_ALWAYS_INLINE void powerBlocks(const double* logHi, const double* logLo,
         V result = mantissa * powerOfTwo<V>(steps[j].k);
         if (!allSet<V>(steps[j].regular)) {
             for (unsigned i = 0; i < valid; ++i) {
-                if (steps[j].regular[i] == 0) result[i] = powFromTable(logHi[first + i], logLo[first + i], m);
+                if (steps[j].regular[i] == 0) result[i] = powFromTable(hi.block[j][i], lo.block[j][i], m);
             }
         }
         storeLanes(out + first, result, valid);
+        if constexpr (shifted) storeLanes(shift.lnU + first, hi.block[j] + lo.block[j], valid);
     }
 }
 
 // fused: the exact products by fused multiply-add (the caller has checked
 // that m is normal and below 2^996 in magnitude).
-template <class V, bool fused = false>
-TARQUEL_ALWAYS_INLINE void powerLoop(const double* logHi, const double* logLo, std::size_t n, double m, double* out) {
+template <class V, bool fused = false, bool shifted = false>
+TARQUEL_ALWAYS_INLINE void powerLoop(const double* logHi, const double* logLo, std::size_t n, double m, double* out,
+                                     const LogShift& shift = {}) {
     const Tables& tables = portableMath::tables();
     constexpr unsigned lanes = lanesOf<V>;
     std::size_t i = 0;
     for (; i + groupBlocks * lanes <= n; i += groupBlocks * lanes) {
-        powerBlocks<V, groupBlocks, fused>(logHi, logLo, m, out, i, lanes, tables);
+        powerBlocks<V, groupBlocks, fused, shifted>(logHi, logLo, m, out, i, lanes, tables, shift);
     }
     for (; i < n; i += lanes) {
-        powerBlocks<V, 1, fused>(logHi, logLo, m, out, i, n - i < lanes ? static_cast<unsigned>(n - i) : lanes, tables);
+        powerBlocks<V, 1, fused, shifted>(logHi, logLo, m, out, i, n - i < lanes ? static_cast<unsigned>(n - i) : lanes,
+                                          tables, shift);
     }
 }
 
@@ -613,6 +639,10 @@ void powerSse2(const double* hi, const double* lo, std::size_t n, double m, doub
     powerLoop<Double2>(hi, lo, n, m, out);
 }
 
+void shiftedPowerSse2(const double* hi, const double* lo, std::size_t n, double m, double* out, const LogShift& shift) {
+    powerLoop<Double2, false, true>(hi, lo, n, m, out, shift);
+}
+
 __attribute__((target("avx2"))) void logAvx2(const double* x, std::size_t n, double* out) {
     logLoop<Double4, false>(x, 0, n, LogOutput{out});
 }
@@ -630,6 +660,11 @@ __attribute__((target("avx2"))) void powerAvx2(const double* hi, const double* l
     powerLoop<Double4>(hi, lo, n, m, out);
 }
 
+__attribute__((target("avx2"))) void shiftedPowerAvx2(const double* hi, const double* lo, std::size_t n, double m,
+                                                      double* out, const LogShift& shift) {
+    powerLoop<Double4, false, true>(hi, lo, n, m, out, shift);
+}
+
 // The log table with fused products: those of logFromReduction are
 // q1 (f + c).hi in divideExact, with q1 = 0 or at least 2^-55 (f - c is 0 or
 // a nonzero multiple of 2^-53, f + c in [1.4, 2.9]), and ln2.hi e, e an
@@ -645,6 +680,11 @@ __attribute__((target("avx2,fma"))) void powerAvx2Fma(const double* hi, const do
     powerLoop<Double4, true>(hi, lo, n, m, out);
 }
 
+__attribute__((target("avx2,fma"))) void shiftedPowerAvx2Fma(const double* hi, const double* lo, std::size_t n,
+                                                             double m, double* out, const LogShift& shift) {
+    powerLoop<Double4, true, true>(hi, lo, n, m, out, shift);
+}
+
 __attribute__((target("avx512f,fma"))) void logTableAvx512(const double* t, double g, std::size_t n, double* hi,
                                                            double* lo) {
     logLoop<Double8, true, TableOutput, true>(t, g, n, TableOutput{hi, lo});
@@ -653,6 +693,11 @@ __attribute__((target("avx512f,fma"))) void logTableAvx512(const double* t, doub
 __attribute__((target("avx512f,fma"))) void powerAvx512(const double* hi, const double* lo, std::size_t n, double m,
                                                         double* out) {
     powerLoop<Double8, true>(hi, lo, n, m, out);
+}
+
+__attribute__((target("avx512f,fma"))) void shiftedPowerAvx512(const double* hi, const double* lo, std::size_t n,
+                                                               double m, double* out, const LogShift& shift) {
+    powerLoop<Double8, true, true>(hi, lo, n, m, out, shift);
 }
 #else
 constexpr bool haveSse2 = false;
@@ -774,4 +819,33 @@ void batchPowFromLog(const double* logHi, const double* logLo, std::size_t n, do
     (void)regularExponent;
     (void)fusedFactor;
     for (std::size_t i = 0; i < n; ++i) out[i] = powFromTable(logHi[i], logLo[i], m);
+}
+
+void batchPowFromShiftedLog(const double* logHi, const double* logLo, std::size_t n, double shiftHi, double shiftLo,
+                            double m, double* out, double* lnU) {
+    const bool regularExponent = std::isfinite(m) && m != 0;
+    const bool fusedFactor = std::fabs(m) >= fusedFactorLow && std::fabs(m) < fusedFactorHigh;
+#if defined(__SSE2__)
+    const LogShift shift{shiftHi, shiftLo, lnU};
+    if (regularExponent) {
+        switch (batchLevel()) {
+            case BatchLevel::avx512:
+                if (fusedFactor) return shiftedPowerAvx512(logHi, logLo, n, m, out, shift);
+                return shiftedPowerAvx2(logHi, logLo, n, m, out, shift);
+            case BatchLevel::avx2fma:
+                if (fusedFactor) return shiftedPowerAvx2Fma(logHi, logLo, n, m, out, shift);
+                return shiftedPowerAvx2(logHi, logLo, n, m, out, shift);
+            case BatchLevel::avx2: return shiftedPowerAvx2(logHi, logLo, n, m, out, shift);
+            case BatchLevel::sse2: return shiftedPowerSse2(logHi, logLo, n, m, out, shift);
+            case BatchLevel::scalar: break;
+        }
+    }
+#endif
+    (void)regularExponent;
+    (void)fusedFactor;
+    for (std::size_t i = 0; i < n; ++i) {
+        const DD u = shiftedEntry(logHi[i], logLo[i], shiftHi, shiftLo);
+        out[i] = powFromTable(u.hi, u.lo, m);
+        lnU[i] = logFromTable(u.hi, u.lo);
+    }
 }

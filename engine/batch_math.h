@@ -54,3 +54,11 @@ double powFromTable(double hi, double lo, double m);
 
 // out[i] = powFromTable(logHi[i], logLo[i], m), i < n.
 void batchPowFromLog(const double* logHi, const double* logLo, std::size_t n, double m, double* out);
+
+// The same over u = x / s from the table entries of x and the entry
+// {shiftHi, shiftLo} of ln s: each entry becomes ln u = ln x - ln s as a
+// double-double (hi' = the high parts' difference by twoSum, its error plus
+// (lo - shiftLo) added once by fastTwoSum), then out[i] = powFromTable of
+// that entry and lnU[i] = logFromTable of it. The entries must be finite.
+void batchPowFromShiftedLog(const double* logHi, const double* logLo, std::size_t n, double shiftHi, double shiftLo,
+                            double m, double* out, double* lnU);

@@ -132,13 +132,13 @@ void unorderedPass(PassPool& pool, std::size_t chunks, std::size_t bufferSize, W
 }
 
 // Newton's blocks are worked in slices of this many points, so that the
-// shifted logarithms and the powers of a slice stay in the first-level cache
-// between the shift, the power kernel and the sums. A multiple of the four
-// lanes below, so that a point's lane is its index in the block modulo 4,
-// and of the power kernel's groups (six blocks of two, four or eight lanes),
-// so that only a block's last slice has a remainder (measured at 10^6: 2.7
-// ns a point on one thread, against 2.9 with slices of 512 and 3.3 with the
-// whole block at once).
+// powers and logarithms of a slice stay in the first-level cache between
+// the power kernel and the sums. A multiple of the four lanes below, so
+// that a point's lane is its index in the block modulo 4, and of the power
+// kernel's groups (six blocks of two, four or eight lanes), so that only a
+// block's last slice has a remainder (measured at 10^6: 2.7 ns a point on
+// one thread, against 2.9 with slices of 512 and 3.3 with the whole block
+// at once).
 constexpr std::size_t newtonSlice = 480;
 
 // Four doubles as one GCC vector: one AVX register, or two SSE2 registers
@@ -154,29 +154,6 @@ TARQUEL_ALWAYS_INLINE Lanes loadLanes(const double* p) {
 
 TARQUEL_ALWAYS_INLINE void storeLanes(double* p, Lanes v) { std::memcpy(p, &v, sizeof v); }
 
-// ln u = ln x - ln s as a double-double: the high parts' difference without
-// error, the low parts' difference added once. Its error, below
-// 2^-104 |ln x|, stays far below that of the table itself. The same
-// operations on four points at a time, then one by one.
-TARQUEL_ALWAYS_INLINE void shiftLogsWith(const double* hi, const double* lo, std::size_t length, LogScale scale,
-                                         double* outHi, double* outLo) {
-    std::size_t i = 0;
-    const Lanes sHi = {-scale.hi, -scale.hi, -scale.hi, -scale.hi};
-    const Lanes sLo = {scale.lo, scale.lo, scale.lo, scale.lo};
-    for (; i + 4 <= length; i += 4) {
-        const dd::DoubleDouble<Lanes> high = dd::twoSum(loadLanes(hi + i), sHi);
-        const dd::DoubleDouble<Lanes> u = dd::fastTwoSum(high.hi, high.lo + (loadLanes(lo + i) - sLo));
-        storeLanes(outHi + i, u.hi);
-        storeLanes(outLo + i, u.lo);
-    }
-    for (; i < length; ++i) {
-        const DD high = dd::twoSum(hi[i], -scale.hi);
-        const DD u = dd::fastTwoSum(high.hi, high.lo + (lo[i] - scale.lo));
-        outHi[i] = u.hi;
-        outLo[i] = u.lo;
-    }
-}
-
 // The sums of a block in four lanes: lane j adds the terms of the points
 // j, j + 4, j + 8, ... of the block, each in its own order, so the adds of
 // one point no longer wait on those of the last.
@@ -191,67 +168,54 @@ struct LaneSums {
 };
 
 // Adds the terms of a slice of length points (a multiple of 4 but at the
-// block's end), given x^m and ln x as table entries.
-TARQUEL_ALWAYS_INLINE void addTermsWith(const double* xm, const double* hi, const double* lo, std::size_t length,
-                                        LaneSums& sums) {
+// block's end), given x^m and ln x.
+TARQUEL_ALWAYS_INLINE void addTermsWith(const double* xm, const double* lnX, std::size_t length, LaneSums& sums) {
     Lanes s0 = loadLanes(sums.S0), s1 = loadLanes(sums.S1), s2 = loadLanes(sums.S2);
     std::size_t i = 0;
     for (; i + 4 <= length; i += 4) {
         const Lanes x = loadLanes(xm + i);
-        const Lanes lnU = loadLanes(hi + i) + loadLanes(lo + i);
+        const Lanes l = loadLanes(lnX + i);
         s0 += x;
-        s1 += x * lnU;
-        s2 += x * (lnU * lnU);
+        s1 += x * l;
+        s2 += x * (l * l);
     }
     storeLanes(sums.S0, s0);
     storeLanes(sums.S1, s1);
     storeLanes(sums.S2, s2);
     for (; i < length; ++i) {
-        const double lnU = logFromTable(hi[i], lo[i]);
         sums.S0[i % 4] += xm[i];
-        sums.S1[i % 4] += xm[i] * lnU;
-        sums.S2[i % 4] += xm[i] * (lnU * lnU);
+        sums.S1[i % 4] += xm[i] * lnX[i];
+        sums.S2[i % 4] += xm[i] * (lnX[i] * lnX[i]);
     }
 }
 
-void shiftLogsPlain(const double* hi, const double* lo, std::size_t length, LogScale scale, double* outHi,
-                    double* outLo) {
-    shiftLogsWith(hi, lo, length, scale, outHi, outLo);
+void addTermsPlain(const double* xm, const double* lnX, std::size_t length, LaneSums& sums) {
+    addTermsWith(xm, lnX, length, sums);
 }
 
-__attribute__((target("avx2"))) void shiftLogsAvx2(const double* hi, const double* lo, std::size_t length,
-                                                   LogScale scale, double* outHi, double* outLo) {
-    shiftLogsWith(hi, lo, length, scale, outHi, outLo);
+__attribute__((target("avx2"))) void addTermsAvx2(const double* xm, const double* lnX, std::size_t length,
+                                                  LaneSums& sums) {
+    addTermsWith(xm, lnX, length, sums);
 }
 
-void addTermsPlain(const double* xm, const double* hi, const double* lo, std::size_t length, LaneSums& sums) {
-    addTermsWith(xm, hi, lo, length, sums);
-}
-
-__attribute__((target("avx2"))) void addTermsAvx2(const double* xm, const double* hi, const double* lo,
-                                                  std::size_t length, LaneSums& sums) {
-    addTermsWith(xm, hi, lo, length, sums);
-}
-
-// The sums of one block of Newton's pass; buffer holds 3 slices.
+// The sums of one block of Newton's pass; buffer holds 2 slices. Scaled,
+// the power kernel shifts each entry by -ln s on its way in and hands back
+// ln u with the powers.
 ShapeSums blockSums(const double* hi, const double* lo, std::size_t length, double m, LogScale scale, double* buffer) {
     const bool shifted = scale.hi != 0 || scale.lo != 0;
     const bool avx2 = batchLevel() >= BatchLevel::avx2;
+    double* xm = buffer;
+    double* lnX = buffer + newtonSlice;
     LaneSums sums;
     for (std::size_t from = 0; from < length; from += newtonSlice) {
         const std::size_t count = std::min(newtonSlice, length - from);
-        const double* sliceHi = hi + from;
-        const double* sliceLo = lo + from;
-        double* xm = buffer;
         if (shifted) {
-            double* shiftedHi = buffer + newtonSlice;
-            double* shiftedLo = buffer + 2 * newtonSlice;
-            (avx2 ? shiftLogsAvx2 : shiftLogsPlain)(sliceHi, sliceLo, count, scale, shiftedHi, shiftedLo);
-            sliceHi = shiftedHi;
-            sliceLo = shiftedLo;
+            batchPowFromShiftedLog(hi + from, lo + from, count, scale.hi, scale.lo, m, xm, lnX);
+        } else {
+            batchPowFromLog(hi + from, lo + from, count, m, xm);
+            for (std::size_t i = 0; i < count; ++i) lnX[i] = logFromTable(hi[from + i], lo[from + i]);
         }
-        batchPowFromLog(sliceHi, sliceLo, count, m, xm);
-        (avx2 ? addTermsAvx2 : addTermsPlain)(xm, sliceHi, sliceLo, count, sums);
+        (avx2 ? addTermsAvx2 : addTermsPlain)(xm, lnX, count, sums);
     }
     return sums.total();
 }
@@ -325,7 +289,7 @@ ShapeSums blockedShapeSums(const ShapeTable& table, double m, LogScale scale, Pa
         blocks[k] = blockSums(table.logHi.data() + start, table.logLo.data() + start, chunkLength(n, k), m, scale,
                               buffer);
     };
-    unorderedPass(pool, chunks, 3 * newtonSlice, work);
+    unorderedPass(pool, chunks, 2 * newtonSlice, work);
     ShapeSums sum;
     for (const ShapeSums& s : blocks) {
         sum.S0 += s.S0;
