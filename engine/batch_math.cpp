@@ -136,7 +136,8 @@ TARQUEL_ALWAYS_INLINE unsigned laneBits(BitsOf<V> mask) {
 
 template <class V>
 TARQUEL_ALWAYS_INLINE bool allSet(BitsOf<V> mask) {
-    return laneBits<V>(mask) == (1u << lanesOf<V>)-1;
+    constexpr unsigned lanes = lanesOf<V>;
+    return laneBits<V>(mask) == (1u << lanes) - 1;
 }
 
 template <class V>
