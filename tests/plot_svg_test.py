@@ -5,9 +5,8 @@ one class="fit", the bounds band as two class="band" polylines (the lower left
 of the upper), the title escaped, nothing that loads or runs anything. The
 comparison (--compare --plot): panels in the ranked order, each family's data
 along its line, gaps counted; a comparison stopped by a time-out: exit 4, no
-ranking. Each plot on its canvas of 720 x 540 or 1200 x 660 pixels (the colours
-and the rest of the bytes: the golden SVGs of the unit tests, written by the same
-functions).
+ranking. One plot of each kind rendered to PNG by rsvg-convert must show the
+data and line colours.
 
 Usage: plot_svg_test.py TARQUEL_CLI TESTS_DATA_DIR EXAMPLES_DIR
 """
@@ -17,12 +16,16 @@ import os
 import random
 import shutil
 import statistics
+import struct
 import subprocess
 import sys
 import tempfile
 import xml.etree.ElementTree as ET
+import zlib
 
 NS = '{http://www.w3.org/2000/svg}'
+POINT_COLOUR = (0x1f, 0x5f, 0xbf)
+FIT_COLOUR = (0xc0, 0x39, 0x2b)
 # Elements and attributes that would make the file depend on anything else.
 FORBIDDEN_TAGS = {'script', 'image', 'use', 'foreignObject', 'style', 'a', 'iframe'}
 
@@ -97,8 +100,6 @@ def check_row(cli, work, family, n, rank, limit):
     ranked, aicc = [e['distribution'] for e in compare], [e['aicc'] for e in compare if 'error' not in e]
     panels = panels_of(svg)
     failures = [] if list(panels) == ranked else [f'panels {list(panels)}, ranking {ranked}']
-    if (ET.parse(svg).getroot().get('width'), ET.parse(svg).getroot().get('height')) != ('1200', '660'):
-        failures.append('comparison canvas size')
     if ranked[0] != family or aicc != sorted(aicc):  # the family drawn ranks first, by AICc
         failures.append(f'ranking {ranked} by AICc {aicc}')
     for place, name in enumerate(ranked):
@@ -140,6 +141,34 @@ def expected_title(name):
     return ''.join('?' if ord(c) < 0x20 or ord(c) == 0x7f else c for c in text)
 
 
+def png_colours(path):
+    """(width, height, set of RGB colours) of an 8-bit RGB or RGBA PNG."""
+    with open(path, 'rb') as f:
+        data = f.read()
+    assert data[:8] == b'\x89PNG\r\n\x1a\n', 'not a PNG'
+    pos, idat = 8, b''
+    while pos < len(data):
+        length, kind = struct.unpack('>I4s', data[pos:pos + 8])
+        body = data[pos + 8:pos + 8 + length]
+        if kind == b'IHDR':
+            width, height, depth, colour, _, _, interlace = struct.unpack('>IIBBBBB', body)
+            assert depth == 8 and colour in (2, 6) and interlace == 0, 'unexpected PNG format'
+        idat += body if kind == b'IDAT' else b''
+        pos += 12 + length
+    n, raw = 4 if colour == 6 else 3, zlib.decompress(idat)
+    stride, colours, previous = width * n, set(), bytearray(width * n)
+    for y in range(height):
+        kind, line = raw[y * (stride + 1)], bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
+        for i in range(stride):  # undo the PNG filter of this row: none, sub, up, average, Paeth
+            a, b, c = line[i - n] if i >= n else 0, previous[i], previous[i - n] if i >= n else 0
+            p = a + b - c
+            paeth = a if abs(p - a) <= min(abs(p - b), abs(p - c)) else b if abs(p - b) <= abs(p - c) else c
+            line[i] = (line[i] + (0, a, b, (a + b) // 2, paeth)[kind]) & 255
+        colours.update(tuple(line[x:x + 3]) for x in range(0, stride, n))
+        previous = line
+    return width, height, colours
+
+
 def main():
     cli, data_dir, examples_dir = sys.argv[1:4]
     roots = {'data': data_dir, 'examples': examples_dir}
@@ -165,7 +194,6 @@ def main():
             expected_bands = 2 if points >= 2 else 0
             checks = [
                 (root.tag == NS + 'svg', 'root is an SVG element'),
-                ((root.get('width'), root.get('height')) == ('720', '540'), 'canvas size'),
                 (classes.count('point') == points, f'{classes.count("point")} points, expected {points}'),
                 (classes.count('fit') == 1, f'{classes.count("fit")} fitted lines'),
                 (classes.count('suspension') == suspensions, f'{classes.count("suspension")} suspensions'),
@@ -180,8 +208,24 @@ def main():
                 ([e.text for e in root.iter() if e.get('class') == 'title'] == [title], 'title text'),
             ]
             failures += [f'{label}: {what}' for ok, what in checks if not ok]
+
+        # The last plot rendered: the canvas size, and the data and line colours in it.
+        png = os.path.join(work, 'plot.png')
+        subprocess.run(['rsvg-convert', '-o', png, svg], check=True)
+        width, height, colours = png_colours(png)
+        if (width, height) != (720, 540):
+            failures.append(f'PNG is {width}x{height}, expected 720x540')
+        for colour, what in ((POINT_COLOUR, 'point'), (FIT_COLOUR, 'fitted line')):
+            if colour not in colours:
+                failures.append(f'PNG lacks the {what} colour')
+
         for row in COMPARISON_ROWS:
             failures += [f'{row[:3]}: {failure}' for failure in check_row(cli, work, *row)]
+        png = os.path.join(work, 'compare.png')
+        subprocess.run(['rsvg-convert', '-o', png, os.path.join(work, 'compare.svg')], check=True)
+        width, height, colours = png_colours(png)
+        if (width, height) != (1200, 660) or not {POINT_COLOUR, FIT_COLOUR} <= colours:
+            failures.append(f'comparison PNG {width}x{height} without the point or line colour')
         failures += check_stopped(cli, work)
     finally:
         shutil.rmtree(work)
