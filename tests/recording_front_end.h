@@ -3,7 +3,6 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
 #include "run/analysis_state.h"
 #include "run/calculation_run.h"

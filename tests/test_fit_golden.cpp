@@ -2,7 +2,6 @@
 // written on one platform, the same digits must come out on every other.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <fstream>
 #include <string>
 

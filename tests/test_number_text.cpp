@@ -4,10 +4,8 @@
 
 #include <charconv>
 #include <cstdio>
-#include <cmath>
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "datafiles/number_text.h"
 #include "tests/test_support.h"
