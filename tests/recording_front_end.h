@@ -26,7 +26,9 @@ struct TestRun {
     double gamma = 0;  // used when autoGamma is false
     double initialM = 1;
     ShapeSolver solver = ShapeSolver::damped;
-    int stop = 0;  // the stop flag as the run starts
+    int stop = 0;                   // the stop flag as the run starts
+    bool censored = false;          // status words S mark suspensions
+    bool refuseZeroSpread = false;  // refuse failures that are all one time (the library call only)
 };
 
 // Runs the test run as a library call with its own stop flag.

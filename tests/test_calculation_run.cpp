@@ -148,15 +148,8 @@ TEST(RunFunction, RefusalCausesAndPointsThatAreNoFit) {
         {large, false, false, false, 0, newton, RefusalKind::none, "", false},  // scaled sums: m = 158.182051083
     };
     for (const auto& row : rows) {
-        RunInputs in;
-        in.dataFilePath = dataFile(row.bytes);
-        in.read.censored = row.censored;
-        in.autoGamma = row.autoGamma;
-        in.gamma = row.gamma;
-        in.refuseZeroSpread = row.refuseZeroSpread;
-        in.solver = row.solver;
-        FrontEnd silent;
-        const RunOutcome run = runCalculation(in, silent);
+        const RunOutcome run = runWith(
+            {dataFile(row.bytes), 1, row.autoGamma, row.gamma, 1, row.solver, 0, row.censored, row.refuseZeroSpread});
         EXPECT_EQ(run.refusal.kind, row.kind) << row.cause;
         EXPECT_EQ(fitted(run) ? run.invalidCause.substr(0, std::strlen(row.cause)) : run.refusal.cause, row.cause);
         EXPECT_EQ(validFit(run), fitted(run) && row.cause[0] == '\0') << row.cause;
