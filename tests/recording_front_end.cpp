@@ -12,6 +12,8 @@ RunOutcome runWith(const TestRun& run, RecordingFrontEnd* recording) {
     in.solver = run.solver;
     in.read.censored = run.censored;
     in.refuseZeroSpread = run.refuseZeroSpread;
+    in.given = !run.times.empty();
+    in.sample = makeSample(run.times);
     const std::atomic<int> stop{run.stop};
     in.stopFlag = &stop;
     RecordingFrontEnd silent;

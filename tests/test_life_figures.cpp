@@ -18,7 +18,11 @@ namespace {
 // A complete sample and the remission times (9 failures, 12 suspended),
 // fitted with gamma typed, as the run does it.
 RunOutcome fitted(const char* file, double gamma, bool censored) {
-    return runWith({std::string(TARQUEL_TEST_DATA) + "/" + file, 1, false, gamma, 1, ShapeSolver::newton, 0, censored});
+    return runWith({.path = std::string(TARQUEL_TEST_DATA) + "/" + file,
+                    .autoGamma = false,
+                    .gamma = gamma,
+                    .solver = ShapeSolver::newton,
+                    .censored = censored});
 }
 
 TEST(LifeFigures, LikelihoodBoundsWhereTheScannedProfileFallsByZSquaredOverTwo) {

@@ -40,7 +40,7 @@ const struct {
     {".", 0, 1},
     {"", 0, 0},
     {"   ", 0, 3},
-    {"-", 0, 1},  // no hex, no mantissa digit
+    {"-", 0, 1},    // no hex, no mantissa digit
     {"inf", 0, 0},  // no words
     // Rounding beyond the one-operation path.
     {"0.30000000000000004", 0.30000000000000004, 19},

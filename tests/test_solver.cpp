@@ -33,6 +33,7 @@ TEST(IntegerPower, Table) {
         std::int32_t k;
         double expected;
     } rows[] = {
+        {2, 0, 1},
         {nan, 0, 1},
         {inf, 0, 1},
         {2, 1, 2},
