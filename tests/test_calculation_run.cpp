@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <fstream>
 #include <string>
 #include <thread>
 
@@ -26,9 +25,7 @@ const std::string gammaError = "Parameter error: Invalid gamma";
 
 // Writes `bytes` to a data file (nullptr: a path with no file).
 std::string dataFile(const char* bytes) {
-    const std::string path = uniqueTempPath(bytes == nullptr ? "no such file.dat" : "run.dat");
-    if (bytes != nullptr) std::ofstream(path, std::ios::binary) << bytes;
-    return path;
+    return bytes == nullptr ? uniqueTempPath("no such file.dat") : tempFileWith("run.dat", bytes);
 }
 
 class CalculationRun : public ::testing::Test {
