@@ -10,6 +10,10 @@ RunOutcome runWith(const TestRun& run, RecordingFrontEnd* recording) {
     in.gamma = run.gamma;
     in.initialM = run.initialM;
     in.solver = run.solver;
+    in.read.censored = run.censored;
+    in.refuseZeroSpread = run.refuseZeroSpread;
+    in.given = !run.times.empty();
+    in.sample = makeSample(run.times);
     const std::atomic<int> stop{run.stop};
     in.stopFlag = &stop;
     RecordingFrontEnd silent;
@@ -24,6 +28,7 @@ Refusal runOnTheRecord(const TestRun& run, RecordingFrontEnd& recording) {
     s.result.gamma = run.gamma;
     s.initialM = run.initialM;
     s.solver = run.solver;
+    s.censored = run.censored ? 1 : 0;
     s.stopFlag.store(run.stop);
     return runOnRecord(s, recording);
 }

@@ -21,13 +21,16 @@ public:
 
 // The inputs of one run, as the dialog or the command line sets them.
 struct TestRun {
-    std::string path;
+    std::string path = {};
     RankMethod rankMethod = 1;
     bool autoGamma = true;
     double gamma = 0;  // used when autoGamma is false
     double initialM = 1;
     ShapeSolver solver = ShapeSolver::damped;
-    int stop = 0;  // the stop flag as the run starts
+    int stop = 0;                    // the stop flag as the run starts
+    bool censored = false;           // status words S mark suspensions
+    bool refuseZeroSpread = false;   // refuse failures that are all one time (the library call only)
+    std::vector<double> times = {};  // not empty: these times are fitted instead of a file (the library call only)
 };
 
 // Runs the test run as a library call with its own stop flag.

@@ -5,9 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <string>
 #include <thread>
 
@@ -27,9 +25,7 @@ const std::string gammaError = "Parameter error: Invalid gamma";
 
 // Writes `bytes` to a data file (nullptr: a path with no file).
 std::string dataFile(const char* bytes) {
-    const std::string path = uniqueTempPath(bytes == nullptr ? "no such file.dat" : "run.dat");
-    if (bytes != nullptr) std::ofstream(path, std::ios::binary) << bytes;
-    return path;
+    return bytes == nullptr ? uniqueTempPath("no such file.dat") : tempFileWith("run.dat", bytes);
 }
 
 class CalculationRun : public ::testing::Test {
@@ -149,15 +145,12 @@ TEST(RunFunction, RefusalCausesAndPointsThatAreNoFit) {
         {large, false, false, false, 0, newton, RefusalKind::none, "", false},  // scaled sums: m = 158.182051083
     };
     for (const auto& row : rows) {
-        RunInputs in;
-        in.dataFilePath = dataFile(row.bytes);
-        in.read.censored = row.censored;
-        in.autoGamma = row.autoGamma;
-        in.gamma = row.gamma;
-        in.refuseZeroSpread = row.refuseZeroSpread;
-        in.solver = row.solver;
-        FrontEnd silent;
-        const RunOutcome run = runCalculation(in, silent);
+        const RunOutcome run = runWith({.path = dataFile(row.bytes),
+                                        .autoGamma = row.autoGamma,
+                                        .gamma = row.gamma,
+                                        .solver = row.solver,
+                                        .censored = row.censored,
+                                        .refuseZeroSpread = row.refuseZeroSpread});
         EXPECT_EQ(run.refusal.kind, row.kind) << row.cause;
         EXPECT_EQ(fitted(run) ? run.invalidCause.substr(0, std::strlen(row.cause)) : run.refusal.cause, row.cause);
         EXPECT_EQ(validFit(run), fitted(run) && row.cause[0] == '\0') << row.cause;
@@ -168,23 +161,12 @@ TEST(RunFunction, RefusalCausesAndPointsThatAreNoFit) {
 // Two runs in two threads of one process give the bits of the same runs one
 // after the other: a run shares nothing with another.
 TEST(RunFunction, TwoThreadsGiveTheBitsOfTwoRunsInTurn) {
-    const std::vector<double> a = weibullQuantiles(5000, 1.7, 40, 3), b = weibullQuantiles(3000, 0.8, 2, 0.5);
-    auto inputs = [](const std::vector<double>& times, ShapeSolver solver) {
-        RunInputs in;
-        in.given = true;
-        in.sample = makeSample(times);
-        in.solver = solver;
-        return in;
-    };
-    const RunInputs first = inputs(a, ShapeSolver::damped), second = inputs(b, ShapeSolver::newton);
-    FrontEnd silent;
-    const RunOutcome alone[2] = {runCalculation(first, silent), runCalculation(second, silent)};
+    const TestRun first{.solver = ShapeSolver::damped, .times = weibullQuantiles(5000, 1.7, 40, 3)};
+    const TestRun second{.solver = ShapeSolver::newton, .times = weibullQuantiles(3000, 0.8, 2, 0.5)};
+    const RunOutcome alone[2] = {runWith(first), runWith(second)};
     RunOutcome together[2];
-    std::thread other([&] {
-        FrontEnd own;
-        together[1] = runCalculation(second, own);
-    });
-    together[0] = runCalculation(first, silent);
+    std::thread other([&] { together[1] = runWith(second); });
+    together[0] = runWith(first);
     other.join();
     for (int k = 0; k < 2; ++k) {
         EXPECT_EQ(std::memcmp(&alone[k].result, &together[k].result, sizeof(FitResult)), 0) << k;
@@ -199,13 +181,9 @@ TEST(RunFunction, TwoThreadsGiveTheBitsOfTwoRunsInTurn) {
 TEST(RunFunction, LargeShapeInAnyUnit) {
     RunOutcome runs[2];
     for (const double unit : {1.0, 1e6}) {
-        RunInputs in;
-        in.given = true;
-        in.autoGamma = false;
-        in.solver = ShapeSolver::newton;
-        in.sample = makeSample({0.99 * unit, 1 * unit, 1.01 * unit, 1.005 * unit, 0.995 * unit});
-        FrontEnd silent;
-        runs[unit == 1 ? 0 : 1] = runCalculation(in, silent);
+        runs[unit == 1 ? 0 : 1] = runWith({.autoGamma = false,
+                                           .solver = ShapeSolver::newton,
+                                           .times = {0.99 * unit, 1 * unit, 1.01 * unit, 1.005 * unit, 0.995 * unit}});
     }
     const FitResult &one = runs[0].result, &mega = runs[1].result;
     EXPECT_NEAR(one.m, 158.182051083, 1e-9);

@@ -7,7 +7,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -106,9 +105,8 @@ const std::vector<FileRow> fileRows = {
 const std::size_t blockSizes[] = {1, 2, 3, 7, 1u << 20};
 
 TEST(DataFile, ValuesAndStatusWords) {
-    const std::string path = uniqueTempPath("values.dat");
     for (const FileRow& row : fileRows) {
-        std::ofstream(path, std::ios::binary) << row.bytes;
+        const std::string path = tempFileWith("values.dat", row.bytes);
         std::vector<std::uint8_t> marks(row.values.size(), 0);
         for (std::size_t i = 0; i < row.marks.size(); ++i) marks[i] = row.marks[i] == '1';
         const std::uint32_t markCount = static_cast<std::uint32_t>(std::count(marks.begin(), marks.end(), 1));
@@ -133,8 +131,7 @@ TEST(DataFile, FileOfManyBlocks) {
     std::string text = "Times\r\n";
     std::uint32_t n = 0;
     while (text.size() < std::size_t{5} << 20) text += std::to_string(++n) + " S\r\n";
-    const std::string path = uniqueTempPath("blocks.dat");
-    std::ofstream(path, std::ios::binary) << text;
+    const std::string path = tempFileWith("blocks.dat", text);
     std::vector<std::uint64_t> reports;
     auto record = [](std::uint64_t valuesSoFar, void* to) {
         static_cast<std::vector<std::uint64_t>*>(to)->push_back(valuesSoFar);
@@ -166,9 +163,8 @@ TEST(DataFile, WorkIsLinearInTheText) {
         {"digits", repeated(tenTo254(), pieces), std::vector<double>(pieces, 1e254)},
         {"text", std::string(255 * pieces, 'x') + "\n", {}},
     };
-    const std::string path = uniqueTempPath("long.dat");
     for (const auto& row : rows) {
-        std::ofstream(path, std::ios::binary) << row.text;
+        const std::string path = tempFileWith("long.dat", row.text);
         for (const std::size_t blockSize : {std::size_t{1} << 20, std::size_t{4000}}) {
             std::uint64_t judged = 0;
             const DataFileContents c = readInBlocks(path, false, blockSize, false, 0, &judged);
@@ -189,10 +185,9 @@ TEST(DataFile, Counts) {
         {"Times\n0.1 2\t\n\n1e-5\t1 s \r\n-4 5\n", "Times\n0.1\n0.1\n\n1e-5 s\n"},
         {"7.25d1 1\n3 S\n", "72.5\n3 S\n"},
     };
-    const std::string counted = uniqueTempPath("counted.dat"), written = uniqueTempPath("written.dat");
     for (const auto& row : rows) {
-        std::ofstream(counted, std::ios::binary) << row.counted;
-        std::ofstream(written, std::ios::binary) << row.written;
+        const std::string counted = tempFileWith("counted.dat", row.counted);
+        const std::string written = tempFileWith("written.dat", row.written);
         for (const bool censored : {false, true}) {
             const DataFileContents got = readInBlocks(counted, censored, 3, true);
             const DataFileContents want = readInBlocks(written, censored, 3);
@@ -243,11 +238,7 @@ TEST(DataFile, Refused) {
         {"", "1\t\x01\n", true, 0, 2, "line 1: '1\t?" + countCause},
     };
     for (const auto& row : rows) {
-        std::string path = row.path;
-        if (path.empty()) {
-            path = uniqueTempPath("refused.dat");
-            std::ofstream(path, std::ios::binary) << row.text;
-        }
+        const std::string path = row.path.empty() ? tempFileWith("refused.dat", row.text) : row.path;
         for (const std::size_t blockSize : {row.blockSize, std::size_t{1} << 20}) {
             const DataFileContents c = readInBlocks(path, true, blockSize, row.counts, row.budget);
             EXPECT_EQ(c.opened, row.cause.empty()) << row.path << row.text << " block " << blockSize;
@@ -272,10 +263,8 @@ TEST(DataFile, PassedOver) {
         {"-3\n+4\n-.5\n-x\n+\n5\n", {0, 0, 0, 0, 2, 4, 0, 0, 3, 1}},
         {"5 h\n1475 S\n1,25x\n", {1, 3, 0, 0, 0, 0, 0, 0, 0, 0}},
     };
-    const std::string path = uniqueTempPath("notes.dat");
     for (const auto& row : rows) {
-        std::ofstream(path, std::ios::binary) << row.text;
-        const ReaderNotes n = readInBlocks(path, false, 1).notes;
+        const ReaderNotes n = readInBlocks(tempFileWith("notes.dat", row.text), false, 1).notes;
         const Notes got = {
             n.severalFields.lines, n.severalFields.firstLine, n.separatorNumbers.lines, n.separatorNumbers.firstLine,
             n.headings.lines,      n.headings.firstLine,      n.textAmongValues.lines,  n.textAmongValues.firstLine,
@@ -306,9 +295,8 @@ TEST(DataFile, ReaderWarnings) {
           "2 lines start with a signed number (as -3 or +4) (first: line 6); such lines are skipped: a time is "
           "written without a sign"}},
     };
-    const std::string path = uniqueTempPath("warnings.dat");
     for (const auto& row : rows) {
-        std::ofstream(path, std::ios::binary) << row.text;
+        const std::string path = tempFileWith("warnings.dat", row.text);
         EXPECT_EQ(readerWarnings(readDataFile(path.c_str(), false)), row.warnings) << row.text;
     }
 }

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <fstream>
 #include <string>
 
 #include "datafiles/data_table.h"
@@ -21,8 +20,6 @@ struct Columns {
 };
 
 DataFileContents readTable(const std::string& text, const Columns& columns, std::size_t blockSize) {
-    const std::string path = uniqueTempPath("table.csv");
-    std::ofstream(path, std::ios::binary) << text;
     ReadOptions options;
     options.column = columns.column;
     options.statusColumn = columns.status;
@@ -32,13 +29,11 @@ DataFileContents readTable(const std::string& text, const Columns& columns, std:
     options.decimalComma = columns.decimalComma;
     ReadSettings settings;
     settings.blockSize = blockSize;
-    return readDataTable(path.c_str(), options, settings, nullptr, nullptr);
+    return readDataTable(tempFileWith("table.csv", text).c_str(), options, settings, nullptr, nullptr);
 }
 
 DataFileContents readPlain(const std::string& text, bool censored) {
-    const std::string path = uniqueTempPath("plain.dat");
-    std::ofstream(path, std::ios::binary) << text;
-    return readDataFile(path.c_str(), censored);
+    return readDataFile(tempFileWith("plain.dat", text).c_str(), censored);
 }
 
 const Columns commaHours{"hours", "", "", '\0', true};  // the column "hours" with decimal commas

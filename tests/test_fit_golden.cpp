@@ -2,8 +2,6 @@
 // written on one platform, the same digits must come out on every other.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <fstream>
 #include <string>
 
 #include "datafiles/number_format.h"
@@ -28,9 +26,7 @@ std::string writeSample(Xorshift& g, int index) {
         formatReportNumber(t, number);
         text += std::string(number) + "\n";
     }
-    const std::string path = uniqueTempPath("fit_" + std::to_string(index) + ".dat");
-    std::ofstream(path, std::ios::binary) << text;
-    return path;
+    return tempFileWith("fit_" + std::to_string(index) + ".dat", text);
 }
 
 // One line per run: inputs, how the solve ended, and the seven results.

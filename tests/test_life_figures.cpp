@@ -18,14 +18,11 @@ namespace {
 // A complete sample and the remission times (9 failures, 12 suspended),
 // fitted with gamma typed, as the run does it.
 RunOutcome fitted(const char* file, double gamma, bool censored) {
-    RunInputs in;
-    in.dataFilePath = std::string(TARQUEL_TEST_DATA) + "/" + file;
-    in.read.censored = censored;
-    in.autoGamma = false;
-    in.gamma = gamma;
-    in.solver = ShapeSolver::newton;
-    FrontEnd silent;
-    return runCalculation(in, silent);
+    return runWith({.path = std::string(TARQUEL_TEST_DATA) + "/" + file,
+                    .autoGamma = false,
+                    .gamma = gamma,
+                    .solver = ShapeSolver::newton,
+                    .censored = censored});
 }
 
 TEST(LifeFigures, LikelihoodBoundsWhereTheScannedProfileFallsByZSquaredOverTwo) {

@@ -4,10 +4,8 @@
 
 #include <charconv>
 #include <cstdio>
-#include <cmath>
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "datafiles/number_text.h"
 #include "tests/test_support.h"
@@ -33,9 +31,7 @@ const struct {
     {"1.5D-2", 0.015, 6},
     {"2e+3", 2000, 4},
     {"1e", 1, 1},
-    {"1e+", 1, 1},
     {"1d-x", 1, 1},  // no exponent digit: the letter is not part of it
-    {"12abc", 12, 2},
     {"1,5", 1, 1},
     {"7\n8", 7, 1},
     {"1..2", 1, 2},  // one point at most
@@ -44,9 +40,8 @@ const struct {
     {".", 0, 1},
     {"", 0, 0},
     {"   ", 0, 3},
-    {"-", 0, 1},  // no hex, no mantissa digit
-    {"inf", 0, 0},
-    {"nan", 0, 0},  // no words
+    {"-", 0, 1},    // no hex, no mantissa digit
+    {"inf", 0, 0},  // no words
     // Rounding beyond the one-operation path.
     {"0.30000000000000004", 0.30000000000000004, 19},
     {".30000000000000004", 0.30000000000000004, 18},

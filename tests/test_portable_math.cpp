@@ -28,7 +28,6 @@ TEST(PortableMath, SpecialValues) {
         {"exp 0", portableExp(0), 1},
         {"exp -inf", portableExp(-inf), 0},
         {"exp inf", portableExp(inf), inf},
-        {"exp 710", portableExp(710), inf},
         // The ends of exp's range (values as the C library gives them): the
         // largest argument with a finite
         // result, the next double above it, and the same at the bottom.
@@ -37,7 +36,6 @@ TEST(PortableMath, SpecialValues) {
         {"exp 709.78", portableExp(709.78), 0x1.fe9ce5c4c52b4p+1023},
         {"exp smallest", portableExp(-0x1.74910d52d3051p+9), 0x1p-1074},
         {"exp below smallest", portableExp(-0x1.74910d52d3052p+9), 0},
-        {"exp -746", portableExp(-746), 0},
         {"pow x 0", portablePow(nan, 0), 1},
         {"pow 1 y", portablePow(1, nan), 1},
         {"pow 0 -2", portablePow(0, -2), inf},
@@ -57,7 +55,6 @@ TEST(PortableMath, SpecialValues) {
         {"pow 2 -1074", portablePow(2, -1074), 0x1p-1074},
         {"pow 2 1023", portablePow(2, 1023), 0x1p1023},
         {"pow 1e300 1e10", portablePow(1e300, 1e10), inf},
-        {"sin 0", portableSin(0), 0},
         {"sin -0", portableSin(-0.0), -0.0},
         {"sin tiny", portableSin(1e-300), 1e-300},
         {"sin 2^-24", portableSin(0x1p-24), 0x1.ffffffffffffbp-25},

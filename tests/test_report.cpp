@@ -4,7 +4,6 @@
 
 #include <cmath>
 #include <cstdlib>
-#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>

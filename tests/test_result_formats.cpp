@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <fstream>
 #include <limits>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -23,9 +22,7 @@ const double nan = std::numeric_limits<double>::quiet_NaN();
 
 // Fits `bytes` through the run layer, as one file of the command line does.
 RunOutcome fit(const char* bytes, RankMethod method, bool autoGamma) {
-    const std::string path = uniqueTempPath("formats.dat");
-    std::ofstream(path, std::ios::binary) << bytes;
-    RunOutcome run = runWith({path, method, autoGamma});
+    RunOutcome run = runWith({tempFileWith("formats.dat", bytes), method, autoGamma});
     run.dataFile = "sample.dat";
     return run;
 }

@@ -55,6 +55,12 @@ std::string uniqueTempPath(const std::string& name) {
     return issued.paths.back();
 }
 
+std::string tempFileWith(const std::string& name, const std::string& bytes) {
+    const std::string path = uniqueTempPath(name);
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path;
+}
+
 std::vector<double> weibullQuantiles(std::size_t n, double m, double eta, double gamma) {
     std::vector<double> t(n);
     for (std::size_t i = 0; i < n; ++i) {

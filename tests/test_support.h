@@ -35,6 +35,9 @@ void expectMatchesGolden(const std::string& results, const char* name, int expec
 // parallel processes (one per test under ctest), so shared names would race.
 std::string uniqueTempPath(const std::string& name);
 
+// Such a path, written with `bytes`.
+std::string tempFileWith(const std::string& name, const std::string& bytes);
+
 // Weibull times at the quantiles (i - 0.5)/n, ascending: a sample "drawn"
 // from known parameters without randomness, the same everywhere.
 std::vector<double> weibullQuantiles(std::size_t n, double m, double eta, double gamma);
