@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <numbers>
 #include <sstream>
 #include <string>
@@ -25,10 +26,7 @@
 void expectMatchesGolden(const std::string& results, const char* name, int expectedLines) {
     const std::string path = std::string(TARQUEL_TEST_GOLDEN) + "/" + name;
     if (std::getenv("TARQUEL_BLESS") != nullptr) std::ofstream(path, std::ios::binary) << results;
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream golden;
-    golden << in.rdbuf();
-    std::istringstream got(results), expected(golden.str());
+    std::istringstream got(results), expected(fileBytes(path));
     std::string gotLine, expectedLine;
     int line = 0;
     while (std::getline(expected, expectedLine)) {
@@ -53,6 +51,11 @@ std::string uniqueTempPath(const std::string& name) {
     } issued;
     issued.paths.push_back(::testing::TempDir() + prefix + name);
     return issued.paths.back();
+}
+
+std::string fileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 std::string tempFileWith(const std::string& name, const std::string& bytes) {

@@ -35,6 +35,9 @@ void expectMatchesGolden(const std::string& results, const char* name, int expec
 // parallel processes (one per test under ctest), so shared names would race.
 std::string uniqueTempPath(const std::string& name);
 
+// The bytes of the file at `path` ("" when it cannot be read).
+std::string fileBytes(const std::string& path);
+
 // Such a path, written with `bytes`.
 std::string tempFileWith(const std::string& name, const std::string& bytes);
 
