@@ -29,11 +29,9 @@ DataFileContents readInBlocks(const std::string& path, bool censored, std::size_
     ReadOptions options;
     options.censored = censored;
     options.counts = counts;
-    ReadSettings settings;
-    settings.blockSize = blockSize;
-    settings.memoryBudget = memoryBudget;
-    settings.judgedCharacters = judged;
-    return readLinesWith(path.c_str(), options, settings, nullptr, nullptr);
+    return readLinesWith(path.c_str(), options,
+                         {.blockSize = blockSize, .memoryBudget = memoryBudget, .judgedCharacters = judged}, nullptr,
+                         nullptr);
 }
 
 // 1e254 written out: a 1 and 254 zeros.
