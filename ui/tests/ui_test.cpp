@@ -16,10 +16,12 @@
 #include <atomic>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -240,31 +242,18 @@ LRESULT dropFiles(const std::vector<std::string>& names) {
     return SendMessageA(windowHandles.mainWindow, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
 }
 
-// Runs the command-line program in workDir, its standard output and error
-// into `out` and `err`; true when it exits with `expectedStatus`.
+// Runs the command-line program in the current directory through cmd.exe,
+// its standard output and error into `out` and `err`; true when it exits
+// with `expectedStatus`.
 bool runCommandLine(const std::string& arguments, std::string& out, std::string& err, DWORD expectedStatus) {
-    std::string command = "\"" + cliPath + "\" " + arguments;
     // Files of their own for each run: Wine may release the last run's handles a little after it ends.
     static int runs = 0;
     const std::string outFile = workDir + "\\cli-out" + std::to_string(++runs), errFile = outFile + "-err";
-    SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    for (auto [handle, name] : {std::pair{&startup.hStdOutput, &outFile}, std::pair{&startup.hStdError, &errFile}}) {
-        *handle = CreateFileA(name->c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited, CREATE_ALWAYS, 0, nullptr);
-    }
-    PROCESS_INFORMATION process{};
-    DWORD exitCode = STILL_ACTIVE;
-    if (CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, workDir.c_str(),
-                       &startup, &process)) {
-        WaitForSingleObject(process.hProcess, 30000);
-        GetExitCodeProcess(process.hProcess, &exitCode);
-        CloseHandle(process.hProcess), CloseHandle(process.hThread);
-    }
-    CloseHandle(startup.hStdOutput), CloseHandle(startup.hStdError);
+    // cmd /c drops the outer quotes around the whole line.
+    const int status = std::system(
+        ("\"\"" + cliPath + "\" " + arguments + " >\"" + outFile + "\" 2>\"" + errFile + "\"\"").c_str());
     out = readFileBytes(outFile), err = readFileBytes(errFile);
-    return exitCode == expectedStatus;
+    return status == static_cast<int>(expectedStatus);
 }
 
 // `text` without its carriage returns.
@@ -677,15 +666,8 @@ std::string clipboardText() {
 
 // Whether `text` is `pattern`, each "..." in it standing for any characters.
 bool matches(const std::string& text, const std::string& pattern) {
-    std::size_t at = 0, from = 0;
-    for (std::size_t dots; (dots = pattern.find("...", from)) != std::string::npos; from = dots + 3) {
-        const std::size_t found = text.find(pattern.substr(from, dots - from), at);
-        if (found == std::string::npos || (from == 0 && found != 0)) return false;
-        at = found + dots - from;
-    }
-    const std::string last = pattern.substr(from);
-    if (from == 0) return text == pattern;
-    return text.size() >= at + last.size() && text.compare(text.size() - last.size(), last.size(), last) == 0;
+    const std::string literal = std::regex_replace(pattern, std::regex(R"([\\^$.|?*+()[\]{}])"), R"(\$&)");
+    return std::regex_match(text, std::regex(std::regex_replace(literal, std::regex(R"(\\\.\\\.\\\.)"), R"([\s\S]*)")));
 }
 
 // The menu item that gives the desktop program each command-line option.
