@@ -19,13 +19,6 @@ namespace {
 PassPool pool;
 const double nan = std::numeric_limits<double>::quiet_NaN();
 
-// Never stopped; ends on a fixed point.
-const SolveControl resting = [] {
-    SolveControl control;
-    control.stopAtFixedPoint = true;
-    return control;
-}();
-
 TEST(IntegerPower, Table) {
     const double x = 1.1;
     const struct {
@@ -179,15 +172,6 @@ TEST(BracketedNewton, EveryEnding) {
         }
         expectRow(row, out, t);
     }
-}
-
-// Newton's iteration in a bracket (or the damped one) on the likelihood equation of p, from m0.
-SolveOutcome fitFrom(const ShapeProblem& p, double m0, bool newton = true) {
-    auto g = [&p](double m) { return likelihoodEquation(p, m); };
-    return newton ? bracketedNewton(
-                        m0, g, [&p](double m) { return likelihoodDerivative(p, m); }, resting)
-                  : dampedNewton(
-                        m0, g, [&p](double m) { return likelihoodSlope(p, m); }, resting);
 }
 
 // Also g' against central differences of g, and the damped slope strictly

@@ -73,6 +73,17 @@ std::vector<double> weibullQuantiles(std::size_t n, double m, double eta, double
     return t;
 }
 
+SolveOutcome fitFrom(const ShapeProblem& p, double m0, bool newton) {
+    SolveControl resting;
+    resting.stopAtFixedPoint = true;
+    auto g = [&p](double m) { return likelihoodEquation(p, m); };
+    if (newton)
+        return bracketedNewton(
+            m0, g, [&p](double m) { return likelihoodDerivative(p, m); }, resting);
+    return dampedNewton(
+        m0, g, [&p](double m) { return likelihoodSlope(p, m); }, resting);
+}
+
 bool sameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
 std::int64_t ulpDistance(double a, double b) {

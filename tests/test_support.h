@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/distributions.h"
+#include "engine/solver.h"
 
 inline constexpr double inf = std::numeric_limits<double>::infinity();
 
@@ -44,6 +45,10 @@ std::string tempFileWith(const std::string& name, const std::string& bytes);
 // Weibull times at the quantiles (i - 0.5)/n, ascending: a sample "drawn"
 // from known parameters without randomness, the same everywhere.
 std::vector<double> weibullQuantiles(std::size_t n, double m, double eta, double gamma);
+
+// Newton's iteration in a bracket (or the damped one) on the likelihood
+// equation of p from m0, never stopped; the damped one also ends on a fixed point.
+SolveOutcome fitFrom(const ShapeProblem& p, double m0, bool newton = true);
 
 // Units in the last place between two finite doubles of one sign.
 std::int64_t ulpDistance(double a, double b);
