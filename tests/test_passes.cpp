@@ -303,11 +303,10 @@ TEST(Passes, BlockedSumsForEveryThreadCount) {
                 for (PassPool& pool : pools) {
                     const ShapeSums s = blockedShapeSums(table, m, LogScale{}, pool);
                     const ShapeSums scaled = blockedShapeSums(table, m, scale, pool);
-                    const unsigned threads = pool.threadCount();
-                    EXPECT_EQ(std::memcmp(&s, &plain, sizeof s), 0)
-                        << n << " m " << m << " threads " << threads << " level " << static_cast<int>(level);
-                    EXPECT_EQ(std::memcmp(&scaled, &first, sizeof s), 0)
-                        << n << " m " << m << " threads " << threads << " level " << static_cast<int>(level);
+                    SCOPED_TRACE(testing::Message() << n << " m " << m << " threads " << pool.threadCount() << " level "
+                                                    << static_cast<int>(level));
+                    EXPECT_EQ(std::memcmp(&s, &plain, sizeof s), 0);
+                    EXPECT_EQ(std::memcmp(&scaled, &first, sizeof s), 0);
                 }
             }
             // u = x / x_max: S0 scales by x_max^m (unless 51^190 overflows), S1 / S0 shifts by ln x_max.
