@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build and its tests need (python3 and
-# rsvg-convert read back and render the plot SVG; pybind11 and the Python
+# Installs the Debian packages the build and its tests need (python3,
+# rsvg-convert and pngtopnm read back and render the plot SVG; pybind11 and the Python
 # packages build and test the Python module, its pandas and Dask parts). With --windows also the
 # MinGW-w64 cross compilers, Wine and the virtual display for the Windows
 # program and its tests. With --bench also what scripts/bench.sh's comparison
@@ -9,7 +9,7 @@
 set -euo pipefail
 
 packages=(g++ cmake make ninja-build libgtest-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev
-          python3 librsvg2-bin
+          python3 librsvg2-bin netpbm
           pybind11-dev python3-pybind11 python3-dev python3-venv python3-pip python3-setuptools
           python3-numpy python3-pandas python3-dask python3-distributed python3-pytest)
 if [ "${1:-}" = "--windows" ]; then

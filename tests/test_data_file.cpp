@@ -29,18 +29,9 @@ DataFileContents readInBlocks(const std::string& path, bool censored, std::size_
     ReadOptions options;
     options.censored = censored;
     options.counts = counts;
-    ReadSettings settings;
-    settings.blockSize = blockSize;
-    settings.memoryBudget = memoryBudget;
-    settings.judgedCharacters = judged;
-    return readLinesWith(path.c_str(), options, settings, nullptr, nullptr);
-}
-
-// 1e254 written out: a 1 and 254 zeros.
-std::string tenTo254() {
-    std::string text(255, '0');
-    text[0] = '1';
-    return text;
+    return readLinesWith(path.c_str(), options,
+                         {.blockSize = blockSize, .memoryBudget = memoryBudget, .judgedCharacters = judged}, nullptr,
+                         nullptr);
 }
 
 std::string repeated(const std::string& text, std::size_t times) {
@@ -160,7 +151,7 @@ TEST(DataFile, WorkIsLinearInTheText) {
              v.push_back(7);
              return v;
          }()},
-        {"digits", repeated(tenTo254(), pieces), std::vector<double>(pieces, 1e254)},
+        {"digits", repeated(std::string("1").append(254, '0'), pieces), std::vector<double>(pieces, 1e254)},
         {"text", std::string(255 * pieces, 'x') + "\n", {}},
     };
     for (const auto& row : rows) {

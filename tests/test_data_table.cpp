@@ -20,16 +20,13 @@ struct Columns {
 };
 
 DataFileContents readTable(const std::string& text, const Columns& columns, std::size_t blockSize) {
-    ReadOptions options;
-    options.column = columns.column;
-    options.statusColumn = columns.status;
-    options.countColumn = columns.count;
-    options.censored = *columns.status != '\0';
-    options.delimiter = columns.delimiter;
-    options.decimalComma = columns.decimalComma;
-    ReadSettings settings;
-    settings.blockSize = blockSize;
-    return readDataTable(tempFileWith("table.csv", text).c_str(), options, settings, nullptr, nullptr);
+    const ReadOptions options{.censored = *columns.status != '\0',
+                              .column = columns.column,
+                              .delimiter = columns.delimiter,
+                              .statusColumn = columns.status,
+                              .countColumn = columns.count,
+                              .decimalComma = columns.decimalComma};
+    return readDataTable(tempFileWith("table.csv", text).c_str(), options, {.blockSize = blockSize}, nullptr, nullptr);
 }
 
 DataFileContents readPlain(const std::string& text, bool censored) {

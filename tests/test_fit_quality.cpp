@@ -26,14 +26,6 @@ namespace {
 const double eps = std::numeric_limits<double>::epsilon();
 using Flags = std::vector<std::uint8_t>;
 
-// The shape by Newton's iteration from 1.
-double fittedShape(const ShapeProblem& p) {
-    auto g = [&p](double m) { return likelihoodEquation(p, m); };
-    return bracketedNewton(
-               1, g, [&p](double m) { return likelihoodDerivative(p, m); }, SolveControl{})
-        .m;
-}
-
 // Reference values at 40 digits (mpmath 1.3) from the same formula with
 // ln F = ln(-expm1(-z)): the 1e-8 point rounds 1 - e^(-z) to 8 digits in
 // double arithmetic, and a naive evaluation would lose the last 8 of A2.
@@ -75,7 +67,7 @@ TEST(FitQuality, SameBitsOnEveryPlatform) {
         PassPool pool;
         const Sample sample = makeSample(t);
         const ShapeProblem problem = makeShapeProblem(sample, fitGamma, pool);
-        const double m = fittedShape(problem);
+        const double m = fitFrom(problem, 1).m;
         const FitQuality q = computeFitQuality({sample, fitGamma, m, scaleFromShape(problem, m), 1 + index % 4, 0.9});
         std::string line = "fit " + std::to_string(index);
         for (double v : {q.eta, q.logLikelihood, q.r2, q.andersonDarling, q.b1, q.b10, q.b50, q.z, q.mBounds.lo,

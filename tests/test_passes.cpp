@@ -20,6 +20,8 @@
 namespace {
 
 const double nan = std::numeric_limits<double>::quiet_NaN();
+const BatchLevel levels[] = {BatchLevel::scalar, BatchLevel::sse2, BatchLevel::avx2, BatchLevel::avx2fma,
+                             BatchLevel::avx512};
 
 // Special values, then random doubles of every kind: any bit pattern,
 // log-uniform over the whole positive range, and close to 1.
@@ -56,8 +58,7 @@ TEST(BatchMath, SameBitsAsScalarKernels) {
         for (std::size_t offset : {0, 1, 3, 17}) blocks.push_back({offset, size});
     }
     for (std::size_t size : {std::size_t{13}, std::size_t{25}, std::size_t{51}, n - 5}) blocks.push_back({5, size});
-    for (const BatchLevel level :
-         {BatchLevel::scalar, BatchLevel::sse2, BatchLevel::avx2, BatchLevel::avx2fma, BatchLevel::avx512}) {
+    for (const BatchLevel level : levels) {
         const int name = static_cast<int>(level);  // in messages
         if (setBatchLevel(level) != level) {
             std::printf("batch level %d: not available on this processor\n", name);
@@ -120,8 +121,7 @@ TEST(BatchMath, FallsBackLaneByLaneNearHalfway) {
     double x[n], hi[n], lo[n], power[n], y[n], out[n], difference[n];
     for (std::size_t i = 0; i < n; ++i) x[i] = powers[i].x;
     for (std::size_t i = 0; i < n; ++i) y[i] = logs[i].x;
-    for (const BatchLevel level :
-         {BatchLevel::scalar, BatchLevel::sse2, BatchLevel::avx2, BatchLevel::avx2fma, BatchLevel::avx512}) {
+    for (const BatchLevel level : levels) {
         if (setBatchLevel(level) != level) continue;
         batchLogTable(x, 0, n, hi, lo);
         batchPowFromLog(hi, lo, n, 1.85, power);
@@ -165,8 +165,7 @@ TEST(BatchMath, SameBitsForAnyTable) {
                         {0x1.62e42fee00000p+0, 0, 1},
                         {-1.5, 1e-17, 1}};
     constexpr std::size_t n = 53;  // a group of 6 blocks of 8 lanes (or two of 4) and a remainder
-    for (const BatchLevel level :
-         {BatchLevel::scalar, BatchLevel::sse2, BatchLevel::avx2, BatchLevel::avx2fma, BatchLevel::avx512}) {
+    for (const BatchLevel level : levels) {
         if (setBatchLevel(level) != level) continue;
         for (const Row& row : rows) {
             for (std::size_t at = 0; at < n; ++at) {
@@ -299,17 +298,15 @@ TEST(Passes, BlockedSumsForEveryThreadCount) {
             const LogScale scale{table.logHi[largest], table.logLo[largest]};
             const ShapeSums first = blockedShapeSums(table, m, scale, pools[0]);
             const double power = portablePow(t[largest], m);
-            for (const BatchLevel level :
-                 {BatchLevel::scalar, BatchLevel::sse2, BatchLevel::avx2, BatchLevel::avx2fma, BatchLevel::avx512}) {
+            for (const BatchLevel level : levels) {
                 if (setBatchLevel(level) != level) continue;
                 for (PassPool& pool : pools) {
                     const ShapeSums s = blockedShapeSums(table, m, LogScale{}, pool);
                     const ShapeSums scaled = blockedShapeSums(table, m, scale, pool);
-                    const unsigned threads = pool.threadCount();
-                    EXPECT_EQ(std::memcmp(&s, &plain, sizeof s), 0)
-                        << n << " m " << m << " threads " << threads << " level " << static_cast<int>(level);
-                    EXPECT_EQ(std::memcmp(&scaled, &first, sizeof s), 0)
-                        << n << " m " << m << " threads " << threads << " level " << static_cast<int>(level);
+                    SCOPED_TRACE(testing::Message() << n << " m " << m << " threads " << pool.threadCount() << " level "
+                                                    << static_cast<int>(level));
+                    EXPECT_EQ(std::memcmp(&s, &plain, sizeof s), 0);
+                    EXPECT_EQ(std::memcmp(&scaled, &first, sizeof s), 0);
                 }
             }
             // u = x / x_max: S0 scales by x_max^m (unless 51^190 overflows), S1 / S0 shifts by ln x_max.

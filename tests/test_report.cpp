@@ -4,8 +4,6 @@
 
 #include <cmath>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -17,13 +15,6 @@
 #include "tests/test_support.h"
 
 namespace {
-
-std::string readAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 std::vector<std::string> splitLines(const std::string& text, const char* ending) {
     std::vector<std::string> lines;
@@ -63,14 +54,13 @@ TEST(Report, MatchesTheReferenceReports) {
         {"two_values", "1", "gamma1"},
     };
     // Every report is written over the one before, the first over a longer file.
-    const std::string reportPath = uniqueTempPath("report.txt");
-    std::ofstream(reportPath, std::ios::binary) << std::string(100000, '#');
+    const std::string reportPath = tempFileWith("report.txt", std::string(100000, '#'));
     for (const auto& c : cases) {
         for (RankMethod method = 1; method <= 4; ++method) {
             const std::string name = std::string(c.data) + ".rank" + std::to_string(method) + "." + c.golden;
             SCOPED_TRACE(name);
             std::vector<std::string> expected = splitLines(
-                readAll(std::string(TARQUEL_TEST_GOLDEN) + "/" + name + ".txt"), "\n");
+                fileBytes(std::string(TARQUEL_TEST_GOLDEN) + "/" + name + ".txt"), "\n");
             ASSERT_FALSE(expected.empty());
             const RunOutcome damped = run(c.data, method, c.gamma);
             if (!fitted(damped)) {
@@ -80,7 +70,7 @@ TEST(Report, MatchesTheReferenceReports) {
                 continue;
             }
             ASSERT_TRUE(writeReport(reportPath.c_str(), reportInputOf(damped)));
-            const std::string written = readAll(reportPath);
+            const std::string written = fileBytes(reportPath);
             EXPECT_EQ(written.substr(written.size() - 2), "\r\n");  // the last row's line end too
             std::vector<std::string> lines = splitLines(written, "\r\n");
             ASSERT_EQ(lines.size(), expected.size());

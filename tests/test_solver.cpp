@@ -19,13 +19,6 @@ namespace {
 PassPool pool;
 const double nan = std::numeric_limits<double>::quiet_NaN();
 
-// Never stopped; ends on a fixed point.
-const SolveControl resting = [] {
-    SolveControl control;
-    control.stopAtFixedPoint = true;
-    return control;
-}();
-
 TEST(IntegerPower, Table) {
     const double x = 1.1;
     const struct {
@@ -193,10 +186,7 @@ TEST(LikelihoodFit, BothSolversRecoverKnownParameters) {
         const std::vector<double> t = weibullQuantiles(600, row.m, row.scale, row.gamma);
         const ShapeProblem p = makeShapeProblem(makeSample(t), row.gamma, pool);
         auto eq = [&p](double m) { return likelihoodEquation(p, m); };
-        const SolveOutcome damped = dampedNewton(
-            row.initialM, eq, [&p](double m) { return likelihoodSlope(p, m); }, resting);
-        const SolveOutcome newton = bracketedNewton(
-            row.initialM, eq, [&p](double m) { return likelihoodDerivative(p, m); }, resting);
+        const SolveOutcome damped = fitFrom(p, row.initialM, false), newton = fitFrom(p, row.initialM);
         EXPECT_NEAR(damped.m / row.m, 1.0, 0.01) << "m " << row.m;
         EXPECT_NEAR(std::pow(scaleFromShape(p, damped.m), 1 / damped.m) / row.scale, 1.0, 0.01) << "m " << row.m;
         // Near the root rounding noise in g often refuses every trial: the
@@ -220,13 +210,7 @@ TEST(LikelihoodFit, CensoredAgainstADirectMaximisation) {
     const std::vector<std::uint8_t> s = {0, 0, 0, 1, 0, 1, 0, 1, 1, 0, 0, 1, 1, 1, 0, 0, 1, 1, 1, 1, 1};
     for (const double gamma : {0.0, 3.5}) {
         const ShapeProblem p = makeShapeProblem(makeSample(t, s), gamma, pool);
-        auto eq = [&p](double m) { return likelihoodEquation(p, m); };
-        const double m = bracketedNewton(
-                             1, eq, [&p](double x) { return likelihoodDerivative(p, x); }, resting)
-                             .m;
-        const double damped = dampedNewton(
-                                  1, eq, [&p](double x) { return likelihoodSlope(p, x); }, resting)
-                                  .m;
+        const double m = fitFrom(p, 1).m, damped = fitFrom(p, 1, false).m;
         const double t0 = scaleFromShape(p, m);
         // The independent maximum: the two-parameter likelihood of t - gamma.
         std::vector<double> shifted = t;
@@ -266,14 +250,9 @@ TEST(LikelihoodFit, LargeShapesInEveryUnit) {
             for (double& x : t) x *= unit;
             const Sample sample = makeSample(t);
             const ShapeProblem scaled = makeShapeProblem(sample, 0, pool, ShapeSumOrder::scaledBlocks);
-            auto equation = [&](double m) { return likelihoodEquation(scaled, m); };
-            auto derivative = [&](double m) { return likelihoodDerivative(scaled, m); };
-            const SolveOutcome newton = bracketedNewton(1, equation, derivative, resting);
+            const SolveOutcome newton = fitFrom(scaled, 1);
             const ShapeProblem plain = makeShapeProblem(sample, 0, pool);
-            const double damped = dampedNewton(
-                                      1, [&](double m) { return likelihoodEquation(plain, m); },
-                                      [&](double m) { return likelihoodSlope(plain, m); }, resting)
-                                      .m;
+            const double damped = fitFrom(plain, 1, false).m;
             if (reference == 0) reference = newton.m;
             // eta = t0^(1/m) from the scaled sums, in the unit of the times.
             const double eta = scaleParameter(scaled, newton.m) / unit;

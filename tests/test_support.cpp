@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <numbers>
 #include <sstream>
 #include <string>
@@ -25,10 +26,7 @@
 void expectMatchesGolden(const std::string& results, const char* name, int expectedLines) {
     const std::string path = std::string(TARQUEL_TEST_GOLDEN) + "/" + name;
     if (std::getenv("TARQUEL_BLESS") != nullptr) std::ofstream(path, std::ios::binary) << results;
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream golden;
-    golden << in.rdbuf();
-    std::istringstream got(results), expected(golden.str());
+    std::istringstream got(results), expected(fileBytes(path));
     std::string gotLine, expectedLine;
     int line = 0;
     while (std::getline(expected, expectedLine)) {
@@ -55,6 +53,11 @@ std::string uniqueTempPath(const std::string& name) {
     return issued.paths.back();
 }
 
+std::string fileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
 std::string tempFileWith(const std::string& name, const std::string& bytes) {
     const std::string path = uniqueTempPath(name);
     std::ofstream(path, std::ios::binary) << bytes;
@@ -68,6 +71,17 @@ std::vector<double> weibullQuantiles(std::size_t n, double m, double eta, double
         t[i] = gamma + eta * std::pow(-std::log1p(-F), 1 / m);
     }
     return t;
+}
+
+SolveOutcome fitFrom(const ShapeProblem& p, double m0, bool newton) {
+    SolveControl resting;
+    resting.stopAtFixedPoint = true;
+    auto g = [&p](double m) { return likelihoodEquation(p, m); };
+    if (newton)
+        return bracketedNewton(
+            m0, g, [&p](double m) { return likelihoodDerivative(p, m); }, resting);
+    return dampedNewton(
+        m0, g, [&p](double m) { return likelihoodSlope(p, m); }, resting);
 }
 
 bool sameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }

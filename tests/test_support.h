@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/distributions.h"
+#include "engine/solver.h"
 
 inline constexpr double inf = std::numeric_limits<double>::infinity();
 
@@ -35,12 +36,19 @@ void expectMatchesGolden(const std::string& results, const char* name, int expec
 // parallel processes (one per test under ctest), so shared names would race.
 std::string uniqueTempPath(const std::string& name);
 
+// The bytes of the file at `path` ("" when it cannot be read).
+std::string fileBytes(const std::string& path);
+
 // Such a path, written with `bytes`.
 std::string tempFileWith(const std::string& name, const std::string& bytes);
 
 // Weibull times at the quantiles (i - 0.5)/n, ascending: a sample "drawn"
 // from known parameters without randomness, the same everywhere.
 std::vector<double> weibullQuantiles(std::size_t n, double m, double eta, double gamma);
+
+// Newton's iteration in a bracket (or the damped one) on the likelihood
+// equation of p from m0, never stopped; the damped one also ends on a fixed point.
+SolveOutcome fitFrom(const ShapeProblem& p, double m0, bool newton = true);
 
 // Units in the last place between two finite doubles of one sign.
 std::int64_t ulpDistance(double a, double b);

@@ -148,16 +148,13 @@ void writeFile(const std::string& path, const void* data, std::size_t size) {
 
 DataFileContents readTable(const std::string& path, const char* column, const char* status, const char* count,
                            char delimiter, bool decimalComma, std::size_t blockSize) {
-    ReadOptions options;
-    options.column = column;
-    options.statusColumn = status;
-    options.countColumn = count;
-    options.censored = *status != '\0';
-    options.delimiter = delimiter;
-    options.decimalComma = decimalComma;
-    ReadSettings settings;
-    settings.blockSize = blockSize;
-    return readDataTable(path.c_str(), options, settings, nullptr, nullptr);
+    const ReadOptions options{.censored = *status != '\0',
+                              .column = column,
+                              .delimiter = delimiter,
+                              .statusColumn = status,
+                              .countColumn = count,
+                              .decimalComma = decimalComma};
+    return readDataTable(path.c_str(), options, {.blockSize = blockSize}, nullptr, nullptr);
 }
 
 // The input as a table: values or a cause, never both or neither.
@@ -241,9 +238,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const auto& [blockSize, censored] : reads) {
         ReadOptions options;
         options.censored = censored;
-        ReadSettings settings;
-        settings.blockSize = blockSize;
-        const DataFileContents got = readLinesWith(path.c_str(), options, settings, nullptr, nullptr);
+        const DataFileContents got = readLinesWith(path.c_str(), options, {.blockSize = blockSize}, nullptr, nullptr);
         if (!got.opened) fail("not opened", blockSize, censored);
         if (got.times.size() != expected.times.size()) fail("count", blockSize, censored);
         if (!got.times.empty() &&

@@ -16,10 +16,12 @@
 #include <atomic>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -188,16 +190,13 @@ Answer typeName(const std::string& name) {
     };
 }
 
-// The caption of the last box answered, and its static texts joined by '|'.
-struct SeenBox {
-    std::string caption, text;
-};
-
 // Does `action` while a watcher thread answers each new box with the next of
 // `answers` (which must close it), and checks that every answer found its
-// box. This thread pumps meanwhile, for the boxes of the worker.
-SeenBox answerBoxes(const std::function<void()>& action, const std::vector<Answer>& answers, const std::string& label) {
-    SeenBox seen;
+// box. This thread pumps meanwhile, for the boxes of the worker. Returns the
+// caption of the last box answered, then each of its static texts after a '|'.
+std::string answerBoxes(const std::function<void()>& action, const std::vector<Answer>& answers,
+                        const std::string& label) {
+    std::string seen;
     std::atomic<bool> finished{false};
     std::size_t handled = 0;
     std::thread watcher([&] {
@@ -207,10 +206,10 @@ SeenBox answerBoxes(const std::function<void()>& action, const std::vector<Answe
                 if (std::find(old.begin(), old.end(), box) != old.end()) continue;
                 Sleep(100);  // let the box finish its initialisation
                 old.push_back(box);
-                seen = {textOf(box), ""};
+                seen = textOf(box);
                 for (HWND child : windowsOf(box, "Static")) {
                     const std::string text = textOf(child);
-                    if (!text.empty()) seen.text += (seen.text.empty() ? "" : "|") + text;
+                    if (!text.empty()) seen += "|" + text;
                 }
                 answers[handled++](box);
                 break;
@@ -240,37 +239,30 @@ LRESULT dropFiles(const std::vector<std::string>& names) {
     return SendMessageA(windowHandles.mainWindow, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
 }
 
-// Runs the command-line program in workDir, its standard output and error
-// into `out` and `err`; true when it exits with `expectedStatus`.
+// Runs the command-line program in the current directory through cmd.exe,
+// its standard output and error into `out` and `err`; true when it exits
+// with `expectedStatus`.
 bool runCommandLine(const std::string& arguments, std::string& out, std::string& err, DWORD expectedStatus) {
-    std::string command = "\"" + cliPath + "\" " + arguments;
     // Files of their own for each run: Wine may release the last run's handles a little after it ends.
     static int runs = 0;
     const std::string outFile = workDir + "\\cli-out" + std::to_string(++runs), errFile = outFile + "-err";
-    SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    for (auto [handle, name] : {std::pair{&startup.hStdOutput, &outFile}, std::pair{&startup.hStdError, &errFile}}) {
-        *handle = CreateFileA(name->c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited, CREATE_ALWAYS, 0, nullptr);
-    }
-    PROCESS_INFORMATION process{};
-    DWORD exitCode = STILL_ACTIVE;
-    if (CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, workDir.c_str(),
-                       &startup, &process)) {
-        WaitForSingleObject(process.hProcess, 30000);
-        GetExitCodeProcess(process.hProcess, &exitCode);
-        CloseHandle(process.hProcess), CloseHandle(process.hThread);
-    }
-    CloseHandle(startup.hStdOutput), CloseHandle(startup.hStdError);
+    // cmd /c drops the outer quotes around the whole line.
+    const int status = std::system(
+        ("\"\"" + cliPath + "\" " + arguments + " >\"" + outFile + "\" 2>\"" + errFile + "\"\"").c_str());
     out = readFileBytes(outFile), err = readFileBytes(errFile);
-    return exitCode == expectedStatus;
+    return status == static_cast<int>(expectedStatus);
 }
 
 // `text` without its carriage returns.
 std::string withoutCr(std::string text) {
     text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
     return text;
+}
+
+// Whether `text` is `pattern`, each "..." in it standing for any characters.
+bool matches(const std::string& text, const std::string& pattern) {
+    const std::string literal = std::regex_replace(pattern, std::regex(R"([\\^$.|?*+()[\]{}])"), R"(\$&)");
+    return std::regex_match(text, std::regex(std::regex_replace(literal, std::regex(R"(\\\.\\\.\\\.)"), R"([\s\S]*)")));
 }
 
 // Clicks Calculate on a data file that the run refuses, and answers its box.
@@ -468,8 +460,8 @@ void testIdleAndBusy() {
     // The monitor shows the trial point once the run has lasted 500 ms.
     check(pumpUntil([] { return !fieldText(IDC_MONITOR_M).empty() && !fieldText(IDC_MONITOR_F).empty(); }, 3000),
           "monitor fields show text during a long run");
-    SeenBox about = answerBoxes([] { menu(IDM_ABOUT); }, {press(IDCANCEL)}, "About while busy");
-    check(about.caption.find("Tarquel") != std::string::npos, "About box names Tarquel", about.caption);
+    const std::string about = answerBoxes([] { menu(IDM_ABOUT); }, {press(IDCANCEL)}, "About while busy");
+    check(about.find("Tarquel") < about.find('|'), "About box names Tarquel", about);
     // Help and the menu's Contents open the same document, also while busy.
     // Without a .hlp file the shipped document is opened; a bare Wine prefix
     // has no program for .html, so the program names the document in a
@@ -478,9 +470,9 @@ void testIdleAndBusy() {
         std::string document = analysisState.helpFilePath;
         document.replace(document.size() - 4, 4, ".html");
         for (void (*way)() : {+[] { click(IDC_HELP_BUTTON); }, +[] { menu(IDM_CONTENTS); }}) {
-            SeenBox help = answerBoxes(way, {press(IDOK)}, "Help and Contents");
-            check(help.caption == "Tarquel help" && help.text.find(document) != std::string::npos,
-                  "Help and Contents: a box naming the document beside the program", help.caption + " " + help.text);
+            const std::string help = answerBoxes(way, {press(IDOK)}, "Help and Contents");
+            check(matches(help, "Tarquel help|..." + document + "..."),
+                  "Help and Contents: a box naming the document beside the program", help);
         }
     } else {
         std::printf("note: Help and Contents not checked outside Wine (a browser would open)\n");
@@ -675,19 +667,6 @@ std::string clipboardText() {
     return text;
 }
 
-// Whether `text` is `pattern`, each "..." in it standing for any characters.
-bool matches(const std::string& text, const std::string& pattern) {
-    std::size_t at = 0, from = 0;
-    for (std::size_t dots; (dots = pattern.find("...", from)) != std::string::npos; from = dots + 3) {
-        const std::size_t found = text.find(pattern.substr(from, dots - from), at);
-        if (found == std::string::npos || (from == 0 && found != 0)) return false;
-        at = found + dots - from;
-    }
-    const std::string last = pattern.substr(from);
-    if (from == 0) return text == pattern;
-    return text.size() >= at + last.size() && text.compare(text.size() - last.size(), last.size(), last) == 0;
-}
-
 // The menu item that gives the desktop program each command-line option.
 const struct {
     const char* option;
@@ -792,9 +771,8 @@ void testRuns() {
         if (row.box == nullptr) {
             click(IDC_CALCULATE);
         } else {
-            const SeenBox box = answerBoxes([] { click(IDC_CALCULATE); }, {press(IDOK)}, label);
-            check(matches(box.caption + "|" + box.text, row.box), "the run's box",
-                  label + ": " + box.caption + "|" + box.text);
+            const std::string box = answerBoxes([] { click(IDC_CALCULATE); }, {press(IDOK)}, label);
+            check(matches(box, row.box), "the run's box", label + ": " + box);
         }
         check(pumpUntil(isIdle, 20000), "run ends without Stop", label);
         if (row.status == 1) {
@@ -849,10 +827,9 @@ void testRuns() {
     // Save onto the last run's data file, named another way: after the
     // replace question a box refuses, and the data file is left as it was.
     const std::string dataBefore = readFileBytes(workDir + "\\sets\\n3.dat");
-    SeenBox onData = answerBoxes([] { click(IDC_SAVE); },
-                                 {typeName(workDir + "\\sets\\N3.DAT"), press(IDYES), press(IDOK)}, "data file");
-    checkText(onData.caption + "|" + onData.text, "Save error|The data file cannot be the report: choose another file.",
-              "Save onto the data file");
+    const std::string onData = answerBoxes(
+        [] { click(IDC_SAVE); }, {typeName(workDir + "\\sets\\N3.DAT"), press(IDYES), press(IDOK)}, "data file");
+    checkText(onData, "Save error|The data file cannot be the report: choose another file.", "Save onto the data file");
     check(readFileBytes(workDir + "\\sets\\n3.dat") == dataBefore, "the data file unchanged");
 
     // A report that cannot be written (another program holds the file open
@@ -861,9 +838,10 @@ void testRuns() {
     std::string locked = workDir + "\\locked.txt";
     writeFileBytes(locked, "held");
     HANDLE holder = CreateFileA(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    SeenBox error = answerBoxes([] { click(IDC_SAVE); }, {typeName(locked), press(IDYES), press(IDOK)}, "held file");
+    const std::string error = answerBoxes([] { click(IDC_SAVE); }, {typeName(locked), press(IDYES), press(IDOK)},
+                                          "held file");
     CloseHandle(holder);
-    checkText(error.caption + "|" + error.text, "Save error|The report file could not be written.", "held file");
+    checkText(error, "Save error|The report file could not be written.", "held file");
     check(isIdle() && enabled(IDC_SAVE), "dialog usable after the failed Save");
 
     HWND window = resultsWindow(), text = GetDlgItem(window, IDC_RESULTS_TEXT);
@@ -902,9 +880,9 @@ void testRuns() {
     // A worker that cannot be started: idle again, and the user is told.
     WorkerStarter realStarter = startWorker;
     startWorker = [](unsigned(__stdcall*)(void*)) -> std::uintptr_t { return 0; };
-    SeenBox box = answerBoxes([] { click(IDC_CALCULATE); }, {press(IDOK)}, "failed thread start");
+    const std::string box = answerBoxes([] { click(IDC_CALCULATE); }, {press(IDOK)}, "failed thread start");
     startWorker = realStarter;
-    checkText(box.caption + "|" + box.text, "Calculation error|The calculation could not be started.", "no thread");
+    checkText(box, "Calculation error|The calculation could not be started.", "no thread");
     check(isIdle(), "idle after a failed thread start");
     SetCurrentDirectoryA(dataDir.c_str());
 
