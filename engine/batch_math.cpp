@@ -555,12 +555,46 @@ TARQUEL_ALWAYS_INLINE PowerStep<V> beginPower(DDOf<V> logX, DDOf<V> y, const Tab
 }
 
 // Entries shifted by -ln s on their way into the power kernel (a pass over
-// u = x / s), and where ln u = hi + lo goes: see batchPowFromShiftedLog.
+// u = x / s), and the four lanes the terms go to: see batchPowFromShiftedLog.
 struct LogShift {
     double hi = 0;
     double lo = 0;
-    double* lnU = nullptr;
+    ShapeLanes* sums = nullptr;
 };
+
+// The four lanes of ShapeLanes in registers while a kernel runs.
+struct LaneAccumulators {
+    Double4 s0, s1, s2;
+
+    // The terms of four points, lane j the point of lane j.
+    TARQUEL_ALWAYS_INLINE void add(Double4 x, Double4 l) {
+        s0 += x;
+        s1 += x * l;
+        s2 += x * (l * l);
+    }
+};
+
+// Adds the terms of a block of valid lanes whose first point is point
+// `first` of the slice (a slice starts at a multiple of 4 in its block):
+// x = u^m, l = ln u. Four points at a time where the block holds whole
+// fours, lane by lane otherwise, each lane's points in increasing order.
+template <class V>
+TARQUEL_ALWAYS_INLINE void addTerms(LaneAccumulators& acc, V x, V l, std::size_t first, unsigned valid) {
+    if constexpr (lanesOf<V> == 4) {
+        if (valid == 4) return acc.add(x, l);
+    } else if constexpr (lanesOf<V> == 8) {
+        if (valid == 8) {
+            acc.add(__builtin_shufflevector(x, x, 0, 1, 2, 3), __builtin_shufflevector(l, l, 0, 1, 2, 3));
+            return acc.add(__builtin_shufflevector(x, x, 4, 5, 6, 7), __builtin_shufflevector(l, l, 4, 5, 6, 7));
+        }
+    }
+    for (unsigned i = 0; i < valid; ++i) {
+        const std::size_t lane = (first + i) % 4;
+        acc.s0[lane] += x[i];
+        acc.s1[lane] += x[i] * l[i];
+        acc.s2[lane] += x[i] * (l[i] * l[i]);
+    }
+}
 
 // The shifted entry, the same operations in every lane type: the high
 // parts' difference without error, the low parts' difference added once.
@@ -571,10 +605,12 @@ TARQUEL_ALWAYS_INLINE dd::DoubleDouble<T> shiftedEntry(T hi, T lo, T shiftHi, T 
 }
 
 // x^m for N blocks of table entries from at, the last with count valid
-// lanes; shifted: u^m for the entries of ln u = ln x - ln s, and ln u out.
+// lanes; shifted: u^m for the entries of ln u = ln x - ln s, and their
+// terms added to acc.
 template <class V, unsigned N, bool F, bool shifted = false>
 TARQUEL_ALWAYS_INLINE void powerBlocks(const double* logHi, const double* logLo, double m, double* out, std::size_t at,
-                                       unsigned count, const Tables& tables, const LogShift& shift = {}) {
+                                       unsigned count, const Tables& tables, const LogShift& shift = {},
+                                       LaneAccumulators* acc = nullptr) {
     Group<V, N, F> hi = loadGroup<V, N, F>(logHi + at, count, 1);
     Group<V, N, F> lo = loadGroup<V, N, F>(logLo + at, count, 0);
     if constexpr (shifted) {
@@ -618,7 +654,7 @@ TARQUEL_ALWAYS_INLINE void powerBlocks(const double* logHi, const double* logLo,
             }
         }
         storeLanes(out + first, result, valid);
-        if constexpr (shifted) storeLanes(shift.lnU + first, hi.block[j] + lo.block[j], valid);
+        if constexpr (shifted) addTerms<V>(*acc, result, hi.block[j] + lo.block[j], first, valid);
     }
 }
 
@@ -629,13 +665,21 @@ TARQUEL_ALWAYS_INLINE void powerLoop(const double* logHi, const double* logLo, s
                                      const LogShift& shift = {}) {
     const Tables& tables = portableMath::tables();
     constexpr unsigned lanes = lanesOf<V>;
+    LaneAccumulators acc{};
+    if constexpr (shifted)
+        acc = {load<Double4>(shift.sums->S0), load<Double4>(shift.sums->S1), load<Double4>(shift.sums->S2)};
     std::size_t i = 0;
     for (; i + groupBlocks * lanes <= n; i += groupBlocks * lanes) {
-        powerBlocks<V, groupBlocks, fused, shifted>(logHi, logLo, m, out, i, lanes, tables, shift);
+        powerBlocks<V, groupBlocks, fused, shifted>(logHi, logLo, m, out, i, lanes, tables, shift, &acc);
     }
     for (; i < n; i += lanes) {
         powerBlocks<V, 1, fused, shifted>(logHi, logLo, m, out, i, n - i < lanes ? static_cast<unsigned>(n - i) : lanes,
-                                          tables, shift);
+                                          tables, shift, &acc);
+    }
+    if constexpr (shifted) {
+        store(shift.sums->S0, acc.s0);
+        store(shift.sums->S1, acc.s1);
+        store(shift.sums->S2, acc.s2);
     }
 }
 
@@ -840,11 +884,11 @@ void batchPowFromLog(const double* logHi, const double* logLo, std::size_t n, do
 }
 
 void batchPowFromShiftedLog(const double* logHi, const double* logLo, std::size_t n, double shiftHi, double shiftLo,
-                            double m, double* out, double* lnU) {
+                            double m, double* out, ShapeLanes& sums) {
     const bool regularExponent = std::isfinite(m) && m != 0;
     const bool fusedFactor = std::fabs(m) >= fusedFactorLow && std::fabs(m) < fusedFactorHigh;
 #if defined(__SSE2__)
-    const LogShift shift{shiftHi, shiftLo, lnU};
+    const LogShift shift{shiftHi, shiftLo, &sums};
     if (regularExponent) {
         switch (batchLevel()) {
             case BatchLevel::avx512:
@@ -863,7 +907,10 @@ void batchPowFromShiftedLog(const double* logHi, const double* logLo, std::size_
     (void)fusedFactor;
     for (std::size_t i = 0; i < n; ++i) {
         const DD u = shiftedEntry(logHi[i], logLo[i], shiftHi, shiftLo);
-        out[i] = powFromTable(u.hi, u.lo, m);
-        lnU[i] = logFromTable(u.hi, u.lo);
+        const double x = powFromTable(u.hi, u.lo, m), l = logFromTable(u.hi, u.lo);
+        out[i] = x;
+        sums.S0[i % 4] += x;
+        sums.S1[i % 4] += x * l;
+        sums.S2[i % 4] += x * (l * l);
     }
 }

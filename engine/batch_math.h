@@ -55,10 +55,19 @@ double powFromTable(double hi, double lo, double m);
 // out[i] = powFromTable(logHi[i], logLo[i], m), i < n.
 void batchPowFromLog(const double* logHi, const double* logLo, std::size_t n, double m, double* out);
 
+// Four lanes of the sums of Newton's pass: lane j holds the sums over the
+// points j, j + 4, j + 8, ... of a block, each added in storage order.
+struct ShapeLanes {
+    double S0[4] = {}, S1[4] = {}, S2[4] = {};  // x^m, x^m ln x, x^m (ln x)^2
+};
+
 // The same over u = x / s from the table entries of x and the entry
 // {shiftHi, shiftLo} of ln s: each entry becomes ln u = ln x - ln s as a
 // double-double (hi' = the high parts' difference by twoSum, its error plus
-// (lo - shiftLo) added once by fastTwoSum), then out[i] = powFromTable of
-// that entry and lnU[i] = logFromTable of it. The entries must be finite.
+// (lo - shiftLo) added once by fastTwoSum), out[i] = powFromTable of that
+// entry, and with x = out[i] and l = logFromTable of the entry, lane i mod 4
+// of sums takes S0 += x, S1 += x * l, S2 += x * (l * l), for i = 0, 1, ...
+// in turn (so the arrays must start at a multiple of 4 points into the
+// block whose sums these are). The entries must be finite.
 void batchPowFromShiftedLog(const double* logHi, const double* logLo, std::size_t n, double shiftHi, double shiftLo,
-                            double m, double* out, double* lnU);
+                            double m, double* out, ShapeLanes& sums);

@@ -154,22 +154,18 @@ TARQUEL_ALWAYS_INLINE Lanes loadLanes(const double* p) {
 
 TARQUEL_ALWAYS_INLINE void storeLanes(double* p, Lanes v) { std::memcpy(p, &v, sizeof v); }
 
-// The sums of a block in four lanes: lane j adds the terms of the points
-// j, j + 4, j + 8, ... of the block, each in its own order, so the adds of
-// one point no longer wait on those of the last.
-struct LaneSums {
-    double S0[4] = {}, S1[4] = {}, S2[4] = {};
-
-    // The block's sums: the lanes added as (0 + 1) + (2 + 3).
-    ShapeSums total() const {
-        return {(S0[0] + S0[1]) + (S0[2] + S0[3]), (S1[0] + S1[1]) + (S1[2] + S1[3]),
-                (S2[0] + S2[1]) + (S2[2] + S2[3])};
-    }
-};
+// The sums of a block in four lanes (ShapeLanes): lane j adds the terms of
+// the points j, j + 4, j + 8, ... of the block, each in its own order, so
+// the adds of one point no longer wait on those of the last. The block's
+// sums: the lanes added as (0 + 1) + (2 + 3).
+ShapeSums total(const ShapeLanes& s) {
+    return {(s.S0[0] + s.S0[1]) + (s.S0[2] + s.S0[3]), (s.S1[0] + s.S1[1]) + (s.S1[2] + s.S1[3]),
+            (s.S2[0] + s.S2[1]) + (s.S2[2] + s.S2[3])};
+}
 
 // Adds the terms of a slice of length points (a multiple of 4 but at the
 // block's end), given x^m and ln x.
-TARQUEL_ALWAYS_INLINE void addTermsWith(const double* xm, const double* lnX, std::size_t length, LaneSums& sums) {
+TARQUEL_ALWAYS_INLINE void addTermsWith(const double* xm, const double* lnX, std::size_t length, ShapeLanes& sums) {
     Lanes s0 = loadLanes(sums.S0), s1 = loadLanes(sums.S1), s2 = loadLanes(sums.S2);
     std::size_t i = 0;
     for (; i + 4 <= length; i += 4) {
@@ -189,35 +185,35 @@ TARQUEL_ALWAYS_INLINE void addTermsWith(const double* xm, const double* lnX, std
     }
 }
 
-void addTermsPlain(const double* xm, const double* lnX, std::size_t length, LaneSums& sums) {
+void addTermsPlain(const double* xm, const double* lnX, std::size_t length, ShapeLanes& sums) {
     addTermsWith(xm, lnX, length, sums);
 }
 
 __attribute__((target("avx2"))) void addTermsAvx2(const double* xm, const double* lnX, std::size_t length,
-                                                  LaneSums& sums) {
+                                                  ShapeLanes& sums) {
     addTermsWith(xm, lnX, length, sums);
 }
 
 // The sums of one block of Newton's pass; buffer holds 2 slices. Scaled,
-// the power kernel shifts each entry by -ln s on its way in and hands back
-// ln u with the powers.
+// the power kernel shifts each entry by -ln s on its way in and adds the
+// terms itself.
 ShapeSums blockSums(const double* hi, const double* lo, std::size_t length, double m, LogScale scale, double* buffer) {
     const bool shifted = scale.hi != 0 || scale.lo != 0;
     const bool avx2 = batchLevel() >= BatchLevel::avx2;
     double* xm = buffer;
     double* lnX = buffer + newtonSlice;
-    LaneSums sums;
+    ShapeLanes sums;
     for (std::size_t from = 0; from < length; from += newtonSlice) {
         const std::size_t count = std::min(newtonSlice, length - from);
         if (shifted) {
-            batchPowFromShiftedLog(hi + from, lo + from, count, scale.hi, scale.lo, m, xm, lnX);
+            batchPowFromShiftedLog(hi + from, lo + from, count, scale.hi, scale.lo, m, xm, sums);
         } else {
             batchPowFromLog(hi + from, lo + from, count, m, xm);
             for (std::size_t i = 0; i < count; ++i) lnX[i] = logFromTable(hi[from + i], lo[from + i]);
+            (avx2 ? addTermsAvx2 : addTermsPlain)(xm, lnX, count, sums);
         }
-        (avx2 ? addTermsAvx2 : addTermsPlain)(xm, lnX, count, sums);
     }
-    return sums.total();
+    return total(sums);
 }
 
 }  // namespace
