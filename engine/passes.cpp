@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstring>
 #include <limits>
 #include <memory>
 #include <thread>
@@ -133,26 +132,13 @@ void unorderedPass(PassPool& pool, std::size_t chunks, std::size_t bufferSize, W
 
 // Newton's blocks are worked in slices of this many points, so that the
 // powers and logarithms of a slice stay in the first-level cache between
-// the power kernel and the sums. A multiple of the four lanes below, so
+// the power kernel and the sums. A multiple of the four lanes of the sums, so
 // that a point's lane is its index in the block modulo 4, and of the power
 // kernel's groups (six blocks of two, four or eight lanes), so that only a
 // block's last slice has a remainder (measured at 10^6: 2.7 ns a point on
 // one thread, against 2.9 with slices of 512 and 3.3 with the whole block
 // at once).
 constexpr std::size_t newtonSlice = 480;
-
-// Four doubles as one GCC vector: one AVX register, or two SSE2 registers
-// where the processor has no AVX. Each lane performs the same IEEE
-// operations either way.
-typedef double Lanes __attribute__((vector_size(32)));
-
-TARQUEL_ALWAYS_INLINE Lanes loadLanes(const double* p) {
-    Lanes v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
-TARQUEL_ALWAYS_INLINE void storeLanes(double* p, Lanes v) { std::memcpy(p, &v, sizeof v); }
 
 // The sums of a block in four lanes (ShapeLanes): lane j adds the terms of
 // the points j, j + 4, j + 8, ... of the block, each in its own order, so
@@ -163,54 +149,25 @@ ShapeSums total(const ShapeLanes& s) {
             (s.S2[0] + s.S2[1]) + (s.S2[2] + s.S2[3])};
 }
 
-// Adds the terms of a slice of length points (a multiple of 4 but at the
-// block's end), given x^m and ln x.
-TARQUEL_ALWAYS_INLINE void addTermsWith(const double* xm, const double* lnX, std::size_t length, ShapeLanes& sums) {
-    Lanes s0 = loadLanes(sums.S0), s1 = loadLanes(sums.S1), s2 = loadLanes(sums.S2);
-    std::size_t i = 0;
-    for (; i + 4 <= length; i += 4) {
-        const Lanes x = loadLanes(xm + i);
-        const Lanes l = loadLanes(lnX + i);
-        s0 += x;
-        s1 += x * l;
-        s2 += x * (l * l);
-    }
-    storeLanes(sums.S0, s0);
-    storeLanes(sums.S1, s1);
-    storeLanes(sums.S2, s2);
-    for (; i < length; ++i) {
-        sums.S0[i % 4] += xm[i];
-        sums.S1[i % 4] += xm[i] * lnX[i];
-        sums.S2[i % 4] += xm[i] * (lnX[i] * lnX[i]);
-    }
-}
-
-void addTermsPlain(const double* xm, const double* lnX, std::size_t length, ShapeLanes& sums) {
-    addTermsWith(xm, lnX, length, sums);
-}
-
-__attribute__((target("avx2"))) void addTermsAvx2(const double* xm, const double* lnX, std::size_t length,
-                                                  ShapeLanes& sums) {
-    addTermsWith(xm, lnX, length, sums);
-}
-
-// The sums of one block of Newton's pass; buffer holds 2 slices. Scaled,
-// the power kernel shifts each entry by -ln s on its way in and adds the
-// terms itself.
+// The sums of one block of Newton's pass; buffer holds a slice. Scaled
+// (the usual case), the power kernel shifts each entry by -ln s on its way in
+// and adds the terms itself; unscaled (the largest x not finite), the same
+// lanes in the same order by a plain loop.
 ShapeSums blockSums(const double* hi, const double* lo, std::size_t length, double m, LogScale scale, double* buffer) {
     const bool shifted = scale.hi != 0 || scale.lo != 0;
-    const bool avx2 = batchLevel() >= BatchLevel::avx2;
-    double* xm = buffer;
-    double* lnX = buffer + newtonSlice;
     ShapeLanes sums;
     for (std::size_t from = 0; from < length; from += newtonSlice) {
         const std::size_t count = std::min(newtonSlice, length - from);
         if (shifted) {
-            batchPowFromShiftedLog(hi + from, lo + from, count, scale.hi, scale.lo, m, xm, sums);
-        } else {
-            batchPowFromLog(hi + from, lo + from, count, m, xm);
-            for (std::size_t i = 0; i < count; ++i) lnX[i] = logFromTable(hi[from + i], lo[from + i]);
-            (avx2 ? addTermsAvx2 : addTermsPlain)(xm, lnX, count, sums);
+            batchPowFromShiftedLog(hi + from, lo + from, count, scale.hi, scale.lo, m, buffer, sums);
+            continue;
+        }
+        batchPowFromLog(hi + from, lo + from, count, m, buffer);
+        for (std::size_t i = 0; i < count; ++i) {
+            const double x = buffer[i], l = logFromTable(hi[from + i], lo[from + i]);
+            sums.S0[i % 4] += x;
+            sums.S1[i % 4] += x * l;
+            sums.S2[i % 4] += x * (l * l);
         }
     }
     return total(sums);
@@ -285,7 +242,7 @@ ShapeSums blockedShapeSums(const ShapeTable& table, double m, LogScale scale, Pa
         blocks[k] = blockSums(table.logHi.data() + start, table.logLo.data() + start, chunkLength(n, k), m, scale,
                               buffer);
     };
-    unorderedPass(pool, chunks, 2 * newtonSlice, work);
+    unorderedPass(pool, chunks, newtonSlice, work);
     ShapeSums sum;
     for (const ShapeSums& s : blocks) {
         sum.S0 += s.S0;

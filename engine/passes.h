@@ -72,7 +72,7 @@ struct LogScale {
 // blocks' sums are added in block order. Every thread adds, and the bits
 // depend neither on the thread count nor on the batch level, but they are
 // not those of shapeSums (a different order of additions). The scale must be
-// finite. Extra memory: 2 slices of 480 points per thread.
+// finite. Extra memory: a slice of 480 points per thread.
 ShapeSums blockedShapeSums(const ShapeTable& table, double m, LogScale scale, PassPool& pool);
 
 // The sums of the least-squares parabola and of the correlation through the
