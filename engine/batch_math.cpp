@@ -127,10 +127,8 @@ TARQUEL_ALWAYS_INLINE unsigned laneBits(BitsOf<V> mask) {
     } else if constexpr (lanesOf<V> == 4) {
         return static_cast<unsigned>(__builtin_ia32_movmskpd256((Double4)mask));
     } else {
-        const Bits4 low = __builtin_shufflevector(mask, mask, 0, 1, 2, 3);
-        const Bits4 high = __builtin_shufflevector(mask, mask, 4, 5, 6, 7);
-        return static_cast<unsigned>(__builtin_ia32_movmskpd256((Double4)low)) |
-               static_cast<unsigned>(__builtin_ia32_movmskpd256((Double4)high)) << 4;
+        typedef long long Lanes8 __attribute__((vector_size(64)));
+        return __builtin_ia32_ptestmq512((Lanes8)mask, (Lanes8)mask, 0xff);  // the lanes not zero
     }
 }
 
@@ -210,6 +208,34 @@ TARQUEL_ALWAYS_INLINE Double4 fusedMultiplySubtract(Double4 a, Double4 b, Double
 
 TARQUEL_ALWAYS_INLINE Double8 fusedMultiplySubtract(Double8 a, Double8 b, Double8 c) {
     return __builtin_ia32_vfmaddpd512_mask(a, b, -c, 0xff, 4);  // all lanes, the current rounding
+}
+
+// 2^(i/64), i = n mod 64, for the fast path of the exponential (see
+// fastExpMantissa): in two and four lanes the table's entry; in eight, the
+// product of the entries A = 2^(8a/64) and B = 2^(b/64), i = 8a + b, each
+// part looked up in a register of eight by one permute, in place of the
+// gather of the 64-entry table (eight scalar loads and their shuffles: a
+// quarter of the kernel's time). Th = Ah Bh rounded, and
+// Tl = (Ah Bh - Th) + (Ah Bl + Al Bh): the first term exact (one fused
+// multiply-add; the factors are in [1, 2)), Al Bl (below 2^-105) left out,
+// three roundings below 2^-104 each. So Th is in [1, 2), |Tl| < 2^-51, and
+// Th + Tl is within 2^-101 of the table's entry, relatively (the entries
+// themselves are within 2^-104 of 2^(i/64)): 2^-37 of the unit in which
+// fastExpMantissa's error is counted, which its margin absorbs. The
+// double-double path of undecided lanes still takes the table's entry.
+template <class V>
+TARQUEL_ALWAYS_INLINE DDOf<V> fastPowerEntry(const Tables& tables, BitsOf<V> n) {
+    if constexpr (lanesOf<V> == 8) {
+        const Bits8 b = n, a = n >> 3;  // a permute reads the low three bits of an index
+        const Double8 ah = __builtin_shuffle(load<Double8>(tables.coarseHi), a);
+        const Double8 al = __builtin_shuffle(load<Double8>(tables.coarseLo), a);
+        const Double8 bh = __builtin_shuffle(load<Double8>(tables.fineHi), b);
+        const Double8 bl = __builtin_shuffle(load<Double8>(tables.fineLo), b);
+        const Double8 th = ah * bh;
+        return {th, fusedMultiplySubtract(ah, bh, th) + (ah * bl + al * bh)};
+    } else {
+        return gather<V>(tables.twoToSixtyFourths, n & 63);
+    }
 }
 #endif
 
@@ -511,7 +537,8 @@ struct PowerStep {
     DDOf<V> y;          // m log x (0 in the other lanes)
     V nd;               // y 64/ln2 rounded down after adding 1/2
     BitsOf<V> k;        // the power of two of the result, + roundingOffsetBits
-    DDOf<V> power;      // 2^(i/64), i = nd - 64 k
+    BitsOf<V> n;        // i = nd - 64 k in its low six bits
+    DDOf<V> power;      // 2^(i/64) for the fast path (fastPowerEntry)
 };
 
 // Where the fused level's products are exact (see the fused ExactProduct):
@@ -547,10 +574,9 @@ TARQUEL_ALWAYS_INLINE PowerStep<V> beginPower(DDOf<V> logX, DDOf<V> y, const Tab
     step.y = {(V)((Bits)y.hi & step.regular), (V)((Bits)y.lo & step.regular)};
     // nd = 64 k + i: from n = nd + offset bits, i = n mod 64 (the offset is
     // a multiple of 64) and k = floor((nd + 2^20) / 64) - 2^14.
-    Bits n;
-    step.nd = floorExact(step.y.hi * (64 * portableMath::invLn2) + 0.5, n);
-    step.k = ((n + ((1ULL << 20) - roundingOffsetBits)) >> 6) + (roundingOffsetBits - (1ULL << 14));
-    step.power = gather<V>(tables.twoToSixtyFourths, n & 63);
+    step.nd = floorExact(step.y.hi * (64 * portableMath::invLn2) + 0.5, step.n);
+    step.k = ((step.n + ((1ULL << 20) - roundingOffsetBits)) >> 6) + (roundingOffsetBits - (1ULL << 14));
+    step.power = fastPowerEntry<V>(tables, step.n);
     return step;
 }
 
@@ -619,6 +645,7 @@ TARQUEL_ALWAYS_INLINE void powerBlocks(const double* logHi, const double* logLo,
         hi = u.hi;
         lo = u.lo;
     }
+    const Group<V, N, F> l = hi + lo;  // ln u, for the terms
     PowerStep<V> steps[N];
     const dd::DoubleDouble<Group<V, N, F>> product = dd::multiply(dd::DoubleDouble<Group<V, N, F>>{hi, lo},
                                                                   splat<Group<V, N, F>>(m));
@@ -644,17 +671,23 @@ TARQUEL_ALWAYS_INLINE void powerBlocks(const double* logHi, const double* logLo,
         if (anySet<V>(undecided)) {
             // The whole block takes the double-double path; the lanes that
             // failed the test keep its result (the others agree with it).
-            const V slow = portableMath::expMantissa(steps[j].y, steps[j].nd, steps[j].power);
+            const DDOf<V> tableEntry = gather<V>(tables.twoToSixtyFourths, steps[j].n & 63);
+            const V slow = portableMath::expMantissa(steps[j].y, steps[j].nd, tableEntry);
             mantissa = select(undecided, mantissa, slow);
         }
         V result = mantissa * powerOfTwo<V>(steps[j].k);
         if (!allSet<V>(steps[j].regular)) {
             for (unsigned i = 0; i < valid; ++i) {
-                if (steps[j].regular[i] == 0) result[i] = powFromTable(hi.block[j][i], lo.block[j][i], m);
+                if (steps[j].regular[i] != 0) continue;
+                // The entry again from memory, so that no register holds it
+                // through the group for this rare case.
+                DD logU{logHi[first + i], logLo[first + i]};
+                if constexpr (shifted) logU = shiftedEntry(logU.hi, logU.lo, shift.hi, shift.lo);
+                result[i] = powFromTable(logU.hi, logU.lo, m);
             }
         }
         storeLanes(out + first, result, valid);
-        if constexpr (shifted) addTerms<V>(*acc, result, hi.block[j] + lo.block[j], first, valid);
+        if constexpr (shifted) addTerms<V>(*acc, result, l.block[j], first, valid);
     }
 }
 

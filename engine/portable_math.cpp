@@ -168,6 +168,12 @@ Tables::Tables() {
         logOfInverse[j - logFirst] = negate(seriesLog(inverse));
     }
     for (int i = 0; i < 64; ++i) twoToSixtyFourths[i] = seriesExp(multiply(ln2, i / 64.0));
+    for (int i = 0; i < 8; ++i) {
+        coarseHi[i] = twoToSixtyFourths[8 * i].hi;
+        coarseLo[i] = twoToSixtyFourths[8 * i].lo;
+        fineHi[i] = twoToSixtyFourths[i].hi;
+        fineLo[i] = twoToSixtyFourths[i].lo;
+    }
 }
 
 const Tables& tables() {

@@ -41,6 +41,13 @@ struct Tables {
     DD inverseCentre[logLast - logFirst + 1];
     DD logOfInverse[logLast - logFirst + 1];
     DD twoToSixtyFourths[64];
+    // The parts of the entries 8a (coarse) and b (fine), a, b < 8, for the
+    // eight-lane power kernel, which looks them up in registers (see
+    // batch_math.cpp).
+    alignas(64) double coarseHi[8];
+    alignas(64) double coarseLo[8];
+    alignas(64) double fineHi[8];
+    alignas(64) double fineLo[8];
     Tables();
 };
 
