@@ -45,6 +45,7 @@
 #include "engine/batch_math.h"
 
 #include <atomic>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -529,6 +530,7 @@ TARQUEL_ALWAYS_INLINE void logLoop(const double* t, double g, std::size_t n, con
 // in [-708, 709], inside [expUnderflow, expOverflow].
 constexpr double regularExpLow = portableMath::fastExpLow;
 constexpr double regularExpHigh = portableMath::fastExpHigh;
+constexpr double aboveRegularExpHigh = std::bit_cast<double>(std::bit_cast<std::uint64_t>(regularExpHigh) + 1);
 
 // x^m for one block of lanes up to the double-double part of the exp kernel.
 template <class V>
@@ -547,6 +549,15 @@ constexpr double fusedFactorHigh = 0x1p996;
 constexpr double fusedFactorLow = 0x1p-1022;
 constexpr double fusedProductLow = 0x1p-900;
 
+// The lanes where low <= |v| < high (positive bounds), by one unsigned
+// comparison of the magnitude's bits, which are ordered as the magnitudes
+// are (a NaN's lie above those of infinity, so NaN is outside).
+template <class V>
+TARQUEL_ALWAYS_INLINE BitsOf<V> magnitudeIn(V v, double low, double high) {
+    const std::uint64_t from = std::bit_cast<std::uint64_t>(low), to = std::bit_cast<std::uint64_t>(high);
+    return (BitsOf<V>)(((BitsOf<V>)v & ~(std::uint64_t{1} << 63)) - from < to - from);
+}
+
 // From y = logX m (dd::multiply, by the group's exact product). fused: y
 // came from the fused product, and the lanes where it may differ from
 // Dekker's are left out too (m is normal and below 2^996: see powerLoop).
@@ -558,7 +569,6 @@ TARQUEL_ALWAYS_INLINE PowerStep<V> beginPower(DDOf<V> logX, DDOf<V> y, const Tab
     // test, of the estimate logX.hi m, cannot fail there: y.hi is that
     // product plus less than 2^-51 of it.
     PowerStep<V> step;
-    step.regular = (Bits)(y.hi <= regularExpHigh) & (Bits)(y.hi >= regularExpLow) & (Bits)(logX.hi != 0.0);
     if constexpr (fused) {
         // The two products of the kernel: logX.hi m here (the bounds on
         // logX.hi and y.hi), and power.hi rh in fastExpMantissa, which needs
@@ -567,9 +577,11 @@ TARQUEL_ALWAYS_INLINE PowerStep<V> beginPower(DDOf<V> logX, DDOf<V> y, const Tab
         // ln2/128 less a few units, and nd C1 is a multiple of 2^-38). The
         // double-double path of undecided lanes (expMantissa) runs on the
         // plain blocks, with Dekker's products, as at the other levels.
-        const V logMagnitude = portableMath::Magnitude<V>::of(logX.hi);
-        step.regular &= (Bits)(portableMath::Magnitude<V>::of(y.hi) >= fusedProductLow) &
-                        (Bits)(logMagnitude >= fusedFactorLow) & (Bits)(logMagnitude < fusedFactorHigh);
+        // |logX.hi| >= 2^-1022 leaves out log x = 0 too.
+        step.regular = magnitudeIn(logX.hi, fusedFactorLow, fusedFactorHigh) &
+                       magnitudeIn(y.hi, fusedProductLow, aboveRegularExpHigh) & (Bits)(y.hi >= regularExpLow);
+    } else {
+        step.regular = (Bits)(y.hi <= regularExpHigh) & (Bits)(y.hi >= regularExpLow) & (Bits)(logX.hi != 0.0);
     }
     step.y = {(V)((Bits)y.hi & step.regular), (V)((Bits)y.lo & step.regular)};
     // nd = 64 k + i: from n = nd + offset bits, i = n mod 64 (the offset is
