@@ -149,15 +149,30 @@ TARQUEL_ALWAYS_INLINE bool anySet(BitsOf<V> mask) {
 constexpr double roundingOffset = 0x1.8p52;
 constexpr std::uint64_t roundingOffsetBits = 0x4338000000000000ULL;
 
-// floor(v), the same bits as std::floor for |v| < 2^51 except floor(-0) = +0;
-// integer receives floor(v) + roundingOffsetBits.
+// floor(v), the same bits as std::floor for |v| < 2^51 and v not -0 (the
+// callers' v is a sum with 1/2, never -0); integer receives floor(v) +
+// roundingOffsetBits. Four and eight lanes round toward -inf by one
+// instruction (AVX's vroundpd, AVX-512's vrndscalepd); two lanes (SSE2 has
+// neither) round to nearest through the offset and step down where that
+// went up.
 template <class V>
 TARQUEL_ALWAYS_INLINE V floorExact(V v, BitsOf<V>& integer) {
-    const V rounded = v + roundingOffset;  // the integer nearest v, + offset
-    const V nearest = rounded - roundingOffset;
-    const BitsOf<V> above = (BitsOf<V>)(nearest > v);  // all ones (-1) where 1 too large
-    integer = (BitsOf<V>)rounded + above;
-    return nearest - (V)(above & (BitsOf<V>)splat<V>(1.0));
+    if constexpr (lanesOf<V> == 2) {
+        const V rounded = v + roundingOffset;  // the integer nearest v, + offset
+        const V nearest = rounded - roundingOffset;
+        const BitsOf<V> above = (BitsOf<V>)(nearest > v);  // all ones (-1) where 1 too large
+        integer = (BitsOf<V>)rounded + above;
+        return nearest - (V)(above & (BitsOf<V>)splat<V>(1.0));
+    } else {
+        V down;
+        if constexpr (lanesOf<V> == 4) {
+            down = __builtin_ia32_roundpd256(v, 1);
+        } else {
+            down = __builtin_ia32_rndscalepd_mask(v, 1, v, -1, 4);  // all lanes, the current rounding
+        }
+        integer = (BitsOf<V>)(down + roundingOffset);
+        return down;
+    }
 }
 
 // 2^k for -1022 <= k <= 1023 from k + roundingOffsetBits.
