@@ -3,6 +3,7 @@
 // and condition variables (MinGW-w64 with posix threads included).
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <mutex>
@@ -41,7 +42,7 @@ private:
     std::condition_variable finished;  // the last worker left the pass
     void (*currentTask)(void*) = nullptr;
     void* currentContext = nullptr;
-    std::size_t generation = 0;  // passes started so far
-    unsigned busy = 0;           // workers still in the current pass
+    std::atomic<std::size_t> generation{0};  // passes started so far
+    std::atomic<unsigned> busy{0};           // workers still in the current pass
     bool stopping = false;
 };
