@@ -5,14 +5,15 @@
 // Method: the lanes are GCC vectors of doubles, and the rounding steps are
 // the very templates the scalar kernels use (portable_math_detail.h), so a
 // lane performs the scalar operations one for one. What the scalar code does
-// with std::floor and integers is done here exactly without SSE4.1:
-//   floor v      = (v + 1.5 2^52) - 1.5 2^52, minus 1 where that exceeds v
+// with std::floor and integers is done here exactly:
+//   floor v      = one rounding toward -inf (AVX, AVX-512F) or, in SSE2,
+//                  (v + 1.5 2^52) - 1.5 2^52, minus 1 where that exceeds v
 //                  (exact for |v| < 2^51; the arguments stay below 2^17,
-//                  and are never -0, the one value where it differs);
-//   the integer floor v is then the bits of v + 1.5 2^52 (less 1 where
-//                  corrected) minus those of 1.5 2^52, in 64-bit lanes:
-//                  table indices, n mod 64 and n div 64 by masks and shifts,
-//                  2^k by shifting k + 1023 into the exponent field.
+//                  and are never -0, the one value where they differ);
+//   the integer floor v is then the bits of floor v + 1.5 2^52 minus those
+//                  of 1.5 2^52, in 64-bit lanes: table indices, n mod 64 and
+//                  n div 64 by masks and shifts, 2^k by shifting k + 1023
+//                  into the exponent field.
 // The log reduction x = 2^e f reads e and f from the bits, as the scalar
 // code does (subnormal x scaled by 2^54 first). Lanes outside the vector
 // path (log: x not positive and finite; power: log x = 0 or infinite, m log x
