@@ -231,8 +231,8 @@ TARQUEL_ALWAYS_INLINE Double8 fusedMultiplySubtract(Double8 a, Double8 b, Double
 // fastExpMantissa): in two and four lanes the table's entry; in eight, the
 // product of the entries A = 2^(8a/64) and B = 2^(b/64), i = 8a + b, each
 // part looked up in a register of eight by one permute, in place of the
-// gather of the 64-entry table (eight scalar loads and their shuffles: a
-// quarter of the kernel's time). Th = Ah Bh rounded, and
+// gather of the 64-entry table (eight scalar loads and their shuffles:
+// about a fifth of the kernel's time). Th = Ah Bh rounded, and
 // Tl = (Ah Bh - Th) + (Ah Bl + Al Bh): the first term exact (one fused
 // multiply-add; the factors are in [1, 2)), Al Bl (below 2^-105) left out,
 // three roundings below 2^-104 each. So Th is in [1, 2), |Tl| < 2^-51, and
