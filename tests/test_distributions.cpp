@@ -4,6 +4,7 @@
 // ranking of samples drawn from each family: tests/plot_svg_test.py.)
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -74,7 +75,6 @@ TEST(Distributions, EachFitIsTheLikelihoodMaximum) {
             ASSERT_EQ(fit.error, "");
             double p[2] = {};
             const double best = directMaximum(d, s, p);
-            EXPECT_NEAR(fit.logLikelihood, best, 1e-6 * std::fabs(best));
             EXPECT_GE(fit.logLikelihood, best - 1e-9 * std::fabs(best));
             for (int k = 0; k < fit.k; ++k) EXPECT_NEAR(fit.parameters[k], p[k], 1e-4 * std::fabs(p[k])) << k;
             EXPECT_NEAR(fit.logLikelihood, directLogL(d, s, fit.parameters), 1e-12 * std::fabs(best));
@@ -100,12 +100,9 @@ TEST(Distributions, FailedFitsAreListed) {
     Sample s = makeSample({5, 5, 5, 5});
     const std::vector<DistributionFit> fits = compareDistributions(s, 0, pool).fits;
     ASSERT_EQ(fits.size(), static_cast<std::size_t>(distributionCount));
-    for (const DistributionFit& fit : fits) {
-        if (fit.distribution != Distribution::exponential) {
-            EXPECT_NE(fit.error, "") << distributionName(fit.distribution);
-        }
-    }
+    // The exponential first; every other fit fails.
     EXPECT_EQ(fits.front().distribution, Distribution::exponential);
+    EXPECT_TRUE(std::all_of(fits.begin() + 1, fits.end(), [](const DistributionFit& f) { return !f.error.empty(); }));
     Sample negative = makeSample({-3, 1, 4, 6});
     EXPECT_NE(fitDistribution(Distribution::lognormal, negative, 0, pool).error, "");
     EXPECT_EQ(fitDistribution(Distribution::normal, negative, 0, pool).error, "");

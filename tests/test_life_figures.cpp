@@ -97,29 +97,27 @@ TEST(LifeFigures, FisherBoundsAsTheDeltaMethodsGradient) {
 
 TEST(LifeFigures, OneSidedAtCAsTwoSidedAtTwoCMinusOne) {
     const RunOutcome run = fitted("remission.dat", 0, true);
-    const double c[] = {0.8, 0.9, 0.975};
     for (const BoundMethod method : {BoundMethod::fisher, BoundMethod::likelihood}) {
-        for (const double confidence : c) {
+        for (const double confidence : {0.8, 0.9, 0.975}) {
             LifeRequest request;
             request.method = method;
             request.atTimes = {5, 20};
             request.boundEveryBLife = true;
-            auto figures = [&](double level, BoundSides sides) {
+            // Every bound the figures give: m, eta, each B life, each R(t).
+            auto bounds = [&](double level, BoundSides sides) {
                 request.sides = sides;
                 const FitQuality& q = run.quality;
                 const FitResult& r = run.result;
-                return computeLifeFigures({run.sample, r.gamma, r.m, r.t0, q.eta, q.covariance, level, request});
+                const LifeFigures f = computeLifeFigures(
+                    {run.sample, r.gamma, r.m, r.t0, q.eta, q.covariance, level, request});
+                std::vector<Interval> list = {f.mBounds, f.etaBounds};
+                for (const BLifeFigure& b : f.bLives) list.push_back(b.bounds);
+                for (const ReliabilityFigure& figure : f.at) list.push_back(figure.bounds);
+                return list;
             };
-            const LifeFigures two = figures(2 * confidence - 1, BoundSides::two);
-            const LifeFigures lower = figures(confidence, BoundSides::lower);
-            const LifeFigures upper = figures(confidence, BoundSides::upper);
-            std::vector<Interval> all[3];
-            for (const LifeFigures* f : {&two, &lower, &upper}) {
-                std::vector<Interval>& list = all[f == &two ? 0 : f == &lower ? 1 : 2];
-                list = {f->mBounds, f->etaBounds};
-                for (const BLifeFigure& b : f->bLives) list.push_back(b.bounds);
-                for (const ReliabilityFigure& r : f->at) list.push_back(r.bounds);
-            }
+            const std::vector<Interval> all[] = {bounds(2 * confidence - 1, BoundSides::two),
+                                                 bounds(confidence, BoundSides::lower),
+                                                 bounds(confidence, BoundSides::upper)};
             for (std::size_t k = 0; k < all[0].size(); ++k) {
                 EXPECT_NEAR(all[1][k].lo, all[0][k].lo, 1e-10 * all[0][k].lo) << confidence << " figure " << k;
                 EXPECT_NEAR(all[2][k].hi, all[0][k].hi, 1e-10 * all[0][k].hi) << confidence << " figure " << k;
