@@ -33,7 +33,6 @@ TEST(PortableMath, SpecialAndCorrectlyRoundedValues) {
         // the same at the bottom.
         {"exp ln max", portableExp(0x1.62e42fefa39efp+9), 0x1.fffffffffff2ap+1023},
         {"exp above ln max", portableExp(0x1.62e42fefa39f0p+9), inf},
-        {"exp 709.78", portableExp(709.78), 0x1.fe9ce5c4c52b4p+1023},
         {"exp smallest", portableExp(-0x1.74910d52d3051p+9), 0x1p-1074},
         {"exp below smallest", portableExp(-0x1.74910d52d3052p+9), 0},
         {"pow x 0", portablePow(nan, 0), 1},
