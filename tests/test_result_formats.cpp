@@ -120,14 +120,13 @@ TEST(ResultFormats, SameTextOnEveryPlatform) {
     for (const char* input : inputs) {
         const RunOutcome run = fit(input, 1, true);
         const FitReport report{run, runWarnings(run)};
-        std::FILE* file = std::tmpfile();
+        const std::string path = uniqueTempPath("text.txt");
+        std::FILE* file = std::fopen(path.c_str(), "wb");
         ASSERT_NE(file, nullptr);
         writeResultLines(file, reportInputOf(run));
         writeQualityLines(file, report);
-        std::rewind(file);
-        for (int c = std::fgetc(file); c != EOF; c = std::fgetc(file)) results += static_cast<char>(c);
         std::fclose(file);
-        results += reportJson(report) + "\n" + reportCsvRow(report);
+        results += fileBytes(path) + reportJson(report) + "\n" + reportCsvRow(report);
     }
     // A figure that is not a number and a bound at -infinity: null in JSON, empty in CSV.
     RunOutcome run = fit(inputs[1], 3, true);
