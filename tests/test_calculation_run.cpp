@@ -89,6 +89,7 @@ TEST_F(CalculationRun, RefusalsAndTheGammaLeft) {
         {"", true, 0, 0, readError},
         {"1.5\n2.5\n", true, 0, 0, readError},
         {"35\n10\n20\n", false, 10, 10, gammaError},  // gamma must lie below the smallest value
+        {"35\n10\n20\n", false, 11, 11, gammaError},
         {"35\n10\n20\n", false, belowTen, belowTen, accepted},
         {"1.5\n0\n2.5\n3.5\n", true, 123, 0, gammaError},  // the searched gamma is left
     };

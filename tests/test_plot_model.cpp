@@ -2,7 +2,6 @@
 // line, r^2, and the SVG bytes (a golden file, so the same on every platform).
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -106,10 +105,10 @@ TEST(PlotModel, WhichUnitsBecomePoints) {
         EXPECT_EQ(model.belowGamma, row.belowGamma) << row.label;
         EXPECT_EQ(model.hasFit, row.fit) << row.label;
         const bool noted = *row.note != '\0';
-        // The note, or when none is expected any "not shown" line.
-        const bool found = std::any_of(model.legend.begin(), model.legend.end(), [&](const LegendLine& line) {
-            return noted ? line.text == row.note : line.text.find("not shown") != std::string::npos;
-        });
+        bool found = false;  // the note, or when none is expected any "not shown" line
+        for (const LegendLine& line : model.legend) {
+            found = found || (noted ? line.text == row.note : line.text.find("not shown") != std::string::npos);
+        }
         EXPECT_EQ(found, noted) << row.label;
         EXPECT_TRUE(model.xMin < model.xMax && model.yMin < model.yMax) << row.label;
         for (const PlotPoint& p : model.points) {
