@@ -70,17 +70,16 @@ TEST(ResultFormats, WarningsOfAFit) {
     }
 }
 
-// Not a number and the infinities give "": the golden file's last CSV row.
+// Not a number and the infinities give "": the golden file's last CSV row;
+// the shortest digits of the ordinary figures (0.9, 17-digit ones): its JSON.
 TEST(ResultFormats, ShortestTexts) {
     const struct {
         double value;
         const char* text;
     } rows[] = {
-        {0.1, "0.1"},
         {100, "100"},
         {-0.0, "-0"},
         {1e21, "1e+21"},
-        {1.0 / 3, "0.3333333333333333"},
         {5e-324, "5e-324"},
         {1.7976931348623157e308, "1.7976931348623157e+308"},
         {123456.5, "123456.5"},
