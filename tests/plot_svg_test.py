@@ -190,19 +190,13 @@ def main():
             ]
             failures += [f'{label}: {what}' for ok, what in checks if not ok]
 
-        # The last plot rendered: the canvas size, and the data and line colours in it.
-        width, height, colours = rendered_colours(svg)
-        if (width, height) != (720, 540):
-            failures.append(f'PNG is {width}x{height}, expected 720x540')
-        for colour, what in ((POINT_COLOUR, 'point'), (FIT_COLOUR, 'fitted line')):
-            if colour not in colours:
-                failures.append(f'PNG lacks the {what} colour')
-
         for row in COMPARISON_ROWS:
             failures += [f'{row[:3]}: {failure}' for failure in check_row(cli, work, *row)]
-        width, height, colours = rendered_colours(os.path.join(work, 'compare.svg'))
-        if (width, height) != (1200, 660) or not {POINT_COLOUR, FIT_COLOUR} <= colours:
-            failures.append(f'comparison PNG {width}x{height} without the point or line colour')
+        # The last plot of each kind rendered: the canvas size, and the data and line colours in it.
+        for name, size in (('plot.svg', (720, 540)), ('compare.svg', (1200, 660))):
+            width, height, colours = rendered_colours(os.path.join(work, name))
+            if (width, height) != size or not {POINT_COLOUR, FIT_COLOUR} <= colours:
+                failures.append(f'{name}: PNG {width}x{height} without the point or line colour')
         failures += check_stopped(cli, work)
     finally:
         shutil.rmtree(work)

@@ -1,13 +1,12 @@
 // The calculation run: on the desktop program's record (the refusals, the
 // results shown, Stop before the solve, what happens to the sample), as a
-// plain function with the causes of its refusals, and two runs at once.
+// plain function with the causes of its refusals.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <string>
-#include <thread>
 
 #include "datafiles/number_format.h"
 #include "engine/pass_pool.h"
@@ -155,23 +154,6 @@ TEST(RunFunction, RefusalCausesAndPointsThatAreNoFit) {
         EXPECT_EQ(fitted(run) ? run.invalidCause.substr(0, std::strlen(row.cause)) : run.refusal.cause, row.cause);
         EXPECT_EQ(validFit(run), fitted(run) && row.cause[0] == '\0') << row.cause;
         EXPECT_EQ(run.invalidBySums, row.bySums) << row.cause;
-    }
-}
-
-// Two runs in two threads of one process give the bits of the same runs one
-// after the other: a run shares nothing with another.
-TEST(RunFunction, TwoThreadsGiveTheBitsOfTwoRunsInTurn) {
-    const TestRun first{.solver = ShapeSolver::damped, .times = weibullQuantiles(5000, 1.7, 40, 3)};
-    const TestRun second{.solver = ShapeSolver::newton, .times = weibullQuantiles(3000, 0.8, 2, 0.5)};
-    const RunOutcome alone[2] = {runWith(first), runWith(second)};
-    RunOutcome together[2];
-    std::thread other([&] { together[1] = runWith(second); });
-    together[0] = runWith(first);
-    other.join();
-    for (int k = 0; k < 2; ++k) {
-        EXPECT_EQ(std::memcmp(&alone[k].result, &together[k].result, sizeof(FitResult)), 0) << k;
-        EXPECT_EQ(std::memcmp(&alone[k].quality, &together[k].quality, sizeof(FitQuality)), 0) << k;
-        EXPECT_EQ(alone[k].ending, together[k].ending);
     }
 }
 

